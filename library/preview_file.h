@@ -1,0 +1,65 @@
+#pragma once
+// Preview files: one per picture under ROOT/!pictaviocache/, holding the
+// resume records of the picture, a chain of half-size JPEG copies with their
+// own records, and a 64x64 thumbnail.
+//
+// Layout (little-endian): magic 17 (written last), L (1 byte), level 0 records
+// offset and length, then for each level 1..L records offset, records length,
+// JPEG offset, JPEG length, then the thumbnail's JPEG offset and length
+// (21 + 16L header bytes), then the data in the same order.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+#include "platform/text.h"
+
+class InputStream;
+class RenderSurface;
+
+// Asked between scanlines while a preview is built; true cuts the build short.
+using StopCheck = std::function<bool()>;
+
+// Outcome of build_preview.
+enum class PreviewBuild {
+    ready,        // the file is complete and carries the magic
+    bad_picture,  // the picture cannot be decoded: the caller marks it bad (empty file)
+    incomplete    // stopped, picture missing or changed while building, or a write failed:
+                  // the file (if any) lacks the magic; the picture must not be marked bad
+};
+
+// One entry of the level table: where a level's records and JPEG lie in the file.
+struct PreviewLevel {
+    std::uint32_t records_offset = 0;
+    std::uint32_t records_length = 0;
+    std::uint32_t jpeg_offset = 0;  // 0 for level 0 (the picture file itself)
+    std::uint32_t jpeg_length = 0;
+};
+
+// The header of a ready preview file, checked against the file's size.
+struct PreviewTable {
+    int levels = 0;                    // L
+    std::vector<PreviewLevel> entries; // levels 0..L
+    std::uint32_t thumbnail_offset = 0;
+    std::uint32_t thumbnail_length = 0;
+};
+
+// Size in bytes of one resume record in a preview file.
+constexpr std::uint32_t resume_record_size = 17;
+// Value of the first four bytes of a complete preview file.
+constexpr std::uint32_t preview_magic = 17;
+
+// Number of halvings after which the longer side is at most 256 pixels.
+int preview_levels(int width, int height);
+// Path of the preview of picture under root (root + "!pictaviocache/" + size and
+// creation time); empty when the picture does not exist.
+String preview_path(StringView picture, StringView root);
+// Whether the preview of picture exists and starts with the magic.
+bool is_preview_ready(StringView picture, StringView root);
+// Builds the preview of picture, streaming scanline by scanline; see PreviewBuild.
+PreviewBuild build_preview(StringView picture, StringView root, const StopCheck& stop_requested = {});
+// The 64x64 RGB565 thumbnail from a ready preview, or null on any failure.
+std::unique_ptr<RenderSurface> load_thumbnail(StringView picture, StringView root);
+// Reads and checks a preview's header: magic, L equal to expected_levels (-1: any),
+// every offset and length inside the stream; false when any check fails.
+bool read_preview_table(InputStream& preview, int expected_levels, PreviewTable& table);
