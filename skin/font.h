@@ -1,0 +1,124 @@
+#pragma once
+// Fonts: a skin font description made into a FreeType face, with cached
+// character widths for measuring and text drawing into 16-bit targets.
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <vector>
+#include "platform/text.h"
+#include "skin/orientation_observer.h"
+#include "skin/pixel_types.h"
+#include "skin/render_surface.h"
+
+struct FT_FaceRec_;
+
+// What a skin font description is parsed into.
+struct FontSpec {
+    std::int32_t point_size = 12;
+    std::int32_t scale = 1;          // 2 to the power of the skin's scale shift
+    bool bold = false;
+    bool italic = false;
+    bool underline = false;
+    String face = u"Tahoma";
+
+    // Character height in pixels, negative: size x scale x -96 / 72.
+    std::int32_t logical_height() const { return point_size * scale * -96 / 72; }
+};
+
+// One created font. Lives as long as a Font handle refers to it.
+class FontRep : public OrientationObserver {
+public:
+    // Never fails as an object: without a face, metrics keep their defaults.
+    explicit FontRep(const FontSpec& spec);
+    ~FontRep() override;
+
+    // Clears the width cache: glyph widths are measured again after a rotation.
+    void on_orientation_changed() override;
+
+    // Whether a face was created (false for point size 0 or a failed creation).
+    bool has_face() const { return m_face != nullptr; }
+    const FontSpec& spec() const { return m_spec; }
+    // The face cut to 31 characters, as the font was asked for.
+    const String& face_name() const { return m_face_name; }
+    // Descent in pixels (0 without a face).
+    std::int32_t descent() const { return m_descent; }
+    // Line height in pixels (20 without a face).
+    std::int32_t line_height() const { return m_line_height; }
+    // Ascent in pixels: line height minus descent.
+    std::int32_t ascent() const { return m_line_height - m_descent; }
+
+    // (total width, line height); (0, 0) for empty text. Each out-parameter may be null.
+    // fit_count: whole characters before the running width first exceeds max_width
+    // (the whole length when max_width <= 0 or all fits); prefix_widths[i]: width
+    // of characters 0..i.
+    Size measure(StringView text, std::int32_t max_width = 0, std::int32_t* fit_count = nullptr,
+                 std::int32_t* descent = nullptr,
+                 std::vector<std::int32_t>* prefix_widths = nullptr);
+    // Empties the character width cache.
+    void clear_width_cache();
+    // Number of characters in the width cache.
+    std::size_t cached_width_count() const { return m_width_cache.size(); }
+    // How many times the glyph engine was asked for widths (diagnostics).
+    std::uint64_t system_measure_count() const { return m_system_measures; }
+
+    // Width of one character straight from the face (0 without a face).
+    std::int32_t glyph_advance(char16_t c) const;
+    // The FreeType face (null without one); for the text drawing code.
+    FT_FaceRec_* face() const { return m_face; }
+
+private:
+    void create_face();
+    void read_metrics();
+    void measure_uncached(StringView text);
+
+    FT_FaceRec_* m_face = nullptr;
+    FontSpec m_spec;
+    String m_face_name;
+    std::int32_t m_descent = 0;
+    std::int32_t m_line_height = 20;
+    String m_scratch_chars;
+    std::vector<std::int32_t> m_scratch_positions;
+    std::vector<std::int32_t> m_scratch_widths;
+    std::vector<std::int32_t> m_scratch_extents;
+    std::map<char16_t, std::int32_t> m_width_cache;
+    std::uint64_t m_system_measures = 0;
+};
+
+// A shared handle to a FontRep; copying shares the font.
+class Font {
+public:
+    // A copy of the one process-wide default handle.
+    Font();
+    // A new font from spec.
+    explicit Font(const FontSpec& spec);
+
+    FontRep* get() const { return m_rep.get(); }
+    FontRep* operator->() const { return m_rep.get(); }
+    FontRep& operator*() const { return *m_rep; }
+    // Whether both handles share one FontRep.
+    bool operator==(const Font& other) const { return m_rep == other.m_rep; }
+
+private:
+    std::shared_ptr<FontRep> m_rep;
+};
+
+// Alignment values named by text attributes.
+enum HorizontalAlignment { align_left = 0, align_center = 1, align_right = 2, align_justify = 3 };
+enum VerticalAlignment { align_top = 0, align_vcenter = 1, align_bottom = 2 };
+
+// "LEFT", "CENTER", "RIGHT", "JUSTIFY" (exact match) into value; false leaves it.
+bool parse_horizontal_alignment(StringView name, int& value);
+// "TOP", "VCENTER", "BOTTOM" (exact match) into value; false leaves it.
+bool parse_vertical_alignment(StringView name, int& value);
+
+// Size the text takes when drawn on one line per line break: (widest line or 0, lines x height).
+Size measure_box(const Font& font, StringView text);
+
+// Draws text into rect with the alignments, word wrap or a single line, and
+// end/word ellipsis; changed pixels are written with the opacity flag set.
+// Only pixels inside (clip_position, clip_size) are written; either one given
+// as (-1, -1) is taken from rect as clipped to the buffer.
+void draw_text(DrawTarget& target, const Font& font, Color color, StringView text,
+               const Rect& rect, int horizontal, int vertical, bool wrap,
+               Point clip_position = {-1, -1}, Size clip_size = {-1, -1});
