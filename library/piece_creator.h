@@ -8,6 +8,7 @@
 // along the right and bottom edges only the part inside the picture is written.
 
 #include <memory>
+#include "platform/text.h"
 #include "skin/pixel_types.h"
 
 class RenderSurface;
@@ -32,3 +33,6 @@ public:
 Size reduced_size(Size full, int shift);
 // Number of tile columns and rows of a picture of the given size.
 Size tile_count(Size picture);
+// The tile source the viewer uses for picture under root: the ready preview
+// when there is one and it fits the picture, else the direct decode.
+std::unique_ptr<PieceCreator> create_piece_creator(StringView picture, StringView root);

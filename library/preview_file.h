@@ -44,8 +44,6 @@ struct PreviewTable {
     std::uint32_t thumbnail_length = 0;
 };
 
-// Size in bytes of one resume record in a preview file.
-constexpr std::uint32_t resume_record_size = 17;
 // Value of the first four bytes of a complete preview file.
 constexpr std::uint32_t preview_magic = 17;
 
