@@ -1,0 +1,26 @@
+#pragma once
+// The file-system half of the drive search: which roots to search, and what
+// pictures and preview files lie under a root.
+
+#include <functional>
+#include <vector>
+#include "platform/text.h"
+
+// Asked during a walk; true ends it early.
+using WalkStopCheck = std::function<bool()>;
+
+// Name of the folder under each search root that holds the preview files.
+inline constexpr StringView cache_folder_name = u"!pictaviocache";
+
+// The storage-card roots to search (without trailing separator), leaving out
+// a card that holds My Documents; logs each decision.
+void find_drives(std::vector<String>& drives);
+// The folders that are storage cards: PICTAVIO_CARDS when set, else the
+// mounted volumes below /media/$USER, /run/media/$USER, /media and /mnt.
+std::vector<String> storage_card_folders();
+// Whether path lies in folder or is folder (case-insensitive, whole components).
+bool path_lies_in(StringView path, StringView folder);
+// Every "*.jpg" below root, then every "*.jpeg", each pass depth first.
+std::vector<String> find_pictures(StringView root, const WalkStopCheck& stop);
+// Names of the files directly in root's preview folder.
+std::vector<String> list_preview_files(StringView root);

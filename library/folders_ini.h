@@ -1,0 +1,20 @@
+#pragma once
+// The album list file "folders.ini": UTF-16LE with a byte-order mark, three
+// tab-separated "key<TAB>value" lines per album.
+
+#include <map>
+#include <vector>
+#include "library/folder.h"
+
+// Splits key/value text into a map ordered by key (later duplicates win).
+std::map<String, String> parse_key_values(StringView text);
+// Decodes file bytes: UTF-16LE after FF FE, else one signed byte per character.
+String decode_key_value_bytes(const std::vector<unsigned char>& bytes);
+// The albums of an album list text, in the key order of the text.
+std::vector<Folder> folders_from_text(StringView text);
+// The album list text of folders (without the byte-order mark).
+String folders_to_text(const std::vector<Folder>& folders);
+// Reads the album list file; empty when it is missing or unreadable.
+std::vector<Folder> read_folders_file(StringView path);
+// Writes the album list file through a temporary file renamed into place.
+bool write_folders_file(StringView path, const std::vector<Folder>& folders);

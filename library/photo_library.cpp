@@ -1,0 +1,464 @@
+#include "library/photo_library.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+#include <unordered_map>
+#include "library/drive_search.h"
+#include "library/folders_ini.h"
+#include "library/preview_file.h"
+#include "platform/file.h"
+#include "platform/paths.h"
+#include "platform/tick.h"
+#include "shell/log.h"
+
+namespace {
+
+const StringView my_documents_root = u"%my_documents%/";
+
+bool is_separator(char16_t c) { return c == u'/' || c == u'\\'; }
+
+String seconds_text(std::uint32_t milliseconds)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%f", milliseconds / 1000.0);
+    return from_ascii(text);
+}
+
+std::vector<QueuedPicture>::iterator find_queued(std::vector<QueuedPicture>& pictures, StringView picture)
+{
+    return std::find_if(pictures.begin(), pictures.end(),
+                        [&](const QueuedPicture& queued) { return queued.path == picture; });
+}
+
+// Appends picture to the queue entry of its folder, numbered by the entry's length.
+void enqueue(std::map<String, PendingFolder>& map, StringView picture, StringView root)
+{
+    auto [entry, created] = map.try_emplace(directory_of(picture));
+    if (created)
+        entry->second.drive_path = String(root);
+    std::vector<QueuedPicture>& pictures = entry->second.pictures;
+    pictures.push_back({static_cast<std::int32_t>(pictures.size()), String(picture)});
+}
+
+void delete_file(StringView path)
+{
+    std::error_code ignored;
+    std::filesystem::remove(std::filesystem::path(to_utf8(expand_path(path))), ignored);
+}
+
+// A picture found by the walk, with what the file system says about its preview.
+struct FoundPicture {
+    String path;
+    String preview_name;
+    bool ready = false;
+};
+
+} // namespace
+
+// ---- construction ----
+
+PhotoLibrary::PhotoLibrary(StringView folders_file) : m_folders_file(folders_file)
+{
+    m_idle_event.set();
+    log() << "ini load start\n";
+    load_folders(m_folders_file);
+    log() << "ini load end\n";
+    notify_folders_changed();
+    start();
+}
+
+PhotoLibrary::~PhotoLibrary()
+{
+    request_stop();
+    m_work_event.set();
+    join();
+}
+
+// ---- albums ----
+
+int PhotoLibrary::get_folders_size()
+{
+    LoggedLock lock(m_folders_mutex, "get_folders_size", "m_folders_mutex");
+    return static_cast<int>(m_folders.size());
+}
+
+Folder PhotoLibrary::get_folder(int i)
+{
+    LoggedLock lock(m_folders_mutex, "get_folder", "m_folders_mutex");
+    log() << "PhotoLibrary::get_folder size=" << static_cast<int>(m_folders.size()) << " i=" << i << "\n";
+    if (i < 0 || static_cast<std::size_t>(i) >= m_folders.size())
+        return Folder();
+    return m_folders[static_cast<std::size_t>(i)];
+}
+
+int PhotoLibrary::search_folder_num(StringView path)
+{
+    LoggedLock lock(m_folders_mutex, "search_folder_num", "m_folders_mutex");
+    for (std::size_t i = 0; i < m_folders.size(); ++i) {
+        if (m_folders[i].key_picture_path == path)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+template <typename Change>
+void PhotoLibrary::change_folder(const char* operation, StringView picture, Change change)
+{
+    {
+        LoggedLock lock(m_folders_mutex, operation, "m_folders_mutex");
+        const String folder_path = directory_of(picture);
+        auto folder = std::find_if(m_folders.begin(), m_folders.end(),
+                                   [&](const Folder& f) { return f.folder_path == folder_path; });
+        if (folder != m_folders.end())
+            change(*folder);
+    }
+    save_folders(m_folders_file);
+    notify_folders_changed();
+}
+
+void PhotoLibrary::set_folder_size(StringView picture, int size)
+{
+    change_folder("set_folder_size", picture, [size](Folder& folder) { folder.size = size; });
+}
+
+void PhotoLibrary::set_key_picture(StringView picture, StringView key_picture)
+{
+    change_folder("set_key_picture", picture,
+                  [key_picture](Folder& folder) { folder.key_picture_path = String(key_picture); });
+}
+
+String PhotoLibrary::album_name(StringView folder_path)
+{
+    StringView path = folder_path;
+    if (!path.empty() && is_separator(path.back()))
+        path.remove_suffix(1);
+    const std::size_t last = path.find_last_of(u"\\/");
+    const StringView name = last == StringView::npos ? path : path.substr(last + 1);
+    if (name == u"%my_documents%")
+        return u"My documents";
+    return String(name);
+}
+
+bool PhotoLibrary::is_bad_preview(StringView preview_file)
+{
+    File file;
+    return file.open(preview_file, File::read_mode) && file.size() == 0;
+}
+
+void PhotoLibrary::load_folders(StringView path)
+{
+    std::vector<Folder> folders = read_folders_file(path);
+    LoggedLock lock(m_folders_mutex, "load_folders", "m_folders_mutex");
+    m_folders = std::move(folders);
+}
+
+void PhotoLibrary::save_folders(StringView path)
+{
+    // The write happens under the lock so that two saves never share the
+    // temporary file.
+    LoggedLock lock(m_folders_mutex, "save_folders", "m_folders_mutex");
+    write_folders_file(path, m_folders);
+}
+
+// ---- events ----
+
+void PhotoLibrary::add_observer(LibraryObserver* observer) { m_observers.push_back(observer); }
+
+void PhotoLibrary::remove_observer(LibraryObserver* observer)
+{
+    m_observers.erase(std::remove(m_observers.begin(), m_observers.end(), observer), m_observers.end());
+}
+
+void PhotoLibrary::notify(const LibraryEvent& event)
+{
+    // An observer may remove itself or another one while handling the event:
+    // walk a copy and skip those that have gone meanwhile.
+    const std::vector<LibraryObserver*> observers = m_observers;
+    for (LibraryObserver* observer : observers) {
+        if (std::find(m_observers.begin(), m_observers.end(), observer) != m_observers.end())
+            observer->on_library_event(event);
+    }
+}
+
+void PhotoLibrary::notify_folders_changed()
+{
+    LibraryEvent event;
+    event.folders_changed = true;
+    notify(event);
+}
+
+void PhotoLibrary::dispatch_events()
+{
+    // The status lock is released before the observers run: they call back
+    // into the library, which takes locks that come before it in the order.
+    for (const LibraryEvent& event : m_status.take_events())
+        notify(event);
+}
+
+void PhotoLibrary::read_progress(std::int32_t& value, std::int32_t& maximum) { m_status.read_progress(value, maximum); }
+
+// ---- requests from the user-interface thread ----
+
+void PhotoLibrary::need_search()
+{
+    LoggedLock lock(m_need_search_mutex, "need_search", "m_need_search_mutex");
+    if (m_need_search)
+        return;
+    m_need_search = true;
+    m_idle_event.reset();
+    m_work_event.set();
+}
+
+void PhotoLibrary::set_current_folder(StringView folder_path)
+{
+    LoggedLock lock(m_current_folder_mutex, "set_current_folder", "m_current_folder_mutex");
+    m_current_folder = String(folder_path);
+}
+
+void PhotoLibrary::add_picture(StringView picture, StringView root)
+{
+    {
+        LoggedLock map(m_map_mutex, "add_picture", "m_map_mutex");
+        const String folder_path = directory_of(picture);
+        auto entry = m_map.find(folder_path);
+        if (entry != m_map.end() && find_queued(entry->second.pictures, picture) != entry->second.pictures.end())
+            return;
+        enqueue(m_map, picture, root);
+        m_status.add_to_maximum("add_picture");
+        {
+            LoggedLock current(m_current_folder_mutex, "add_picture", "m_current_folder_mutex");
+            m_current_folder = folder_path;
+        }
+        m_idle_event.reset();
+    }
+    m_work_event.set();
+}
+
+void PhotoLibrary::prioritise_picture(StringView picture)
+{
+    bool pending = false;
+    bool report_complete = false;
+    {
+        LoggedLock map(m_map_mutex, "prioritise_picture", "m_map_mutex");
+        String current_folder;
+        {
+            LoggedLock current(m_current_folder_mutex, "prioritise_picture", "m_current_folder_mutex");
+            current_folder = m_current_folder;
+        }
+        auto entry = m_map.find(current_folder);
+        if (entry == m_map.end())
+            return;
+        // The current folder may have moved on (list rows of other albums queue
+        // their pictures); a picture still waiting in its own folder's entry is
+        // not complete, so it is brought forward there.
+        auto queued = find_queued(entry->second.pictures, picture);
+        if (queued == entry->second.pictures.end()) {
+            auto own = m_map.find(directory_of(picture));
+            if (own != m_map.end() && own != entry) {
+                entry = own;
+                queued = find_queued(entry->second.pictures, picture);
+            }
+        }
+        std::vector<QueuedPicture>& pictures = entry->second.pictures;
+        if (queued == pictures.end()) {
+            report_complete = true;
+        } else {
+            const std::int32_t centre = queued->sequence;
+            std::stable_sort(pictures.begin(), pictures.end(), [centre](const QueuedPicture& a, const QueuedPicture& b) {
+                return std::abs(static_cast<long long>(a.sequence) - centre)
+                    < std::abs(static_cast<long long>(b.sequence) - centre);
+            });
+            pending = true;
+        }
+    }
+    if (pending)
+        set_current_folder(directory_of(picture));
+    if (report_complete) {
+        LibraryEvent event;
+        event.picture_complete = true;
+        event.picture_path = String(picture);
+        notify(event);
+    }
+}
+
+bool PhotoLibrary::wait_until_idle(unsigned milliseconds) { return m_idle_event.wait_for(milliseconds); }
+
+// ---- the worker ----
+
+void PhotoLibrary::run()
+{
+    set_priority(-1);
+    m_work_event.wait();
+    while (!stop_requested()) {
+        {
+            LoggedLock lock(m_need_search_mutex, "run", "m_need_search_mutex");
+            if (m_need_search) {
+                search();
+                m_need_search = false;
+                // A search cut short by closing the program found only part of
+                // the albums; the saved list stays as it was.
+                if (stop_requested())
+                    return;
+                save_folders(m_folders_file);
+                m_status.search_done("run");
+            }
+        }
+        create_cache();
+        sleep_when_idle();
+        m_work_event.wait();
+    }
+}
+
+void PhotoLibrary::sleep_when_idle()
+{
+    // The search flag is checked too: a request that arrives after this cycle
+    // looked at it must not have its wake-up reset here.
+    LoggedLock need(m_need_search_mutex, "run", "m_need_search_mutex");
+    LoggedLock map(m_map_mutex, "run", "m_map_mutex");
+    if (!m_map.empty() || m_need_search)
+        return;
+    m_work_event.reset();
+    m_idle_event.set();
+}
+
+void PhotoLibrary::search()
+{
+    std::vector<String> drives;
+    find_drives(drives);
+    log() << "search m_folders_mutex start\n";
+    m_folders_mutex.lock();
+    m_folders.clear();
+    m_status.reset_progress("search");
+    log() << "search m_folders_mutex end\n\n";
+    m_folders_mutex.unlock();
+    for (const String& drive : drives) {
+        if (stop_requested())
+            return;
+        check_drive(drive + u"/");
+    }
+    if (!stop_requested())
+        check_drive(my_documents_root);
+}
+
+void PhotoLibrary::check_drive(StringView root)
+{
+    const std::vector<String> pictures = find_pictures(root, [this] { return stop_requested(); });
+    const std::vector<String> previews = list_preview_files(root);
+    std::unordered_map<String, std::size_t> preview_index;
+    for (std::size_t i = 0; i < previews.size(); ++i)
+        preview_index.emplace(previews[i], i);
+
+    // Preview names and readiness come from the file system; they are taken
+    // before m_map_mutex so that the queue stays usable during a long scan.
+    std::vector<FoundPicture> found;
+    found.reserve(pictures.size());
+    for (const String& picture : pictures) {
+        const String preview = preview_path(picture, root);
+        if (preview.empty())
+            continue;  // the picture vanished after the walk
+        FoundPicture item{picture, file_name_of(preview), false};
+        item.ready = preview_index.count(item.preview_name) != 0 && is_preview_ready(picture, root);
+        found.push_back(std::move(item));
+    }
+
+    std::vector<bool> used(previews.size(), false);
+    {
+        LoggedLock map(m_map_mutex, "check_drive", "m_map_mutex");
+        std::unordered_map<String, std::size_t> folder_index;
+        {
+            LoggedLock folders(m_folders_mutex, "check_drive", "m_folders_mutex");
+            for (std::size_t i = 0; i < m_folders.size(); ++i)
+                folder_index.emplace(m_folders[i].folder_path, i);
+        }
+        for (const FoundPicture& item : found) {
+            if (item.ready)
+                used[preview_index.at(item.preview_name)] = true;
+            else
+                enqueue(m_map, item.path, root);
+            {
+                LoggedLock folders(m_folders_mutex, "check_drive", "m_folders_mutex");
+                const String folder_path = directory_of(item.path);
+                auto [known, added] = folder_index.try_emplace(folder_path, m_folders.size());
+                if (added)
+                    m_folders.push_back({String(root), folder_path, item.path, 1});
+                else
+                    ++m_folders[known->second].size;
+            }
+            if (!item.ready)
+                m_status.add_to_maximum("check_drive");
+        }
+        LoggedLock folders(m_folders_mutex, "check_drive", "m_folders_mutex");
+        std::erase_if(m_folders, [](const Folder& folder) { return folder.size == 0; });
+    }
+
+    // Previews of pictures that are gone or changed, and incomplete or empty
+    // ones, are deleted once the queue is released again.
+    const String cache = String(root) + String(cache_folder_name) + u"/";
+    for (std::size_t i = 0; i < previews.size(); ++i) {
+        if (!used[i])
+            delete_file(cache + previews[i]);
+    }
+}
+
+void PhotoLibrary::create_cache()
+{
+    String root;
+    String picture;
+    {
+        LoggedLock map(m_map_mutex, "create_cache", "m_map_mutex");
+        if (m_map.empty())
+            return;
+        auto entry = m_map.end();
+        {
+            LoggedLock current(m_current_folder_mutex, "create_cache", "m_current_folder_mutex");
+            if (!m_current_folder.empty())
+                entry = m_map.find(m_current_folder);
+        }
+        if (entry == m_map.end())
+            entry = m_map.begin();
+        if (entry->second.pictures.empty()) {
+            m_map.erase(entry);
+            return;
+        }
+        root = entry->second.drive_path;
+        picture = entry->second.pictures.front().path;
+    }
+
+    create_directory_path(root + String(cache_folder_name));
+    const std::uint32_t begin = get_tick_count();
+    log() << "Time for create cache begin " << seconds_text(0) << "\n";
+    // A picture queued twice (by a search and by a list row) is built once.
+    const PreviewBuild result = is_preview_ready(picture, root)
+        ? PreviewBuild::ready
+        : build_preview(picture, root, [this] { return stop_requested(); });
+    if (result == PreviewBuild::bad_picture) {
+        const String preview = preview_path(picture, root);
+        if (!preview.empty()) {
+            File empty(preview, File::create_mode);
+        }
+    }
+    log() << "Time for create cache end " << seconds_text(get_tick_count() - begin) << "\n";
+    // A build cut short because the program closes is not a bad picture: it
+    // stays queued, and its incomplete file is rebuilt after the next search.
+    if (result == PreviewBuild::incomplete && stop_requested())
+        return;
+    remove_from_queue(picture);
+    m_status.picture_done("create_cache", picture);
+}
+
+void PhotoLibrary::remove_from_queue(StringView picture)
+{
+    LoggedLock map(m_map_mutex, "create_cache", "m_map_mutex");
+    auto entry = m_map.find(directory_of(picture));
+    if (entry == m_map.end())
+        return;
+    std::vector<QueuedPicture>& pictures = entry->second.pictures;
+    auto queued = find_queued(pictures, picture);
+    if (queued != pictures.end())
+        pictures.erase(queued);
+    if (pictures.empty())
+        m_map.erase(entry);
+}

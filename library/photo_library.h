@@ -1,0 +1,100 @@
+#pragma once
+// The photo library: the album list and its file, the drive search and the
+// preview queue with the worker that builds the previews one at a time.
+//
+// Locks, when several are held, are taken in this order: m_need_search_mutex,
+// m_map_mutex, m_folders_mutex, the status lock, m_current_folder_mutex.
+
+#include <map>
+#include <vector>
+#include "library/folder.h"
+#include "library/library_event.h"
+#include "library/photo_library_status.h"
+#include "library/singleton.h"
+#include "platform/thread.h"
+
+class PhotoLibrary : public Thread, public Singleton<PhotoLibrary> {
+public:
+    // Loads the album list from folders_file and starts the worker.
+    explicit PhotoLibrary(StringView folders_file = u"%app_path%/folders.ini");
+    // Stops and joins the worker.
+    ~PhotoLibrary() override;
+
+    // ---- albums ----
+    // Number of albums.
+    int get_folders_size();
+    // A copy of album i (i below get_folders_size()).
+    Folder get_folder(int i);
+    // Index of the first album whose key picture is path, or -1.
+    int search_folder_num(StringView path);
+    // Sets the picture count of the album holding picture, saves and notifies.
+    void set_folder_size(StringView picture, int size);
+    // Sets the key picture of the album holding picture, saves and notifies.
+    void set_key_picture(StringView picture, StringView key_picture);
+    // The album's display name: the last component of folder_path.
+    static String album_name(StringView folder_path);
+    // Whether a preview file exists and is empty (its picture cannot be decoded).
+    static bool is_bad_preview(StringView preview_file);
+
+    // ---- search and previews ----
+    // Asks the worker for a drive search (once while one is pending).
+    void need_search();
+    // The folder whose previews are built first.
+    void set_current_folder(StringView folder_path);
+    // Queues picture (under root) for a preview unless it is already queued.
+    void add_picture(StringView picture, StringView root);
+    // Builds the previews nearest to picture in the current folder's queue first.
+    void prioritise_picture(StringView picture);
+    // Waits at most milliseconds until no search is pending and the queue is
+    // empty; true when that is so.
+    bool wait_until_idle(unsigned milliseconds);
+    // Previews built and queued since the last reset.
+    void read_progress(std::int32_t& value, std::int32_t& maximum);
+
+    // ---- events (user-interface thread) ----
+    void add_observer(LibraryObserver* observer);
+    void remove_observer(LibraryObserver* observer);
+    // Turns the worker's status into events for the observers; once per frame.
+    void dispatch_events();
+
+protected:
+    // The worker: a search when asked, then one preview per step.
+    void run() override;
+
+private:
+    void load_folders(StringView path);
+    void save_folders(StringView path);
+    void notify(const LibraryEvent& event);
+    void notify_folders_changed();
+    // Runs f on the album holding picture, then saves and notifies.
+    template <typename Change>
+    void change_folder(const char* operation, StringView picture, Change change);
+    // Resets the work event when no search is pending and the queue is empty.
+    void sleep_when_idle();
+    void search();
+    void check_drive(StringView root);
+    void create_cache();
+    // Removes the first queue entry of picture; erases its folder when empty.
+    void remove_from_queue(StringView picture);
+
+    String m_folders_file;
+    Event m_work_event{true};
+    Event m_idle_event{true};
+
+    Mutex m_need_search_mutex;
+    bool m_need_search = false;
+
+    Mutex m_map_mutex;
+    std::map<String, PendingFolder> m_map;
+
+    Mutex m_folders_mutex;
+    std::vector<Folder> m_folders;
+
+    PhotoLibraryStatus m_status;
+
+    Mutex m_current_folder_mutex;
+    String m_current_folder;
+
+    // User-interface thread only.
+    std::vector<LibraryObserver*> m_observers;
+};

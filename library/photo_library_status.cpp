@@ -1,0 +1,109 @@
+#include "library/photo_library_status.h"
+
+#include "shell/log.h"
+
+namespace {
+
+// One log write per line, so that lines of two threads never interleave.
+void log_lock_line(const char* operation, const char* name, const char* what)
+{
+    String line = from_ascii(operation);
+    line += u' ';
+    line += from_ascii(name);
+    line += u' ';
+    line += from_ascii(what);
+    line += u'\n';
+    log() << line;
+}
+
+LibraryEvent progress_event(std::int32_t value, std::int32_t maximum)
+{
+    LibraryEvent event;
+    event.progress = true;
+    event.progress_ratio = static_cast<double>(value) / static_cast<double>(maximum);
+    return event;
+}
+
+} // namespace
+
+LoggedLock::LoggedLock(Mutex& mutex, const char* operation, const char* name) : m_mutex(mutex)
+{
+    log_lock_line(operation, name, "start");
+    m_mutex.lock();
+    log_lock_line(operation, name, "end");
+}
+
+LoggedLock::~LoggedLock() { m_mutex.unlock(); }
+
+void PhotoLibraryStatus::add_to_maximum(const char* operation)
+{
+    LoggedLock lock(m_mutex, operation, "m_progress_max_mutex");
+    ++m_progress_max;
+}
+
+void PhotoLibraryStatus::reset_progress(const char* operation)
+{
+    LoggedLock lock(m_mutex, operation, "m_progress_max_mutex");
+    // The value is cleared too: left over from an earlier queue it could equal
+    // the growing maximum in the middle of the search and end the progress early.
+    m_progress_max = 0;
+    m_progress_value = 0;
+    m_last_reported = 0;
+}
+
+void PhotoLibraryStatus::picture_done(const char* operation, StringView picture)
+{
+    LoggedLock lock(m_mutex, operation, "m_picture_complete_mutex");
+    m_picture_complete = String(picture);
+    ++m_progress_value;
+}
+
+void PhotoLibraryStatus::search_done(const char* operation)
+{
+    LoggedLock lock(m_mutex, operation, "m_search_complete_mutex");
+    m_search_complete = true;
+    m_progress_value = 0;
+}
+
+std::vector<LibraryEvent> PhotoLibraryStatus::take_events()
+{
+    std::vector<LibraryEvent> events;
+    LoggedLock lock(m_mutex, "dispatch_events", "m_search_complete_mutex");
+    if (m_search_complete) {
+        LibraryEvent event;
+        event.search_complete = true;
+        events.push_back(event);
+        m_search_complete = false;
+    }
+    if (!m_picture_complete.empty()) {
+        LibraryEvent event;
+        event.picture_complete = true;
+        event.picture_path = std::move(m_picture_complete);
+        events.push_back(std::move(event));
+        m_picture_complete.clear();
+    }
+    if (m_progress_max != 0) {
+        if (m_progress_value < m_progress_max && m_progress_value != m_last_reported) {
+            m_last_reported = m_progress_value;
+            events.push_back(progress_event(m_progress_value, m_progress_max));
+        }
+        if (m_progress_value == m_progress_max) {
+            LibraryEvent event;
+            event.cache_complete = true;
+            events.push_back(event);
+            // The last reported value starts again with the counters, so that
+            // the next round reports its first steps.
+            m_progress_value = 0;
+            m_progress_max = 0;
+            m_last_reported = 0;
+        }
+    }
+    return events;
+}
+
+void PhotoLibraryStatus::read_progress(std::int32_t& value, std::int32_t& maximum)
+{
+    LoggedLock lock(m_mutex, "read_progress", "m_progress_value_mutex");
+    value = m_progress_value;
+    maximum = m_progress_max;
+}

@@ -1,0 +1,48 @@
+#pragma once
+// The status the library's worker reports to the user-interface thread: the
+// preview progress, the end of a search and the last finished picture, all
+// under one lock (logged as m_progress_max_mutex, m_progress_value_mutex,
+// m_search_complete_mutex or m_picture_complete_mutex after the datum touched).
+
+#include <cstdint>
+#include <vector>
+#include "library/library_event.h"
+#include "platform/thread.h"
+
+class PhotoLibraryStatus {
+public:
+    // One more picture queued for a preview.
+    void add_to_maximum(const char* operation);
+    // A search starts: the counters start again from zero.
+    void reset_progress(const char* operation);
+    // A queued picture was dealt with: it becomes the picture to report.
+    void picture_done(const char* operation, StringView picture);
+    // A search ended: report it, and count the built previews from zero.
+    void search_done(const char* operation);
+    // The events the status calls for now (at most one of each kind), in
+    // dispatch order; consumes what they report.
+    std::vector<LibraryEvent> take_events();
+    // Progress value and maximum as they are now.
+    void read_progress(std::int32_t& value, std::int32_t& maximum);
+
+private:
+    Mutex m_mutex;
+    std::int32_t m_progress_max = 0;
+    std::int32_t m_progress_value = 0;
+    std::int32_t m_last_reported = 0;
+    bool m_search_complete = false;
+    String m_picture_complete;
+};
+
+// Takes a named lock for an operation, writing "<operation> <name> start" before
+// and "<operation> <name> end" once it is held; releases it at the end of the scope.
+class LoggedLock {
+public:
+    LoggedLock(Mutex& mutex, const char* operation, const char* name);
+    ~LoggedLock();
+    LoggedLock(const LoggedLock&) = delete;
+    LoggedLock& operator=(const LoggedLock&) = delete;
+
+private:
+    Mutex& m_mutex;
+};
