@@ -44,11 +44,11 @@ public:
 
 private:
     PixelBuffer(std::int32_t width, std::int32_t height, std::int32_t pitch,
-                std::uint8_t* bits, std::unique_ptr<std::uint8_t[]> owned);
+                std::uint8_t* bits, std::unique_ptr<std::uint32_t[]> owned);
 
     std::int32_t m_width;
     std::int32_t m_height;
     std::int32_t m_pitch;
     std::uint8_t* m_bits;
-    std::unique_ptr<std::uint8_t[]> m_owned;
+    std::unique_ptr<std::uint32_t[]> m_owned;
 };

@@ -65,7 +65,6 @@ public:
 
 private:
     void take(std::unique_ptr<PixelBuffer> buffer);
-    void require_no_clip() const;
 
     std::unique_ptr<PixelBuffer> m_owned;
 };
