@@ -10,6 +10,8 @@
 String get_app_path();
 // Expands a macro at the very start of text and turns every "\" into "/".
 String expand_path(StringView text);
+// The folder for temporary files ($TMPDIR, else /tmp), without trailing separator.
+String temp_folder();
 
 // Text up to and including the last separator; empty when there is none.
 String folder_of(StringView path);
@@ -26,10 +28,11 @@ String join_path(StringView folder, StringView name);
 String parent_folder(StringView path);
 // Both expanded, trailing separator stripped, compared without letter case.
 bool same_path(StringView a, StringView b);
-// Whether path begins with prefix, compared as by same_path.
+// Whether path begins with prefix on a component boundary, compared as by same_path.
 bool starts_with_path(StringView path, StringView prefix);
 
 // Creates path and every missing ancestor (macros expanded first), logging each attempt.
 void create_directory_path(StringView path);
-// Opens path (macros expanded) with xdg-open, without a shell.
+// Opens path (macros expanded) with xdg-open, without a shell; true when
+// xdg-open was started. The parameters are only logged (xdg-open takes none).
 bool execute_file(StringView path, StringView parameters);

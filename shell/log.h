@@ -3,6 +3,8 @@
 // Callers write exactly the pieces they want: log() << "X::y " << n << "\n".
 
 #include <cstdint>
+#include <mutex>
+#include "platform/file.h"
 #include "platform/text.h"
 
 class LogStream {
@@ -14,6 +16,35 @@ public:
     virtual void flush() = 0;
 };
 
+// The log file: UTF-16LE with a byte-order mark; each write goes to the file at
+// once. Writes while no file is open are skipped silently.
+class FileLog : public LogStream {
+public:
+    FileLog() = default;
+    // Opens path (already expanded) as open() does.
+    explicit FileLog(StringView path);
+    // Truncates or creates path and writes FF FE; an unwritable path leaves it closed.
+    void open(StringView path);
+    // Closes the file; later writes do nothing until the next open().
+    void close();
+    bool is_open();
+    void write(const char16_t* begin, const char16_t* end) override;
+    void flush() override;
+
+private:
+    std::mutex m_mutex;
+    File m_file;
+};
+
+// The stream while logging is off: writes nothing.
+class NullLog : public LogStream {
+public:
+    void write(const char16_t*, const char16_t*) override {}
+    void flush() override {}
+};
+
+// Where the log file goes: the temporary folder + "/" + program file name + ".txt".
+String log_file_path();
 // The current stream for the switch as it reads now. Never fails.
 LogStream& log();
 // Whether the last read of the switch found logging on (frame-time overlay).

@@ -1,0 +1,179 @@
+// The log: a FileLog while the registry value "Log" is non-zero, a NullLog
+// otherwise, decided anew on every log() call.
+//
+// Callers keep the reference that log() returns for a whole chain of writes,
+// so a stream may never be destroyed while the program runs. The process
+// therefore keeps one FileLog and one NullLog for its whole life: switching
+// the log on truncates and reopens the FileLog's file, switching it off
+// closes it. A writer still holding the FileLog after the switch went off
+// finds its file closed and writes nothing; every write and the reopening
+// are serialised by the FileLog's own lock, so no write is torn or lost
+// into a closed descriptor.
+
+#include "shell/log.h"
+
+#include <atomic>
+#include <bit>
+#include <string>
+#include <unistd.h>
+
+#include "platform/paths.h"
+#include "platform/registry.h"
+
+static_assert(std::endian::native == std::endian::little, "the log file is written as UTF-16LE from memory");
+
+FileLog::FileLog(StringView path)
+{
+    open(path);
+}
+
+void FileLog::open(StringView path)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_file.open_expanded(path, File::create_mode) && m_file.size() == 0) {
+        static const unsigned char byte_order_mark[] = {0xFF, 0xFE};
+        m_file.write(byte_order_mark, sizeof byte_order_mark);
+    }
+}
+
+void FileLog::close()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_file.close();
+}
+
+bool FileLog::is_open()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_file.is_open();
+}
+
+void FileLog::write(const char16_t* begin, const char16_t* end)
+{
+    if (!begin || end <= begin)
+        return;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_file.write(begin, static_cast<std::uint32_t>((end - begin) * sizeof(char16_t)));
+}
+
+void FileLog::flush()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_file.flush();
+}
+
+namespace {
+
+// The process-wide log state; never destroyed, so late writers stay safe.
+struct LogState {
+    std::mutex switching;
+    std::atomic<bool> decided{false};
+    std::atomic<bool> on{false};
+    FileLog file_log;
+    NullLog null_log;
+};
+
+LogState& state()
+{
+    static LogState* instance = new LogState;
+    return *instance;
+}
+
+bool read_switch()
+{
+    std::uint32_t value = 0;
+    return read_registry_dword(u"HKEY_CURRENT_USER\\Software\\Kelm", u"Log", value) && value != 0;
+}
+
+LogStream& write_ascii(LogStream& stream, std::string_view ascii)
+{
+    const String text = from_ascii(ascii);
+    stream.write(text.data(), text.data() + text.size());
+    return stream;
+}
+
+}  // namespace
+
+String log_file_path()
+{
+    return temp_folder() + u'/' + expand_path(u"%app_name%.txt");
+}
+
+LogStream& log()
+{
+    LogState& log_state = state();
+    const bool on = read_switch();
+    if (!log_state.decided || log_state.on != on) {
+        std::lock_guard<std::mutex> lock(log_state.switching);
+        if (!log_state.decided || log_state.on != on) {
+            if (on)
+                log_state.file_log.open(log_file_path());
+            else
+                log_state.file_log.close();
+            log_state.on = on;
+            log_state.decided = true;
+        }
+    }
+    if (on)
+        return log_state.file_log;
+    return log_state.null_log;
+}
+
+bool log_enabled()
+{
+    return state().on;
+}
+
+LogStream& operator<<(LogStream& stream, const char16_t* text)
+{
+    return text ? stream << StringView(text) : stream;
+}
+
+LogStream& operator<<(LogStream& stream, StringView text)
+{
+    stream.write(text.data(), text.data() + text.size());
+    return stream;
+}
+
+LogStream& operator<<(LogStream& stream, const String& text)
+{
+    return stream << StringView(text);
+}
+
+LogStream& operator<<(LogStream& stream, const char* ascii)
+{
+    return ascii ? write_ascii(stream, ascii) : stream;
+}
+
+LogStream& operator<<(LogStream& stream, int value)
+{
+    return write_ascii(stream, std::to_string(value));
+}
+
+LogStream& operator<<(LogStream& stream, unsigned value)
+{
+    return write_ascii(stream, std::to_string(value));
+}
+
+LogStream& operator<<(LogStream& stream, long value)
+{
+    return write_ascii(stream, std::to_string(value));
+}
+
+LogStream& operator<<(LogStream& stream, unsigned long value)
+{
+    return write_ascii(stream, std::to_string(value));
+}
+
+LogStream& operator<<(LogStream& stream, bool value)
+{
+    return write_ascii(stream, value ? "true" : "false");
+}
+
+void fatal_error(const char* message, const char* where)
+{
+    LogStream& stream = log();
+    stream << "Gluck: " << message << " @ " << where << "\n";
+    stream.flush();
+    _exit(0);
+}
