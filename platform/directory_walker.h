@@ -1,0 +1,29 @@
+#pragma once
+// Walks a directory for files and sub-directories whose names match
+// wildcard patterns ("*" any run, "?" one character; letter case ignored, so
+// "*.jpg" finds IMG_0001.JPG). Symbolic links to directories are never
+// followed, so a walk always ends.
+
+#include "platform/text.h"
+
+// Receives what a walk finds; returning false from either call ends the whole walk.
+class DirectoryCollector {
+public:
+    virtual ~DirectoryCollector() = default;
+    // A regular file (or a link to one) whose name matches the file pattern.
+    virtual bool on_file(const String& path) = 0;
+    // A sub-directory whose name matches the directory pattern ("." and ".." never).
+    virtual bool on_directory(const String& path) = 0;
+};
+
+// Lists directory's matching files (in file-system order), then each matching
+// sub-directory, descending into it before the next one when recursive.
+// Paths passed on are directory joined with "/" and the name; the directory's
+// text is kept as given (a leading macro stays unexpanded in the paths).
+// Returns false when the collector ended the walk; an unreadable directory
+// simply yields nothing.
+bool walk_directory(StringView directory, StringView file_pattern, StringView directory_pattern, bool recursive,
+                    DirectoryCollector& collector);
+
+// Whether name matches the wildcard pattern, without regard to letter case.
+bool wildcard_match(StringView pattern, StringView name);
