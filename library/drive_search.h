@@ -18,8 +18,6 @@ void find_drives(std::vector<String>& drives);
 // The folders that are storage cards: PICTAVIO_CARDS when set, else the
 // mounted volumes below /media/$USER, /run/media/$USER, /media and /mnt.
 std::vector<String> storage_card_folders();
-// Whether path lies in folder or is folder (case-insensitive, whole components).
-bool path_lies_in(StringView path, StringView folder);
 // Every "*.jpg" below root, then every "*.jpeg", each pass depth first.
 std::vector<String> find_pictures(StringView root, const WalkStopCheck& stop);
 // Names of the files directly in root's preview folder.

@@ -107,9 +107,11 @@ std::map<String, String> parse_key_values(StringView text)
 String decode_key_value_bytes(const std::vector<unsigned char>& bytes)
 {
     String text;
-    if (bytes.size() >= 2 && bytes.size() % 2 == 0 && bytes[0] == 0xFF && bytes[1] == 0xFE) {
+    // A file cut short in the middle of a character (a full disk, a crash)
+    // still gives its complete lines: the odd last byte is dropped.
+    if (bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) {
         text.reserve(bytes.size() / 2 - 1);
-        for (std::size_t i = 2; i < bytes.size(); i += 2)
+        for (std::size_t i = 2; i + 1 < bytes.size(); i += 2)
             text += static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8));
         return text;
     }

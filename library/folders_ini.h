@@ -8,7 +8,8 @@
 
 // Splits key/value text into a map ordered by key (later duplicates win).
 std::map<String, String> parse_key_values(StringView text);
-// Decodes file bytes: UTF-16LE after FF FE, else one signed byte per character.
+// Decodes file bytes: UTF-16LE after FF FE (an odd last byte dropped), else one
+// signed byte per character.
 String decode_key_value_bytes(const std::vector<unsigned char>& bytes);
 // The albums of an album list text, in the key order of the text.
 std::vector<Folder> folders_from_text(StringView text);

@@ -60,14 +60,15 @@ struct FoundPicture {
 
 // ---- construction ----
 
-PhotoLibrary::PhotoLibrary(StringView folders_file) : m_folders_file(folders_file)
+PhotoLibrary::PhotoLibrary(StringView folders_file, bool start_worker) : m_folders_file(folders_file)
 {
     m_idle_event.set();
     log() << "ini load start\n";
     load_folders(m_folders_file);
     log() << "ini load end\n";
     notify_folders_changed();
-    start();
+    if (start_worker)
+        start();
 }
 
 PhotoLibrary::~PhotoLibrary()
@@ -282,6 +283,18 @@ void PhotoLibrary::prioritise_picture(StringView picture)
         event.picture_path = String(picture);
         notify(event);
     }
+}
+
+std::vector<String> PhotoLibrary::queued_pictures(StringView folder_path)
+{
+    std::vector<String> pictures;
+    LoggedLock map(m_map_mutex, "queued_pictures", "m_map_mutex");
+    auto entry = m_map.find(String(folder_path));
+    if (entry != m_map.end()) {
+        for (const QueuedPicture& queued : entry->second.pictures)
+            pictures.push_back(queued.path);
+    }
+    return pictures;
 }
 
 bool PhotoLibrary::wait_until_idle(unsigned milliseconds) { return m_idle_event.wait_for(milliseconds); }

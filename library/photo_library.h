@@ -15,8 +15,9 @@
 
 class PhotoLibrary : public Thread, public Singleton<PhotoLibrary> {
 public:
-    // Loads the album list from folders_file and starts the worker.
-    explicit PhotoLibrary(StringView folders_file = u"%app_path%/folders.ini");
+    // Loads the album list from folders_file and starts the worker (unless
+    // start_worker is false: the owner then calls start() itself).
+    explicit PhotoLibrary(StringView folders_file = u"%app_path%/folders.ini", bool start_worker = true);
     // Stops and joins the worker.
     ~PhotoLibrary() override;
 
@@ -45,6 +46,8 @@ public:
     void add_picture(StringView picture, StringView root);
     // Builds the previews nearest to picture in the current folder's queue first.
     void prioritise_picture(StringView picture);
+    // The pictures of folder_path still waiting for a preview, in queue order.
+    std::vector<String> queued_pictures(StringView folder_path);
     // Waits at most milliseconds until no search is pending and the queue is
     // empty; true when that is so.
     bool wait_until_idle(unsigned milliseconds);
