@@ -2,12 +2,22 @@
 
 #include <sys/stat.h>
 #include <fcntl.h>
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <cstdio>
 #include <ctime>
 
+#include "library/baseline_decoder.h"
+#include "library/jpeg_decoder.h"
+#include "library/jpeg_encoder.h"
+#include "library/jpeg_memory_stream.h"
+#include "library/preview_pixels.h"
+#include "library/reducer.h"
+#include "library/resume_record.h"
 #include "platform/file.h"
 #include "platform/paths.h"
+#include "skin/render_surface.h"
 
 namespace {
 
@@ -18,19 +28,39 @@ std::uint32_t header_size(int levels)
     return table_fixed_size + 16 * static_cast<std::uint32_t>(levels);
 }
 
-// Creation time of a file: the birth time where the file system records it,
-// else the modification time. False when the file cannot be examined.
-bool creation_time(const std::string& path, std::uint64_t& size, timespec& when)
+// What identifies the file behind a picture path: its size and creation time
+// name its preview; its inode and change time tell whether it was rewritten
+// or replaced while its preview was being built.
+struct FileIdentity {
+    std::uint64_t size = 0;
+    timespec created{};
+    std::uint64_t inode = 0;
+    std::int64_t changed_seconds = 0;
+    std::uint32_t changed_nanoseconds = 0;
+
+    bool operator==(const FileIdentity& other) const
+    {
+        return size == other.size && created.tv_sec == other.created.tv_sec &&
+               created.tv_nsec == other.created.tv_nsec && inode == other.inode &&
+               changed_seconds == other.changed_seconds && changed_nanoseconds == other.changed_nanoseconds;
+    }
+};
+
+// The creation time is the birth time where the file system records it, else
+// the modification time. False when the path is no regular file.
+bool file_identity(StringView path, FileIdentity& identity)
 {
     struct statx info {};
-    if (statx(AT_FDCWD, path.c_str(), 0, STATX_BASIC_STATS | STATX_BTIME, &info) != 0)
+    const std::string name = to_utf8(expand_path(path));
+    if (statx(AT_FDCWD, name.c_str(), 0, STATX_BASIC_STATS | STATX_BTIME, &info) != 0 || !S_ISREG(info.stx_mode))
         return false;
-    if (!S_ISREG(info.stx_mode))
-        return false;
-    size = info.stx_size;
     const statx_timestamp& stamp = (info.stx_mask & STATX_BTIME) ? info.stx_btime : info.stx_mtime;
-    when.tv_sec = static_cast<time_t>(stamp.tv_sec);
-    when.tv_nsec = stamp.tv_nsec;
+    identity.size = info.stx_size;
+    identity.created.tv_sec = static_cast<time_t>(stamp.tv_sec);
+    identity.created.tv_nsec = stamp.tv_nsec;
+    identity.inode = info.stx_ino;
+    identity.changed_seconds = info.stx_ctime.tv_sec;
+    identity.changed_nanoseconds = info.stx_ctime.tv_nsec;
     return true;
 }
 
@@ -66,15 +96,14 @@ int preview_levels(int width, int height)
 
 String preview_path(StringView picture, StringView root)
 {
-    std::uint64_t size = 0;
-    timespec when{};
-    if (!creation_time(to_utf8(expand_path(picture)), size, when))
+    FileIdentity identity;
+    if (!file_identity(picture, identity))
         return String();
     tm fields{};
-    localtime_r(&when.tv_sec, &fields);
-    const double seconds = fields.tm_sec + static_cast<double>(when.tv_nsec / 1000000) / 1000.0;
+    localtime_r(&identity.created.tv_sec, &fields);
+    const double seconds = fields.tm_sec + static_cast<double>(identity.created.tv_nsec / 1000000) / 1000.0;
     char name[96];
-    std::snprintf(name, sizeof name, "%d%d%d%d%d%f", static_cast<int>(static_cast<std::uint32_t>(size)),
+    std::snprintf(name, sizeof name, "%d%d%d%d%d%f", static_cast<int>(static_cast<std::uint32_t>(identity.size)),
                   fields.tm_mon + 1, fields.tm_mday, fields.tm_hour, fields.tm_min, seconds);
     return cache_folder(root) + from_utf8(name);
 }
@@ -129,4 +158,345 @@ bool read_preview_table(InputStream& preview, int expected_levels, PreviewTable&
             return false;
     }
     return table.thumbnail_length > 0 && inside(table.thumbnail_offset, table.thumbnail_length, size);
+}
+
+namespace {
+
+constexpr std::size_t write_chunk = 64 * 1024;
+constexpr int thumbnail_side = 64;
+// A thumbnail JPEG is a few kilobytes; anything much larger is not ours.
+constexpr std::uint32_t max_thumbnail_length = 1024 * 1024;
+
+void put_u32(std::uint8_t* p, std::uint32_t value)
+{
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<std::uint8_t>(value >> (8 * i));
+}
+
+// Appends to the preview file through a buffer and tracks the offset, which
+// must stay within the 32 bits the table holds.
+class PreviewWriter {
+public:
+    bool open(const String& path) { return m_file.open_expanded(path, File::create_mode); }
+
+    void append(const void* data, std::size_t count)
+    {
+        const auto* bytes = static_cast<const std::uint8_t*>(data);
+        m_buffer.insert(m_buffer.end(), bytes, bytes + count);
+        m_offset += count;
+        if (m_offset > UINT32_MAX)
+            m_failed = true;
+        if (m_buffer.size() >= write_chunk)
+            flush();
+    }
+
+    bool flush()
+    {
+        if (!m_buffer.empty() && !m_failed &&
+            m_file.write(m_buffer.data(), static_cast<std::uint32_t>(m_buffer.size())) != m_buffer.size())
+            m_failed = true;
+        m_buffer.clear();
+        return !m_failed;
+    }
+
+    // Writes bytes at offset (after everything appended is on disk).
+    bool write_at(std::uint64_t offset, const std::uint8_t* bytes, std::uint32_t count)
+    {
+        if (!flush() || !m_file.seek(offset) || m_file.write(bytes, count) != count)
+            m_failed = true;
+        return !m_failed;
+    }
+
+    std::uint32_t offset() const { return static_cast<std::uint32_t>(m_offset); }
+    bool failed() const { return m_failed; }
+
+private:
+    File m_file;
+    std::vector<std::uint8_t> m_buffer;
+    std::uint64_t m_offset = 0;
+    bool m_failed = false;
+};
+
+// The next level being made while a level is decoded: the 2x2 reducer feeds
+// a JPEG encoder that compresses into memory.
+class NextLevel {
+public:
+    bool start(int width, int height)
+    {
+        m_reducer = std::make_unique<Reducer>(width, height,
+                                              [this](const std::uint8_t* rgb) { return m_encoder.write_scanline(rgb); });
+        return m_encoder.create(m_jpeg, m_reducer->output_width(), m_reducer->output_height(),
+                                JpegEncoder::level_quality);
+    }
+    bool push_row(const std::uint8_t* rgb) { return m_reducer->push_row(rgb); }
+    bool finish() { return m_reducer->finish() && m_encoder.finish(); }
+    MemoryStream& jpeg() { return m_jpeg; }
+
+private:
+    MemoryStream m_jpeg;
+    JpegEncoder m_encoder;
+    std::unique_ptr<Reducer> m_reducer;
+};
+
+// Builds one preview file, streaming: at any time it holds the decoder's few
+// MCU rows, two reducer rows, the JPEG of the level being decoded and the JPEG
+// of the next level being compressed.
+class PreviewBuilder {
+public:
+    PreviewBuilder(StringView picture, StringView root, const StopCheck& stop_requested)
+        : m_picture_path(picture), m_root(root), m_stop_requested(stop_requested)
+    {
+    }
+
+    PreviewBuild run();
+
+private:
+    bool stop_now();
+    PreviewBuild failure();
+    bool record(const ResumeRecord& record);
+    bool decode_picture(NextLevel* next);
+    bool decode_with_libjpeg(NextLevel& next);
+    bool decode_level(MemoryStream& jpeg, NextLevel& next);
+    bool write_thumbnail(InputStream& source, std::uint64_t length);
+    bool write_table();
+
+    String m_picture_path;
+    String m_root;
+    const StopCheck& m_stop_requested;
+    bool m_stopped = false;
+    FileIdentity m_identity;
+    File m_picture;
+    int m_width = 0;
+    int m_height = 0;
+    int m_levels = 0;
+    PreviewWriter m_writer;
+    std::vector<PreviewLevel> m_entries;
+    PreviewLevel m_thumbnail;
+};
+
+bool PreviewBuilder::stop_now()
+{
+    if (!m_stopped && m_stop_requested && m_stop_requested())
+        m_stopped = true;
+    return m_stopped;
+}
+
+// A failed decode means a bad picture only when nothing else explains it: the
+// build was not stopped, every write succeeded and the picture is still the
+// file it was when the build began. Otherwise the preview stays incomplete.
+PreviewBuild PreviewBuilder::failure()
+{
+    FileIdentity now;
+    if (m_stopped || m_writer.failed() || !file_identity(m_picture_path, now) || !(now == m_identity))
+        return PreviewBuild::incomplete;
+    return PreviewBuild::bad_picture;
+}
+
+bool PreviewBuilder::record(const ResumeRecord& record)
+{
+    std::uint8_t bytes[resume_record_size];
+    serialise_resume_record(record, bytes);
+    m_writer.append(bytes, resume_record_size);
+    return !m_writer.failed();
+}
+
+// Level 0: the picture itself. Baseline pictures are decoded by our own
+// decoder, which leaves their records behind; other kinds are decoded by
+// libjpeg and have no records. Without a next level (L = 0) the rows are not
+// needed and only the records are made.
+bool PreviewBuilder::decode_picture(NextLevel* next)
+{
+    BaselineDecoder decoder;
+    const BaselineStatus status = decoder.open(m_picture, 0, m_identity.size);
+    if (status == BaselineStatus::bad)
+        return false;
+    if (status == BaselineStatus::unsupported)
+        return next == nullptr || decode_with_libjpeg(*next);
+    if (decoder.info().width != m_width || decoder.info().height != m_height)
+        return false;
+    const auto on_record = [this](const ResumeRecord& r) { return !stop_now() && record(r); };
+    if (next == nullptr)
+        return decoder.decode_with_records(on_record, {});
+    return decoder.decode_with_records(on_record, [this, next](const std::uint8_t* rgb, int) {
+        return !stop_now() && next->push_row(rgb);
+    });
+}
+
+bool PreviewBuilder::decode_with_libjpeg(NextLevel& next)
+{
+    JpegDecoder decoder;
+    if (!m_picture.seek(0) || !decoder.open(m_picture, m_identity.size) || !decoder.start() ||
+        decoder.output_width() != m_width || decoder.output_height() != m_height)
+        return false;
+    std::vector<std::uint8_t> row(static_cast<std::size_t>(m_width) * 3);
+    for (int y = 0; y < m_height; ++y)
+        if (stop_now() || !decoder.read_scanline(row.data()) || !next.push_row(row.data()))
+            return false;
+    return true;
+}
+
+// Levels 1..L are JPEGs of our own encoder, always baseline.
+bool PreviewBuilder::decode_level(MemoryStream& jpeg, NextLevel& next)
+{
+    BaselineDecoder decoder;
+    if (decoder.open(jpeg, 0, jpeg.size()) != BaselineStatus::ok)
+        return false;
+    return decoder.decode_with_records([this](const ResumeRecord& r) { return !stop_now() && record(r); },
+                                       [this, &next](const std::uint8_t* rgb, int) {
+                                           return !stop_now() && next.push_row(rgb);
+                                       });
+}
+
+// The centred 64x64 square of the source, decoded at half size when its
+// shorter side is 130 pixels or more; black where the square lies outside.
+bool PreviewBuilder::write_thumbnail(InputStream& source, std::uint64_t length)
+{
+    JpegDecoder decoder;
+    if (!source.seek(0) || !decoder.open(source, length))
+        return false;
+    if (std::min(decoder.width(), decoder.height()) >= 130 && !decoder.set_scale(2))
+        return false;
+    if (!decoder.start())
+        return false;
+    const int width = decoder.output_width();
+    const int height = decoder.output_height();
+    const int top = height / 2 - thumbnail_side / 2;
+    const int left = width / 2 - thumbnail_side / 2;
+    std::vector<std::uint8_t> square(thumbnail_side * thumbnail_side * 3, 0);
+    std::vector<std::uint8_t> row(static_cast<std::size_t>(width) * 3);
+    for (int y = 0; y < height && y < top + thumbnail_side; ++y) {
+        if (stop_now() || !decoder.read_scanline(row.data()))
+            return false;
+        if (y < top)
+            continue;
+        for (int x = std::max(0, -left); x < thumbnail_side && left + x < width; ++x)
+            std::memcpy(&square[((y - top) * thumbnail_side + x) * 3], &row[(left + x) * 3], 3);
+    }
+    MemoryStream jpeg;
+    JpegEncoder encoder;
+    if (!encoder.create(jpeg, thumbnail_side, thumbnail_side, JpegEncoder::thumbnail_quality))
+        return false;
+    for (int y = 0; y < thumbnail_side; ++y)
+        if (!encoder.write_scanline(&square[y * thumbnail_side * 3]))
+            return false;
+    if (!encoder.finish())
+        return false;
+    m_thumbnail.jpeg_offset = m_writer.offset();
+    m_thumbnail.jpeg_length = static_cast<std::uint32_t>(jpeg.size());
+    m_writer.append(jpeg.bytes().data(), jpeg.bytes().size());
+    return !m_writer.failed();
+}
+
+// The table, then the magic: only a file whose every byte is written starts with 17.
+bool PreviewBuilder::write_table()
+{
+    std::vector<std::uint8_t> table(header_size(m_levels) - 4);
+    table[0] = static_cast<std::uint8_t>(m_levels);
+    put_u32(&table[1], m_entries[0].records_offset);
+    put_u32(&table[5], m_entries[0].records_length);
+    for (int k = 1; k <= m_levels; ++k) {
+        std::uint8_t* p = &table[9 + 16 * (k - 1)];
+        put_u32(p, m_entries[k].records_offset);
+        put_u32(p + 4, m_entries[k].records_length);
+        put_u32(p + 8, m_entries[k].jpeg_offset);
+        put_u32(p + 12, m_entries[k].jpeg_length);
+    }
+    put_u32(&table[table.size() - 8], m_thumbnail.jpeg_offset);
+    put_u32(&table[table.size() - 4], m_thumbnail.jpeg_length);
+    std::uint8_t magic[4];
+    put_u32(magic, preview_magic);
+    return m_writer.write_at(4, table.data(), static_cast<std::uint32_t>(table.size())) &&
+           m_writer.write_at(0, magic, 4);
+}
+
+PreviewBuild PreviewBuilder::run()
+{
+    const String path = preview_path(m_picture_path, m_root);
+    if (path.empty() || !file_identity(m_picture_path, m_identity) ||
+        !m_picture.open_expanded(expand_path(m_picture_path), File::read_mode))
+        return PreviewBuild::incomplete;
+    {
+        JpegDecoder header;
+        if (!header.open(m_picture, m_identity.size))
+            return failure();
+        m_width = header.width();
+        m_height = header.height();
+    }
+    m_levels = preview_levels(m_width, m_height);
+    if (!m_writer.open(path))
+        return PreviewBuild::incomplete;
+    m_writer.append(std::vector<std::uint8_t>(header_size(m_levels), 0).data(), header_size(m_levels));
+    m_entries.assign(static_cast<std::size_t>(m_levels) + 1, PreviewLevel{});
+
+    m_entries[0].records_offset = m_writer.offset();
+    auto next = std::make_unique<NextLevel>();
+    if (m_levels > 0 && !next->start(m_width, m_height))
+        return failure();
+    if (!decode_picture(m_levels > 0 ? next.get() : nullptr) || (m_levels > 0 && !next->finish()))
+        return failure();
+    m_entries[0].records_length = m_writer.offset() - m_entries[0].records_offset;
+
+    // Each level is decoded for its records while the next one is made from
+    // its rows; decoding level L makes the source of the thumbnail.
+    int width = m_width;
+    int height = m_height;
+    for (int k = 1; k <= m_levels; ++k) {
+        auto current = std::move(next);
+        width = (width + 1) / 2;
+        height = (height + 1) / 2;
+        next = std::make_unique<NextLevel>();
+        PreviewLevel& entry = m_entries[k];
+        entry.records_offset = m_writer.offset();
+        if (!next->start(width, height) || !decode_level(current->jpeg(), *next) || !next->finish())
+            return failure();
+        entry.records_length = m_writer.offset() - entry.records_offset;
+        entry.jpeg_offset = m_writer.offset();
+        entry.jpeg_length = static_cast<std::uint32_t>(current->jpeg().size());
+        m_writer.append(current->jpeg().bytes().data(), current->jpeg().bytes().size());
+    }
+    const bool thumbnail = m_levels > 0 ? write_thumbnail(next->jpeg(), next->jpeg().size())
+                                        : write_thumbnail(m_picture, m_identity.size);
+    if (!thumbnail)
+        return failure();
+    FileIdentity now;
+    if (!file_identity(m_picture_path, now) || !(now == m_identity))
+        return PreviewBuild::incomplete;
+    return write_table() ? PreviewBuild::ready : PreviewBuild::incomplete;
+}
+
+}  // namespace
+
+PreviewBuild build_preview(StringView picture, StringView root, const StopCheck& stop_requested)
+{
+    return PreviewBuilder(picture, root, stop_requested).run();
+}
+
+// The magic is checked: a file whose build was cut short may hold a table of zeros
+// or none at all.
+std::unique_ptr<RenderSurface> load_thumbnail(StringView picture, StringView root)
+{
+    const String path = preview_path(picture, root);
+    File file;
+    PreviewTable table;
+    if (path.empty() || !file.open_expanded(path, File::read_mode) || !read_preview_table(file, -1, table) ||
+        table.thumbnail_length > max_thumbnail_length || !file.seek(table.thumbnail_offset))
+        return nullptr;
+    std::vector<std::uint8_t> bytes(table.thumbnail_length);
+    if (file.read(bytes.data(), table.thumbnail_length) != table.thumbnail_length)
+        return nullptr;
+    MemoryStream jpeg(bytes.data(), bytes.size());
+    JpegDecoder decoder;
+    if (!decoder.open(jpeg, bytes.size()) || !decoder.start() || decoder.output_width() != thumbnail_side ||
+        decoder.output_height() != thumbnail_side)
+        return nullptr;
+    auto surface = std::make_unique<RenderSurface>(Size{thumbnail_side, thumbnail_side});
+    if (!surface->buffer())
+        return nullptr;
+    std::uint8_t row[thumbnail_side * 3];
+    for (int y = 0; y < thumbnail_side; ++y) {
+        if (!decoder.read_scanline(row))
+            return nullptr;
+        rgb_to_pixels(row, surface->buffer()->row(y), thumbnail_side);
+    }
+    return surface;
 }
