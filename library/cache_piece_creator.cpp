@@ -1,0 +1,118 @@
+#include "library/cache_piece_creator.h"
+
+#include <algorithm>
+
+#include "library/jpeg_decoder.h"
+#include "library/preview_pixels.h"
+#include "platform/paths.h"
+#include "skin/render_surface.h"
+
+CachePieceCreator::CachePieceCreator(StringView picture, StringView root) : m_picture_path(expand_path(picture))
+{
+    if (!m_picture.open_expanded(m_picture_path, File::read_mode))
+        return;
+    m_picture_size = m_picture.size();
+    {
+        JpegDecoder header;
+        if (!header.open(m_picture, m_picture_size))
+            return;
+        m_size = {header.width(), header.height()};
+    }
+    m_levels = preview_levels(m_size.width, m_size.height);
+    // The table is read with the L of the picture: a preview made for another
+    // picture, or damaged, is refused here rather than when a tile is asked for.
+    const String preview = preview_path(picture, root);
+    if (preview.empty() || !m_preview.open_expanded(preview, File::read_mode) ||
+        !read_preview_table(m_preview, m_levels, m_table))
+        return;
+    m_ok = check_levels();
+}
+
+// The picture's own records must be as many as its MCU rows and tile columns
+// make, or none for a picture our decoder does not handle.
+bool CachePieceCreator::check_levels()
+{
+    BaselineDecoder decoder;
+    const BaselineStatus status = decoder.open(m_picture, 0, m_picture_size);
+    if (status == BaselineStatus::bad)
+        return false;
+    m_baseline = status == BaselineStatus::ok;
+    const std::uint64_t records = m_table.entries[0].records_length / resume_record_size;
+    return m_baseline ? records == decoder.info().record_count() : records == 0;
+}
+
+// Reads a level's records and opens the decoder over its compressed data: the
+// picture file for level 0, the level's JPEG inside the preview otherwise.
+// Both must fit the level's expected size, so wild tables cannot steer a decode.
+bool CachePieceCreator::load_level(int stored)
+{
+    m_loaded_level = -1;
+    m_records.clear();
+    const PreviewLevel& entry = m_table.entries[static_cast<std::size_t>(stored)];
+    std::vector<std::uint8_t> bytes(entry.records_length);
+    if (!m_preview.seek(entry.records_offset) || m_preview.read(bytes.data(), entry.records_length) != entry.records_length ||
+        !parse_resume_records(bytes.data(), bytes.size(), m_records))
+        return false;
+    if (stored == 0 && !m_baseline) {
+        m_loaded_level = 0;
+        return m_records.empty();
+    }
+    const BaselineStatus status = stored == 0 ? m_decoder.open(m_picture, 0, m_picture_size)
+                                              : m_decoder.open(m_preview, entry.jpeg_offset, entry.jpeg_length);
+    const Size expected = reduced_size(m_size, stored);
+    const BaselineInfo& info = m_decoder.info();
+    if (status != BaselineStatus::ok || info.width != expected.width || info.height != expected.height ||
+        m_records.size() != info.record_count())
+        return false;
+    m_loaded_level = stored;
+    return true;
+}
+
+// The tile's window is decoded from the records alone. A tile spans 256 / MCU
+// height MCU rows of its tile column: 16 rows of 16-pixel-high MCUs, or 32 rows
+// of 8-pixel-high ones. Each of those rows (each segment) begins at its own
+// record, index tile column + tile columns * MCU row, so no segment depends on
+// the decoding of the one above it and an 8-pixel-high picture simply has 32
+// segments instead of 16. The MCU row below the window (when the picture has
+// one) is decoded as one more segment for the upsampler's context; at the
+// bottom edge the segments end with the picture's last MCU row.
+// Full-resolution tiles of pictures without records (progressive, arithmetic,
+// CMYK) come from libjpeg's cropped decode of the picture instead.
+bool CachePieceCreator::get_piece_rgb(int tx, int ty, int z, std::vector<std::uint8_t>& rgb, Size& window)
+{
+    if (!m_ok || z < 0 || z > m_levels)
+        return false;
+    const int stored = m_levels - z;
+    if (stored != m_loaded_level && !load_level(stored))
+        return false;
+    const Size level = reduced_size(m_size, stored);
+    const Size tiles = tile_count(level);
+    if (tx < 0 || ty < 0 || tx >= tiles.width || ty >= tiles.height)
+        return false;
+    const PixelWindow area{tx * tile_size, ty * tile_size, std::min(tile_size, level.width - tx * tile_size),
+                           std::min(tile_size, level.height - ty * tile_size)};
+    window = {area.width, area.height};
+    rgb.assign(static_cast<std::size_t>(area.width) * area.height * 3, 0);
+    const std::size_t stride = static_cast<std::size_t>(area.width) * 3;
+    if (stored == 0 && !m_baseline) {
+        JpegDecoder decoder;
+        return m_picture.seek(0) && decoder.open(m_picture, m_picture_size) &&
+               decoder.read_region(area, rgb.data(), stride);
+    }
+    return m_decoder.decode_window(m_records, area, rgb.data(), stride);
+}
+
+std::unique_ptr<RenderSurface> CachePieceCreator::get_piece(int tx, int ty, int z)
+{
+    std::vector<std::uint8_t> rgb;
+    Size window;
+    if (!get_piece_rgb(tx, ty, z, rgb, window))
+        return nullptr;
+    auto tile = std::make_unique<RenderSurface>(Size{tile_size, tile_size});
+    if (!tile->buffer())
+        return nullptr;
+    tile->buffer()->clear(0);
+    for (int y = 0; y < window.height; ++y)
+        rgb_to_pixels(&rgb[static_cast<std::size_t>(y) * window.width * 3], tile->buffer()->row(y), window.width);
+    return tile;
+}
