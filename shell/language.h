@@ -1,0 +1,62 @@
+#pragma once
+// Language files: "key=text" lines in "<language>.lng" beside the program,
+// one file per language; every user-visible text is looked up by its key.
+
+#include <map>
+#include <string_view>
+#include <vector>
+#include "platform/text.h"
+
+// One entry that the language command puts into a menu.
+struct MenuEntry {
+    String command;
+    // Shown text; empty: the menu shows translate(command).
+    String caption;
+    bool checked = false;
+    // Skin node that gives the entry its look; empty: the menu's usual node.
+    String node_name;
+};
+
+// The loaded texts of one language file.
+class Translations {
+public:
+    using Map = std::map<String, String, std::less<>>;
+
+    // The text stored for key, or the key itself when the loaded file lacks it.
+    String translate(StringView key) const;
+    // Reads path (macros unexpanded) into a fresh map; false when it does not
+    // open, and the loaded texts stay as they were.
+    bool load_language_file(StringView path);
+    // Tries the registry's "Language", the system language, english, then
+    // every *.lng in folder; false when none loads.
+    bool load_startup_language(StringView application_name, StringView folder = u"%app_path%");
+    // The language menu: command "Language" appends an entry per *.lng file
+    // (the loaded one checked) and a "Cancel" entry with cancel_node;
+    // "Language#<name>" loads that file and remembers it in the registry.
+    // True when the language was changed.
+    bool handle_language_command(StringView application_name, StringView command, std::vector<MenuEntry>& entries,
+                                 StringView cancel_node, StringView folder = u"%app_path%");
+    // The loaded file's path as given to the loader; empty before any load.
+    const String& path() const { return m_path; }
+    const Map& texts() const { return m_texts; }
+
+private:
+    bool try_language(StringView folder, StringView name);
+
+    Map m_texts;
+    String m_path;
+};
+
+// Decodes a language file's bytes (file_size is the whole file's size; bytes
+// may be a leading part of it) and parses its entries.
+Translations::Map parse_language_file(std::string_view bytes, std::uint64_t file_size);
+
+// A row of the system-language table: upper-case English name and two-letter code.
+struct SystemLanguage {
+    String name;
+    String code;
+};
+// The table row for a Windows primary language number; empty above 98 or without a language.
+SystemLanguage language_table_entry(unsigned number);
+// The row for the user's locale (LC_ALL, LC_MESSAGES, LANG); empty when none matches.
+SystemLanguage system_language_name();
