@@ -194,6 +194,19 @@ struct WindowSystem::State {
             queue_input(main_window, WM_CHAR, unit, 1);
     }
 
+    // Mouse positions are turned into the program's coordinates.
+    void queue_mouse(std::uint32_t sdl_id, unsigned id, std::uintptr_t wparam, int x, int y)
+    {
+        WindowId window = window_of_sdl(sdl_id);
+        const WindowRecord* record = find(window);
+        if (record == nullptr)
+            return;
+        int width = 0, height = 0;
+        SDL_GetWindowSize(record->sdl, &width, &height);
+        physical_to_logical(options.orientation, width, height, x, y);
+        queue_input(window, id, wparam, make_position_lparam(x, y));
+    }
+
     void translate(const SDL_Event& event)
     {
         switch (event.type) {
@@ -211,16 +224,16 @@ struct WindowSystem::State {
             translate_text(event.text.text);
             break;
         case SDL_MOUSEMOTION:
-            queue_input(window_of_sdl(event.motion.windowID), WM_MOUSEMOVE,
-                        (event.motion.state & SDL_BUTTON_LMASK) ? 1 : 0,
-                        make_position_lparam(event.motion.x, event.motion.y));
+            queue_mouse(event.motion.windowID, WM_MOUSEMOVE,
+                        (event.motion.state & SDL_BUTTON_LMASK) ? 1 : 0, event.motion.x,
+                        event.motion.y);
             break;
         case SDL_MOUSEBUTTONDOWN:
         case SDL_MOUSEBUTTONUP:
             if (event.button.button == SDL_BUTTON_LEFT)
-                queue_input(window_of_sdl(event.button.windowID),
+                queue_mouse(event.button.windowID,
                             event.type == SDL_MOUSEBUTTONDOWN ? WM_LBUTTONDOWN : WM_LBUTTONUP,
-                            0, make_position_lparam(event.button.x, event.button.y));
+                            0, event.button.x, event.button.y);
             break;
         default:
             break;
@@ -345,6 +358,36 @@ int lparam_y(std::intptr_t lparam)
     return static_cast<std::int16_t>((lparam >> 16) & 0xFFFF);
 }
 
+void logical_to_physical(int orientation, int physical_width, int physical_height, int& x, int& y)
+{
+    int lx = x, ly = y;
+    switch (orientation & 3) {
+    case 1:
+        x = ly;
+        y = physical_height - 1 - lx;
+        break;
+    case 2:
+        x = physical_width - 1 - lx;
+        y = physical_height - 1 - ly;
+        break;
+    case 3:
+        x = physical_width - 1 - ly;
+        y = lx;
+        break;
+    default:
+        break;
+    }
+}
+
+void physical_to_logical(int orientation, int physical_width, int physical_height, int& x, int& y)
+{
+    // Turning back by orientation is turning forward by the remaining quarter turns,
+    // on the panel as it is seen turned.
+    bool odd = (orientation & 1) != 0;
+    logical_to_physical(4 - (orientation & 3), odd ? physical_height : physical_width,
+                        odd ? physical_width : physical_height, x, y);
+}
+
 WindowSystem::WindowSystem(const CommandLineOptions& options) : m_state(std::make_unique<State>())
 {
     m_state->options = options;
@@ -391,6 +434,11 @@ bool WindowSystem::has_video() const
 const std::string& WindowSystem::video_error() const
 {
     return m_state->video_error;
+}
+
+const CommandLineOptions& WindowSystem::options() const
+{
+    return m_state->options;
 }
 
 std::string WindowSystem::video_driver() const
@@ -469,6 +517,13 @@ std::intptr_t WindowSystem::default_procedure(const Message& message)
 }
 
 void WindowSystem::client_size(WindowId window, int& width, int& height) const
+{
+    physical_client_size(window, width, height);
+    if (m_state->options.orientation & 1)
+        std::swap(width, height);
+}
+
+void WindowSystem::physical_client_size(WindowId window, int& width, int& height) const
 {
     const WindowRecord* record = m_state->find(window);
     if (record != nullptr && record->sdl != nullptr) {

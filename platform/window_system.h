@@ -67,6 +67,12 @@ int lparam_x(std::intptr_t lparam);
 // Signed high word of lParam.
 int lparam_y(std::intptr_t lparam);
 
+// Where logical pixel (x, y) of a picture turned by orientation (0-3) lands on a
+// physical panel of physical_width x physical_height (x, y updated in place).
+void logical_to_physical(int orientation, int physical_width, int physical_height, int& x, int& y);
+// The inverse: the logical pixel shown at physical (x, y).
+void physical_to_logical(int orientation, int physical_width, int physical_height, int& x, int& y);
+
 // Receives the messages of one window; the result is the message's answer.
 using WindowProcedure = std::function<std::intptr_t(const Message&)>;
 
@@ -94,6 +100,8 @@ public:
     bool has_video() const;
     // Why video is not available (empty when it is).
     const std::string& video_error() const;
+    // The options the window system was started with.
+    const CommandLineOptions& options() const;
     // Name of the SDL video driver in use ("x11", "dummy", ...), empty without video.
     std::string video_driver() const;
 
@@ -111,8 +119,11 @@ public:
     void set_window_procedure(WindowId window, WindowProcedure procedure);
     // What a window does with a message it does not handle itself.
     std::intptr_t default_procedure(const Message& message);
-    // Client size of a visible window; the options' size for a message-only one.
+    // Client size as the program draws it (width and height swap in orientations
+    // 1 and 3); the options' size for a message-only window.
     void client_size(WindowId window, int& width, int& height) const;
+    // Client size of the panel itself, before the orientation is applied.
+    void physical_client_size(WindowId window, int& width, int& height) const;
     // Switches SDL full screen for the window (only when the options ask for it).
     void set_fullscreen(WindowId window, bool fullscreen);
     // Shows the window minimised.
@@ -123,7 +134,8 @@ public:
     SDL_Window* sdl_window(WindowId window) const;
     // The window's renderer, created on first use and kept while the window lives.
     SDL_Renderer* renderer(WindowId window);
-    // What the screen reports: the main window's client size, the options' dpi and orientation.
+    // What the screen reports: the main window's client size, the options' dpi and
+    // orientation. Mouse positions reach the procedure in the same turned coordinates.
     ScreenSettings screen_settings() const;
 
     // ---- messages ----
