@@ -1,0 +1,218 @@
+// Preview files and tiles against libjpeg-turbo, on generated photo-like
+// pictures of 50 and 12 megapixels (written once into a temporary folder):
+//   - building the whole preview file vs libjpeg's decode of the picture to RGB
+//     (target: at most 2.0x);
+//   - the full-resolution bottom-right tile from the ready preview vs
+//     jpeg_crop_scanline + jpeg_skip_scanlines for the same region
+//     (target: at least 20x faster; 50 MP within 1.5x of 12 MP);
+//   - peak resident memory of `pictavio-preview build` on the 50 MP picture
+//     (target: at most 48 MB).
+// A summary with the ratios is printed after the benchmarks.
+
+#include <benchmark/benchmark.h>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <string>
+
+#include "library/cache_piece_creator.h"
+#include "library/preview_file.h"
+#include "skin/render_surface.h"
+#include "tests/library/preview_pictures.h"
+
+namespace {
+
+struct Picture {
+    std::string path;
+    int width;
+    int height;
+};
+
+std::string g_root;
+std::map<int, Picture> g_pictures;       // by megapixels
+std::map<std::string, double> g_seconds; // mean seconds per iteration, by benchmark name
+
+const Picture& picture(int megapixels)
+{
+    if (g_root.empty()) {
+        std::string pattern = (std::filesystem::temp_directory_path() / "pictavio_benchXXXXXX").string();
+        g_root = std::string(mkdtemp(pattern.data())) + "/";
+        std::filesystem::create_directory(g_root + "!pictaviocache");
+    }
+    auto found = g_pictures.find(megapixels);
+    if (found != g_pictures.end())
+        return found->second;
+    const PictureSpec spec = megapixels == 50 ? PictureSpec{.width = 8192, .height = 6144, .quality = 90}
+                                              : PictureSpec{.width = 4000, .height = 3000, .quality = 90};
+    Picture made{g_root + "photo" + std::to_string(megapixels) + ".jpg", spec.width, spec.height};
+    if (!write_picture(made.path, spec))
+        std::abort();
+    return g_pictures.emplace(megapixels, made).first->second;
+}
+
+// Runs the loop and remembers the mean time per iteration for the summary.
+template <typename Body>
+void timed(benchmark::State& state, const std::string& name, Body body)
+{
+    const auto begin = std::chrono::steady_clock::now();
+    for (auto _ : state)
+        body();
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+    g_seconds[name] = seconds / static_cast<double>(state.iterations());
+}
+
+void build_preview_of(const Picture& p)
+{
+    if (build_preview(from_utf8(p.path), from_utf8(g_root)) != PreviewBuild::ready)
+        std::abort();
+}
+
+void BM_BuildPreview(benchmark::State& state)
+{
+    const Picture& p = picture(static_cast<int>(state.range(0)));
+    timed(state, "build" + std::to_string(state.range(0)), [&] { build_preview_of(p); });
+}
+
+void BM_LibjpegDecodeToRgb(benchmark::State& state)
+{
+    const Picture& p = picture(static_cast<int>(state.range(0)));
+    timed(state, "decode" + std::to_string(state.range(0)), [&] {
+        FILE* file = std::fopen(p.path.c_str(), "rb");
+        jpeg_decompress_struct cinfo;
+        jpeg_error_mgr jerr;
+        cinfo.err = jpeg_std_error(&jerr);
+        jpeg_create_decompress(&cinfo);
+        jpeg_stdio_src(&cinfo, file);
+        jpeg_read_header(&cinfo, TRUE);
+        cinfo.out_color_space = JCS_RGB;
+        jpeg_start_decompress(&cinfo);
+        std::vector<std::uint8_t> row(static_cast<std::size_t>(cinfo.output_width) * 3);
+        JSAMPROW rows[1] = {row.data()};
+        while (cinfo.output_scanline < cinfo.output_height)
+            jpeg_read_scanlines(&cinfo, rows, 1);
+        jpeg_finish_decompress(&cinfo);
+        jpeg_destroy_decompress(&cinfo);
+        std::fclose(file);
+        benchmark::DoNotOptimize(row.data());
+    });
+}
+
+void BM_TileFromPreview(benchmark::State& state)
+{
+    const Picture& p = picture(static_cast<int>(state.range(0)));
+    if (!is_preview_ready(from_utf8(p.path), from_utf8(g_root)))
+        build_preview_of(p);
+    CachePieceCreator creator(from_utf8(p.path), from_utf8(g_root));
+    const Size tiles = tile_count(creator.size());
+    if (!creator.ok() || !creator.get_piece(tiles.width - 1, tiles.height - 1, creator.levels()))
+        std::abort();
+    timed(state, "tile" + std::to_string(state.range(0)), [&] {
+        benchmark::DoNotOptimize(creator.get_piece(tiles.width - 1, tiles.height - 1, creator.levels()));
+    });
+}
+
+// libjpeg-turbo's fastest way to the same region: crop the columns, skip the rows above.
+void BM_LibjpegCropSkip(benchmark::State& state)
+{
+    const Picture& p = picture(static_cast<int>(state.range(0)));
+    const int left = (p.width - 1) / 256 * 256;
+    const int top = (p.height - 1) / 256 * 256;
+    timed(state, "crop" + std::to_string(state.range(0)), [&] {
+        FILE* file = std::fopen(p.path.c_str(), "rb");
+        jpeg_decompress_struct cinfo;
+        jpeg_error_mgr jerr;
+        cinfo.err = jpeg_std_error(&jerr);
+        jpeg_create_decompress(&cinfo);
+        jpeg_stdio_src(&cinfo, file);
+        jpeg_read_header(&cinfo, TRUE);
+        cinfo.out_color_space = JCS_RGB;
+        jpeg_start_decompress(&cinfo);
+        JDIMENSION x = static_cast<JDIMENSION>(left);
+        JDIMENSION width = static_cast<JDIMENSION>(p.width - left);
+        jpeg_crop_scanline(&cinfo, &x, &width);
+        jpeg_skip_scanlines(&cinfo, static_cast<JDIMENSION>(top));
+        std::vector<std::uint8_t> row(static_cast<std::size_t>(cinfo.output_width) * 3);
+        JSAMPROW rows[1] = {row.data()};
+        while (cinfo.output_scanline < cinfo.output_height)
+            jpeg_read_scanlines(&cinfo, rows, 1);
+        jpeg_finish_decompress(&cinfo);
+        jpeg_destroy_decompress(&cinfo);
+        std::fclose(file);
+        benchmark::DoNotOptimize(row.data());
+    });
+}
+
+// Peak resident set of the command-line tool building the preview, from the
+// child's resource usage.
+void BM_BuildPeakMemory(benchmark::State& state)
+{
+    const Picture& p = picture(static_cast<int>(state.range(0)));
+    const std::string tool = std::string(PICTAVIO_TOOLS_DIR) + "/pictavio-preview";
+    long peak_kb = 0;
+    for (auto _ : state) {
+        const pid_t child = fork();
+        if (child == 0) {
+            std::freopen("/dev/null", "w", stdout);
+            execl(tool.c_str(), tool.c_str(), "build", p.path.c_str(), g_root.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        int status = 0;
+        rusage usage{};
+        wait4(child, &status, 0, &usage);
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+            state.SkipWithError("pictavio-preview build failed (is the tool built?)");
+            return;
+        }
+        peak_kb = usage.ru_maxrss;
+    }
+    state.counters["peak_MB"] = static_cast<double>(peak_kb) / 1024.0;
+    g_seconds["peak_mb" + std::to_string(state.range(0))] = static_cast<double>(peak_kb) / 1024.0;
+}
+
+BENCHMARK(BM_BuildPreview)->Arg(12)->Arg(50)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_LibjpegDecodeToRgb)->Arg(12)->Arg(50)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_TileFromPreview)->Arg(12)->Arg(50)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_LibjpegCropSkip)->Arg(12)->Arg(50)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BuildPeakMemory)->Arg(50)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+void print_summary()
+{
+    auto value = [](const std::string& name) {
+        const auto found = g_seconds.find(name);
+        return found == g_seconds.end() ? 0.0 : found->second;
+    };
+    std::printf("\nsummary\n");
+    for (const int mp : {12, 50}) {
+        const std::string m = std::to_string(mp);
+        if (value("decode" + m) > 0)
+            std::printf("%2d MP: build preview / libjpeg decode = %.2fx (target <= 2.0)\n", mp,
+                        value("build" + m) / value("decode" + m));
+        if (value("tile" + m) > 0)
+            std::printf("%2d MP: crop+skip / preview tile = %.1fx faster (target >= 20)\n", mp,
+                        value("crop" + m) / value("tile" + m));
+    }
+    if (value("tile12") > 0)
+        std::printf("tile 50 MP / tile 12 MP = %.2f (target <= 1.5)\n", value("tile50") / value("tile12"));
+    if (value("peak_mb50") > 0)
+        std::printf("peak RSS building the 50 MP preview = %.1f MB (target <= 48)\n", value("peak_mb50"));
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    print_summary();
+    if (!g_root.empty())
+        std::filesystem::remove_all(g_root);
+    return 0;
+}
