@@ -39,9 +39,9 @@ void print_albums(PhotoLibrary& library, std::ostream& out)
 
 } // namespace
 
-int scan_only(std::ostream& out)
+int scan_only(std::ostream& out, StringView folders_file)
 {
-    PhotoLibrary library;
+    PhotoLibrary library(folders_file);
     ProgressPrinter printer(out);
     library.add_observer(&printer);
     library.need_search();
