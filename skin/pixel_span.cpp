@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <cstring>
 #include <utility>
 
 namespace {
@@ -46,21 +45,30 @@ std::uint32_t dim_value(std::uint32_t a, const DimMasks& m)
     }
 }
 
+// Two pixels as one 32-bit word; may alias the 16-bit pixels it covers.
+using PixelPair [[gnu::may_alias]] = std::uint32_t;
+
+// Applies single to an unaligned first or last pixel and pair to every
+// aligned pair between them.
+template <class Single, class Pair>
+void for_each_pair(Pixel* first, Pixel* last, Single single, Pair pair)
+{
+    if (first < last && (reinterpret_cast<std::uintptr_t>(first) & 2) != 0)
+        single(*first++);
+    const std::size_t count = first < last ? std::size_t(last - first) / 2 : 0;
+    auto* pairs = reinterpret_cast<PixelPair*>(first);
+    for (std::size_t i = 0; i < count; ++i)
+        pair(pairs[i]);
+    if (first + 2 * count < last)
+        single(*(last - 1));
+}
+
 template <int K>
 void dim_run(Pixel* first, Pixel* last)
 {
-    if (first < last && (reinterpret_cast<std::uintptr_t>(first) & 2) != 0) {
-        *first = static_cast<Pixel>(dim_value<K>(*first, single_masks));
-        ++first;
-    }
-    for (; last - first >= 2; first += 2) {
-        std::uint32_t word;
-        std::memcpy(&word, first, 4);
-        word = dim_value<K>(word, pair_masks);
-        std::memcpy(first, &word, 4);
-    }
-    if (first < last)
-        *first = static_cast<Pixel>(dim_value<K>(*first, single_masks));
+    for_each_pair(
+        first, last, [](Pixel& p) { p = static_cast<Pixel>(dim_value<K>(p, single_masks)); },
+        [](PixelPair& p) { p = dim_value<K>(p, pair_masks); });
 }
 
 using DimRun = void (*)(Pixel*, Pixel*);
@@ -84,14 +92,11 @@ constexpr auto dim_rules = make_rules(std::make_integer_sequence<int, 17>{});
 
 void FillSpan::apply(Pixel* first, Pixel* last) const
 {
-    if (first < last && (reinterpret_cast<std::uintptr_t>(first) & 2) != 0)
-        *first++ = m_value;
     // The pixel duplicated into a 32-bit word writes aligned pairs at once.
-    const std::uint32_t pair = std::uint32_t(m_value) * 0x10001u;
-    for (; last - first >= 2; first += 2)
-        std::memcpy(first, &pair, 4);
-    if (first < last)
-        *first = m_value;
+    const Pixel value = m_value;
+    const std::uint32_t doubled = std::uint32_t(value) * 0x10001u;
+    for_each_pair(first, last, [value](Pixel& p) { p = value; },
+                  [doubled](PixelPair& p) { p = doubled; });
 }
 
 DimSpan::DimSpan(int level) : m_level(std::clamp(level, 0, 16))
