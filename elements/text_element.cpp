@@ -318,6 +318,11 @@ void TextElement::on_visibility_changed(bool visible, bool effective)
     if (!effective && m_tracker.is_down()) m_tracker.pen_up(0, 0, 0);
 }
 
+void TextElement::on_orientation_changed()
+{
+    relayout_text();
+}
+
 void TextElement::scroll_into_view(int top, int bottom)
 {
     double old = m_scroll_y;

@@ -7,6 +7,7 @@
 #include "elements/element.h"
 #include "elements/pen_tracker.h"
 #include "skin/font.h"
+#include "skin/orientation_observer.h"
 
 class TextElement;
 
@@ -27,7 +28,7 @@ struct TextLine {
     int y = 0;       // top, from the top of the text
 };
 
-class TextElement : public Element {
+class TextElement : public Element, public OrientationObserver {
 public:
     explicit TextElement(Element* parent);
 
@@ -56,6 +57,8 @@ public:
     void on_stylus_move(const StylusMove& move) override;
     // Base behaviour; a hidden text forgets its gesture.
     void on_visibility_changed(bool visible, bool effective) override;
+    // Glyph widths change with the orientation: the lines are laid out again.
+    void on_orientation_changed() override;
 
     const String& text() const { return m_text; }
     // The text as laid out: tabs as four spaces, without wrap line breaks as spaces.
@@ -67,8 +70,10 @@ public:
     double scroll_y() const { return m_scroll_y; }
     void set_text_listener(TextChangeListener* listener) { m_text_listener = listener; }
     const Font& font() const { return m_font; }
+    Color color() const { return m_color; }
     void set_font(const Font& font);
     void set_wrap(bool wrap);
+    bool is_wrapping() const { return m_wrap; }
     void set_alignment(int horizontal, int vertical);
     bool can_scroll() const;
 
