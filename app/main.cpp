@@ -1,2 +1,8 @@
 // Entry point.
-int main() { return 0; }
+
+#include "app/start_up.h"
+
+int main(int argc, char** argv)
+{
+    return StartUp(argc, argv).run();
+}

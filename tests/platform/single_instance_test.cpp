@@ -3,97 +3,21 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <poll.h>
-#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/un.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
+#include "child_process.h"
 #include "sandbox.h"
-
-extern char** environ;
 
 namespace {
 
 const std::string probe = std::string(PICTAVIO_TOOLS_DIR) + "/instance-probe";
 
-// A probe process with its standard input and output on pipes.
-class Probe {
+// A probe process: "serve" or "send" with arguments.
+class Probe : public ChildProcess {
 public:
-    explicit Probe(std::vector<std::string> arguments)
-    {
-        int input[2];
-        int output[2];
-        if (pipe(input) != 0 || pipe(output) != 0)
-            return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, input[0], STDIN_FILENO);
-        posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
-        posix_spawn_file_actions_addclose(&actions, input[1]);
-        posix_spawn_file_actions_addclose(&actions, output[0]);
-        arguments.insert(arguments.begin(), probe);
-        std::vector<char*> argv;
-        for (std::string& argument : arguments)
-            argv.push_back(argument.data());
-        argv.push_back(nullptr);
-        if (posix_spawn(&m_pid, probe.c_str(), &actions, nullptr, argv.data(), environ) != 0)
-            m_pid = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        close(input[0]);
-        close(output[1]);
-        m_input = input[1];
-        m_output = output[0];
-    }
-
-    ~Probe()
-    {
-        if (m_pid > 0 && m_input >= 0)
-            finish();
-        if (m_output >= 0)
-            close(m_output);
-    }
-
-    // The next line of output; "(timeout)" or "(end)" when there is none.
-    std::string line(int timeout_ms = 20000)
-    {
-        for (;;) {
-            const std::size_t end = m_buffer.find('\n');
-            if (end != std::string::npos) {
-                std::string result = m_buffer.substr(0, end);
-                m_buffer.erase(0, end + 1);
-                return result;
-            }
-            pollfd entry{m_output, POLLIN, 0};
-            if (poll(&entry, 1, timeout_ms) <= 0)
-                return "(timeout)";
-            char chunk[256];
-            const ssize_t got = read(m_output, chunk, sizeof chunk);
-            if (got <= 0)
-                return "(end)";
-            m_buffer.append(chunk, static_cast<std::size_t>(got));
-        }
-    }
-
-    // Closes standard input and waits; returns the exit code (-1 when killed).
-    int finish()
-    {
-        if (m_input >= 0)
-            close(m_input);
-        m_input = -1;
-        int status = 0;
-        waitpid(m_pid, &status, 0);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-
-    bool started() const { return m_pid > 0; }
-
-private:
-    pid_t m_pid = -1;
-    int m_input = -1;
-    int m_output = -1;
-    std::string m_buffer;
+    explicit Probe(std::vector<std::string> arguments) : ChildProcess(probe, std::move(arguments)) {}
 };
 
 int send(std::vector<std::string> arguments)
