@@ -23,7 +23,8 @@ static String lap_seconds(std::uint32_t& start) {
 
 // ---- SkinListener ---------------------------------------------------------------
 
-SkinListener::SkinListener(Properties& properties) : m_properties(&properties) {
+SkinListener::SkinListener(Properties& properties)
+    : m_properties(&properties), m_serial(properties.m_next_listener_serial++) {
     properties.m_listeners.push_back(this);
 }
 
@@ -162,12 +163,16 @@ bool Properties::load_skin(StringView path, int vertical_dpi) {
 
 // Listeners may come and go while they are told (a screen rebuilding its
 // tree destroys and creates others): only those registered at the start of
-// the call and still registered when their turn comes are called.
+// the call and still registered when their turn comes are called. The serial
+// keeps a listener created during the call at a freed one's address out.
 void Properties::send_reload_skin() {
     std::uint32_t start = get_tick_count();
-    const std::vector<SkinListener*> listeners = m_listeners;
-    for (SkinListener* listener : listeners) {
-        if (std::find(m_listeners.begin(), m_listeners.end(), listener) != m_listeners.end())
+    std::vector<std::pair<SkinListener*, std::uint64_t>> listeners;
+    for (SkinListener* listener : m_listeners)
+        listeners.emplace_back(listener, listener->m_serial);
+    for (const auto& [listener, serial] : listeners) {
+        if (std::find(m_listeners.begin(), m_listeners.end(), listener) != m_listeners.end() &&
+            listener->m_serial == serial)
             listener->on_skin_reloaded(*this);
     }
     log() << "PropertiesImpl::send_reload_skin the rest time=" << lap_seconds(start) << "\n";

@@ -30,6 +30,7 @@ public:
 private:
     friend class Properties;
     Properties* m_properties;
+    std::uint64_t m_serial;   // tells a listener from a later one at the same address
 };
 
 // The resources of one loaded skin file. Built from a file by the loading
@@ -123,5 +124,6 @@ private:
 
     Translations m_translations;
     std::vector<SkinListener*> m_listeners;
+    std::uint64_t m_next_listener_serial = 0;
     PropertiesImpl m_skin;
 };

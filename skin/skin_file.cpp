@@ -25,6 +25,9 @@ private:
     };
 
     const SkinHeader& header() const { return *reinterpret_cast<const SkinHeader*>(m_data); }
+    const SkinTreeEntry& entry_at(std::int64_t offset) const {
+        return *reinterpret_cast<const SkinTreeEntry*>(m_data + offset);
+    }
     bool check_string_area();
     bool check_name_tree();
     bool check_tree_entry(std::int64_t offset);
@@ -85,23 +88,29 @@ bool SkinFileChecker::check_string_area() {
 // An in-order walk of the tree with an explicit stack: the names must come
 // out strictly ascending, which also rules out cycles and shared entries.
 bool SkinFileChecker::check_name_tree() {
-    std::vector<std::int64_t> stack;
+    struct Pending {
+        std::int64_t offset;
+        int depth;
+    };
+    std::vector<Pending> stack;
     std::int64_t current = header().root_node_offset;
-    std::int64_t previous = -1;
+    int depth = 1;
+    std::int64_t previous_name = -1;
     while (current != -1 || !stack.empty()) {
-        while (current != -1) {
-            if (static_cast<int>(stack.size()) >= skin_max_tree_depth || !check_tree_entry(current))
+        for (; current != -1; ++depth) {
+            if (depth > skin_max_tree_depth || !check_tree_entry(current))
                 return false;
-            stack.push_back(current);
-            current = reinterpret_cast<const SkinTreeEntry*>(m_data + current)->left;
+            stack.push_back({current, depth});
+            current = entry_at(current).left;
         }
-        const std::int64_t entry = stack.back();
+        const Pending visited = stack.back();
         stack.pop_back();
-        const std::int64_t name_offset = reinterpret_cast<const SkinTreeEntry*>(m_data + entry)->name_offset;
-        if (previous != -1 && !(name(previous) < name(name_offset)))
+        const std::int64_t name_offset = entry_at(visited.offset).name_offset;
+        if (previous_name != -1 && !(name(previous_name) < name(name_offset)))
             return false;
-        previous = name_offset;
-        current = reinterpret_cast<const SkinTreeEntry*>(m_data + entry)->right;
+        previous_name = name_offset;
+        current = entry_at(visited.offset).right;
+        depth = visited.depth + 1;
     }
     return true;
 }
@@ -109,7 +118,7 @@ bool SkinFileChecker::check_name_tree() {
 bool SkinFileChecker::check_tree_entry(std::int64_t offset) {
     if (!is_record(offset, sizeof(SkinTreeEntry)))
         return false;
-    const SkinTreeEntry& entry = *reinterpret_cast<const SkinTreeEntry*>(m_data + offset);
+    const SkinTreeEntry& entry = entry_at(offset);
     for (std::int32_t link : {entry.left, entry.right})
         if (link != -1 && !is_record(link, sizeof(SkinTreeEntry)))
             return false;
