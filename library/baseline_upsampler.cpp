@@ -1,0 +1,128 @@
+#include "library/baseline_upsampler.h"
+
+#include <algorithm>
+#include <cstring>
+
+void SamplePlane::allocate(int columns, int rows, int origin)
+{
+    width = columns;
+    ring_rows = rows;
+    col_origin = origin;
+    data.assign(static_cast<std::size_t>(columns) * rows, 0);
+}
+
+// libjpeg filters a 2:1 component only when it has more than two samples per
+// row; narrower ones are replicated. Vertical-only 2:1 is always filtered.
+bool uses_column_context(const BaselineComponent& component)
+{
+    return component.h_expand == 2 && component.width > 2;
+}
+
+bool uses_row_context(const BaselineComponent& component)
+{
+    if (component.v_expand != 2)
+        return false;
+    return component.h_expand == 1 || uses_column_context(component);
+}
+
+namespace {
+
+constexpr int scale_bits = 16;
+constexpr int one_half = 1 << (scale_bits - 1);
+
+int fix(double value)
+{
+    return static_cast<int>(value * (1 << scale_bits) + 0.5);
+}
+
+std::uint8_t clamp_byte(int value)
+{
+    return static_cast<std::uint8_t>(value < 0 ? 0 : value > 255 ? 255 : value);
+}
+
+}  // namespace
+
+// The colour tables of libjpeg's YCbCr to RGB conversion, so that the two
+// decoders agree to the last bit on identical samples.
+void BaselineUpsampler::setup(const BaselineState& state)
+{
+    m_state = &state;
+    for (int c = 0; c < state.component_count; ++c)
+        m_rows[c].assign(static_cast<std::size_t>(state.width), 0);
+    for (int i = 0; i < 256; ++i) {
+        const int x = i - 128;
+        m_cr_r[i] = (fix(1.40200) * x + one_half) >> scale_bits;
+        m_cb_b[i] = (fix(1.77200) * x + one_half) >> scale_bits;
+        m_cr_g[i] = -fix(0.71414) * x;
+        m_cb_g[i] = -fix(0.34414) * x + one_half;
+    }
+}
+
+void BaselineUpsampler::upsample(int c, SamplePlane& plane, int y, int x0, int x1, std::uint8_t* out) const
+{
+    const BaselineComponent& component = m_state->components[c];
+    const int last_column = component.width - 1;
+    const int last_row = component.height - 1;
+    const bool column_context = uses_column_context(component);
+    const bool row_context = uses_row_context(component);
+    const int near_row = y / component.v_expand;
+    // The row that shares the vertical filter: above for the upper output row, below for the lower.
+    const int far_row = row_context ? std::clamp((y & 1) ? near_row + 1 : near_row - 1, 0, last_row) : near_row;
+    const std::uint8_t* near = plane.row(near_row);
+    const std::uint8_t* far = plane.row(far_row);
+    const int origin = plane.col_origin;
+    const int width = x1 - x0;
+
+    if (!column_context) {
+        const int bias = (y & 1) ? 2 : 1;
+        for (int i = 0; i < width; ++i) {
+            const int k = (x0 + i) / component.h_expand - origin;
+            out[i] = row_context ? static_cast<std::uint8_t>((near[k] * 3 + far[k] + bias) >> 2) : near[k];
+        }
+        return;
+    }
+    for (int i = 0; i < width; ++i) {
+        const int x = x0 + i;
+        const int k = (x >> 1) - origin;
+        const int neighbour = ((x & 1) ? std::min((x >> 1) + 1, last_column) : std::max((x >> 1) - 1, 0)) - origin;
+        if (row_context) {
+            const int this_sum = near[k] * 3 + far[k];
+            const int other_sum = near[neighbour] * 3 + far[neighbour];
+            out[i] = static_cast<std::uint8_t>((this_sum * 3 + other_sum + ((x & 1) ? 7 : 8)) >> 4);
+        } else {
+            out[i] = static_cast<std::uint8_t>((near[k] * 3 + near[neighbour] + ((x & 1) ? 2 : 1)) >> 2);
+        }
+    }
+}
+
+void BaselineUpsampler::convert_row(SamplePlane* planes, int y, int x0, int x1, std::uint8_t* rgb)
+{
+    const BaselineState& state = *m_state;
+    const int width = x1 - x0;
+    for (int c = 0; c < state.component_count; ++c)
+        upsample(c, planes[c], y, x0, x1, m_rows[c].data());
+    const std::uint8_t* c0 = m_rows[0].data();
+    if (state.component_count == 1) {
+        for (int i = 0; i < width; ++i, rgb += 3)
+            rgb[0] = rgb[1] = rgb[2] = c0[i];
+        return;
+    }
+    const std::uint8_t* c1 = m_rows[1].data();
+    const std::uint8_t* c2 = m_rows[2].data();
+    if (state.rgb) {
+        for (int i = 0; i < width; ++i, rgb += 3) {
+            rgb[0] = c0[i];
+            rgb[1] = c1[i];
+            rgb[2] = c2[i];
+        }
+        return;
+    }
+    for (int i = 0; i < width; ++i, rgb += 3) {
+        const int luma = c0[i];
+        const int cb = c1[i];
+        const int cr = c2[i];
+        rgb[0] = clamp_byte(luma + m_cr_r[cr]);
+        rgb[1] = clamp_byte(luma + ((m_cb_g[cb] + m_cr_g[cr]) >> scale_bits));
+        rgb[2] = clamp_byte(luma + m_cb_b[cb]);
+    }
+}

@@ -1,0 +1,268 @@
+#include "library/huffman_decoder.h"
+
+#include <algorithm>
+#include <cstring>
+#include "library/baseline_tables.h"
+
+void HuffmanDecoder::setup(BaselineSource& source, const EntropyLayout& layout)
+{
+    m_source = &source;
+    m_layout = layout;
+}
+
+bool HuffmanDecoder::start()
+{
+    m_buffer = 0;
+    m_bits = 0;
+    m_at_marker = false;
+    m_padding_bytes = 0;
+    std::fill(std::begin(m_predictor), std::end(m_predictor), 0);
+    m_restarts_to_go = static_cast<std::uint32_t>(m_layout.restart_interval);
+    m_next_restart = 0;
+    m_byte_count = 0;
+    return m_source->seek(m_layout.scan_start);
+}
+
+// The record describes the reader as if it had taken only the bytes whose
+// bits it still has to use: whole unused bytes go back to the source, so at
+// most 7 bits of the last byte taken remain. Continuing from there reads the
+// same bit sequence the live reader will use.
+ResumeRecord HuffmanDecoder::save() const
+{
+    ResumeRecord record;
+    record.dc0 = m_predictor[0];
+    record.dc1 = m_predictor[1];
+    record.dc2 = m_predictor[2];
+    const int handed_back = m_bits / 8;
+    record.bits_left = static_cast<std::uint8_t>(m_bits % 8);
+    const std::uint64_t position =
+        handed_back > 0 ? m_byte_position[(m_byte_count - handed_back) & 7] : m_source->position();
+    record.remaining = static_cast<std::uint32_t>(m_source->length() - position);
+    record.restarts_to_go = m_restarts_to_go;
+    if (record.bits_left > 0)
+        record.state_a = (m_byte_padding >> ((m_byte_count - handed_back - 1) & 7)) & 1;
+    record.state_b = static_cast<std::uint8_t>(m_next_restart);
+    return record;
+}
+
+bool HuffmanDecoder::restore(const ResumeRecord& record)
+{
+    const std::uint64_t length = m_source->length();
+    if (record.remaining > length)
+        return false;
+    const std::uint64_t position = length - record.remaining;
+    const auto interval = static_cast<std::uint32_t>(m_layout.restart_interval);
+    if (position < m_layout.scan_start || record.bits_left > 32 || record.state_a > 1 || record.state_b > 7 ||
+        record.restarts_to_go > interval)
+        return false;
+    m_predictor[0] = record.dc0;
+    m_predictor[1] = record.dc1;
+    m_predictor[2] = record.dc2;
+    m_restarts_to_go = record.restarts_to_go;
+    m_next_restart = record.state_b;
+    m_buffer = 0;
+    m_bits = 0;
+    m_at_marker = false;
+    m_padding_bytes = 0;
+    m_byte_count = 0;
+    m_byte_padding = 0;
+
+    // The bits left are the low bits of the last data bytes before the
+    // position; a stuffed 0xFF 0x00 stands for one data byte 0xFF.
+    const int needed = (record.bits_left + 7) / 8;
+    if (record.state_a == 1 || needed == 0) {
+        for (int i = 0; i < needed; ++i)
+            push_byte(0, position, true);
+    } else {
+        const std::uint64_t window_start = std::max<std::uint64_t>(m_layout.scan_start, position >= 8 ? position - 8 : 0);
+        std::uint8_t window[8];
+        const auto window_length = static_cast<std::uint32_t>(position - window_start);
+        if (!m_source->seek(window_start) || !m_source->read(window, window_length))
+            return false;
+        std::uint64_t found_position[4];
+        unsigned found_value[4];
+        int found = 0;
+        for (int i = static_cast<int>(window_length) - 1; i >= 0 && found < needed; --i, ++found) {
+            const bool stuffed = window[i] == 0x00 && i > 0 && window[i - 1] == 0xFF;
+            if (stuffed)
+                --i;
+            found_value[found] = window[i];
+            found_position[found] = window_start + static_cast<std::uint64_t>(i);
+        }
+        if (found < needed)
+            return false;
+        for (int i = found - 1; i >= 0; --i)
+            push_byte(found_value[i], found_position[i], false);
+    }
+    m_bits = record.bits_left;
+    return m_source->seek(position);
+}
+
+void HuffmanDecoder::push_byte(unsigned value, std::uint64_t position_before, bool padding)
+{
+    const unsigned slot = m_byte_count & 7;
+    m_byte_position[slot] = position_before;
+    m_byte_padding = static_cast<std::uint8_t>((m_byte_padding & ~(1u << slot)) | (padding ? 1u << slot : 0u));
+    ++m_byte_count;
+    m_buffer = (m_buffer << 8) | value;
+    m_bits += 8;
+}
+
+// Takes bytes until at least 57 bits are buffered. A 0xFF followed by 0x00
+// is a data byte 0xFF; any other 0xFF starts a marker, where the reader stops
+// without taking it and supplies zero bytes from then on.
+void HuffmanDecoder::fill()
+{
+    BaselineSource& source = *m_source;
+    while (m_bits <= 56) {
+        if (m_at_marker) {
+            push_byte(0, source.position(), true);
+            ++m_padding_bytes;
+            continue;
+        }
+        const std::uint64_t before = source.position();
+        int value = source.next();
+        if (value < 0) {
+            m_at_marker = true;
+            continue;
+        }
+        if (value != 0xFF) {
+            push_byte(static_cast<unsigned>(value), before, false);
+            continue;
+        }
+        do
+            value = source.next();
+        while (value == 0xFF);
+        if (value == 0x00) {
+            push_byte(0xFF, before, false);
+            continue;
+        }
+        m_at_marker = true;
+        source.seek(before);
+    }
+}
+
+unsigned HuffmanDecoder::peek_bits(int count) const
+{
+    return static_cast<unsigned>(m_buffer >> (m_bits - count)) & ((1u << count) - 1);
+}
+
+unsigned HuffmanDecoder::get_bits(int count)
+{
+    if (m_bits < count)
+        fill();
+    const unsigned value = peek_bits(count);
+    m_bits -= count;
+    return value;
+}
+
+// A code that matches nothing in 16 bits is taken as symbol 0, as libjpeg does.
+int HuffmanDecoder::decode_symbol(const HuffmanTable& table)
+{
+    if (m_bits < 16)
+        fill();
+    const std::uint16_t entry = table.lookup(peek_bits(HuffmanTable::lookup_bits));
+    if (entry != 0) {
+        m_bits -= entry >> 8;
+        return entry & 0xFF;
+    }
+    for (int length = HuffmanTable::lookup_bits + 1; length <= 16; ++length) {
+        const int symbol = table.long_symbol(static_cast<int>(peek_bits(length)), length);
+        if (symbol >= 0) {
+            m_bits -= length;
+            return symbol;
+        }
+    }
+    m_bits -= 16;
+    return 0;
+}
+
+namespace {
+
+int extend(unsigned value, int size)
+{
+    const int v = static_cast<int>(value);
+    return v < (1 << (size - 1)) ? v - (1 << size) + 1 : v;
+}
+
+}  // namespace
+
+void HuffmanDecoder::decode_block(const HuffmanTable& dc, const HuffmanTable& ac, std::int16_t& predictor,
+                                  std::int16_t* block)
+{
+    const int dc_size = decode_symbol(dc);
+    if (dc_size != 0)
+        predictor = static_cast<std::int16_t>(predictor + extend(get_bits(dc_size), dc_size));
+    block[0] = predictor;
+    for (int k = 1; k < 64; ++k) {
+        const int symbol = decode_symbol(ac);
+        const int run = symbol >> 4;
+        const int size = symbol & 15;
+        if (size == 0) {
+            if (run != 15)
+                break;
+            k += 15;
+            continue;
+        }
+        // A run past the end of the block lands on the last coefficient, as in libjpeg.
+        k += run;
+        const int value = extend(get_bits(size), size);
+        block[zigzag_to_natural[std::min(k, 63)]] = static_cast<std::int16_t>(value);
+    }
+}
+
+// Restart marker: the bit buffer's padding is dropped and the reader looks
+// for the marker from its position on (a damaged scan may have data before
+// it). Any restart marker is accepted; another marker is left in place, so
+// the reader runs out of data there and the decode fails.
+void HuffmanDecoder::process_restart()
+{
+    BaselineSource& source = *m_source;
+    m_buffer = 0;
+    m_bits = 0;
+    m_at_marker = false;
+    m_padding_bytes = 0;
+    for (;;) {
+        const std::uint64_t before = source.position();
+        int value = source.next();
+        if (value < 0)
+            break;
+        if (value != 0xFF)
+            continue;
+        do
+            value = source.next();
+        while (value == 0xFF);
+        if (value < 0 || value == 0x00)
+            continue;
+        if (value >= 0xD0 && value <= 0xD7) {
+            m_next_restart = (value - 0xD0 + 1) & 7;
+        } else {
+            source.seek(before);
+        }
+        break;
+    }
+    std::fill(std::begin(m_predictor), std::end(m_predictor), 0);
+    m_restarts_to_go = static_cast<std::uint32_t>(m_layout.restart_interval);
+}
+
+bool HuffmanDecoder::data_exhausted() const
+{
+    return m_at_marker && m_bits <= 8 * static_cast<std::int64_t>(m_padding_bytes);
+}
+
+bool HuffmanDecoder::decode_mcu(Block* blocks)
+{
+    if (m_layout.restart_interval != 0) {
+        if (m_restarts_to_go == 0)
+            process_restart();
+        --m_restarts_to_go;
+    }
+    if (data_exhausted())
+        return false;
+    for (int b = 0; b < m_layout.block_count; ++b) {
+        const int component = m_layout.block_component[b];
+        std::memset(blocks[b], 0, sizeof(Block));
+        decode_block(*m_layout.dc_table[component], *m_layout.ac_table[component], m_predictor[component], blocks[b]);
+    }
+    return true;
+}

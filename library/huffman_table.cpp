@@ -1,0 +1,39 @@
+#include "library/huffman_table.h"
+
+#include <cstring>
+
+bool HuffmanTable::build(const std::uint8_t counts[16], const std::uint8_t* symbols, int symbol_count, bool dc)
+{
+    m_present = false;
+    std::memset(m_lookup, 0, sizeof m_lookup);
+    std::memset(m_symbols, 0, sizeof m_symbols);
+    if (symbol_count > 256)
+        return false;
+    for (int i = 0; i < symbol_count; ++i) {
+        if (dc && symbols[i] > 15)
+            return false;
+        m_symbols[i] = symbols[i];
+    }
+    // Canonical codes: each length continues from the previous length's last
+    // code, shifted left; a code that does not fit its length is a bad table.
+    int code = 0;
+    int index = 0;
+    for (int length = 1; length <= 16; ++length) {
+        const int count = counts[length - 1];
+        m_value_offset[length] = index - code;
+        for (int i = 0; i < count; ++i, ++code, ++index) {
+            if (code >= (1 << length))
+                return false;
+            if (length <= lookup_bits) {
+                const int shift = lookup_bits - length;
+                for (int fill = 0; fill < (1 << shift); ++fill)
+                    m_lookup[(code << shift) | fill] = static_cast<std::uint16_t>((length << 8) | symbols[index]);
+            }
+        }
+        m_max_code[length] = count > 0 ? code - 1 : -1;
+        code <<= 1;
+    }
+    m_max_code[17] = 0x7FFFFFFF;
+    m_present = true;
+    return true;
+}

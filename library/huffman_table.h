@@ -1,0 +1,32 @@
+#pragma once
+// HuffmanTable: one DHT table in the form the entropy decoder reads it: a
+// 9-bit look-up for short codes and the canonical limits for longer ones.
+
+#include <cstdint>
+
+class HuffmanTable {
+public:
+    static constexpr int lookup_bits = 9;
+
+    // Builds the table from the 16 code counts and the symbols; false when the
+    // counts describe an impossible code or a DC table has a symbol above 15.
+    bool build(const std::uint8_t counts[16], const std::uint8_t* symbols, int symbol_count, bool dc);
+    bool present() const { return m_present; }
+
+    // Look-up entry of a 9-bit prefix: length << 8 | symbol, or 0 for longer codes.
+    std::uint16_t lookup(unsigned prefix) const { return m_lookup[prefix]; }
+    // Symbol of the code of length bits (10..16), or -1 when no code of that length has this value.
+    int long_symbol(int code, int length) const
+    {
+        if (code > m_max_code[length])
+            return -1;
+        return m_symbols[(m_value_offset[length] + code) & 0xFF];
+    }
+
+private:
+    bool m_present = false;
+    std::uint16_t m_lookup[1 << lookup_bits] = {};
+    int m_max_code[18] = {};
+    int m_value_offset[18] = {};
+    std::uint8_t m_symbols[256] = {};
+};

@@ -1,0 +1,129 @@
+#include "library/idct.h"
+
+namespace {
+
+// Fixed-point constants: value * 2^13, rounded.
+constexpr int const_bits = 13;
+constexpr int pass1_bits = 2;
+constexpr std::int64_t fix_0_298631336 = 2446;
+constexpr std::int64_t fix_0_390180644 = 3196;
+constexpr std::int64_t fix_0_541196100 = 4433;
+constexpr std::int64_t fix_0_765366865 = 6270;
+constexpr std::int64_t fix_0_899976223 = 7373;
+constexpr std::int64_t fix_1_175875602 = 9633;
+constexpr std::int64_t fix_1_501321110 = 12299;
+constexpr std::int64_t fix_1_847759065 = 15137;
+constexpr std::int64_t fix_1_961570560 = 16069;
+constexpr std::int64_t fix_2_053119869 = 16819;
+constexpr std::int64_t fix_2_562915447 = 20995;
+constexpr std::int64_t fix_3_072711026 = 25172;
+
+std::int64_t descale(std::int64_t value, int bits)
+{
+    return (value + (std::int64_t{1} << (bits - 1))) >> bits;
+}
+
+std::uint8_t clamp_sample(std::int64_t value)
+{
+    value += 128;
+    return static_cast<std::uint8_t>(value < 0 ? 0 : value > 255 ? 255 : value);
+}
+
+// One 1-D pass over eight values in[0..7]: the even part from in[0], in[2],
+// in[4], in[6], the odd part from in[1], in[3], in[5], in[7]; the outputs
+// are left scaled by 2^const_bits.
+void idct_1d(const std::int64_t in[8], std::int64_t out[8])
+{
+    std::int64_t z2 = in[2];
+    std::int64_t z3 = in[6];
+    std::int64_t z1 = (z2 + z3) * fix_0_541196100;
+    std::int64_t tmp2 = z1 - z3 * fix_1_847759065;
+    std::int64_t tmp3 = z1 + z2 * fix_0_765366865;
+    std::int64_t tmp0 = (in[0] + in[4]) * (std::int64_t{1} << const_bits);
+    std::int64_t tmp1 = (in[0] - in[4]) * (std::int64_t{1} << const_bits);
+    const std::int64_t tmp10 = tmp0 + tmp3;
+    const std::int64_t tmp13 = tmp0 - tmp3;
+    const std::int64_t tmp11 = tmp1 + tmp2;
+    const std::int64_t tmp12 = tmp1 - tmp2;
+
+    tmp0 = in[7];
+    tmp1 = in[5];
+    tmp2 = in[3];
+    tmp3 = in[1];
+    z1 = tmp0 + tmp3;
+    z2 = tmp1 + tmp2;
+    z3 = tmp0 + tmp2;
+    std::int64_t z4 = tmp1 + tmp3;
+    const std::int64_t z5 = (z3 + z4) * fix_1_175875602;
+    tmp0 *= fix_0_298631336;
+    tmp1 *= fix_2_053119869;
+    tmp2 *= fix_3_072711026;
+    tmp3 *= fix_1_501321110;
+    z1 *= -fix_0_899976223;
+    z2 *= -fix_2_562915447;
+    z3 = z3 * -fix_1_961570560 + z5;
+    z4 = z4 * -fix_0_390180644 + z5;
+    tmp0 += z1 + z3;
+    tmp1 += z2 + z4;
+    tmp2 += z2 + z3;
+    tmp3 += z1 + z4;
+
+    out[0] = tmp10 + tmp3;
+    out[7] = tmp10 - tmp3;
+    out[1] = tmp11 + tmp2;
+    out[6] = tmp11 - tmp2;
+    out[2] = tmp12 + tmp1;
+    out[5] = tmp12 - tmp1;
+    out[3] = tmp13 + tmp0;
+    out[4] = tmp13 - tmp0;
+}
+
+}  // namespace
+
+void idct_islow(const std::int16_t* coefficients, const std::uint16_t* quantisation, std::uint8_t* out,
+                std::size_t stride)
+{
+    // Pass 1: columns into a workspace kept at 2^pass1_bits scale. A column
+    // with only its DC term set is flat and needs no transform.
+    int workspace[64];
+    for (int column = 0; column < 8; ++column) {
+        std::int64_t in[8];
+        bool ac_zero = true;
+        for (int row = 0; row < 8; ++row) {
+            in[row] = static_cast<std::int64_t>(coefficients[row * 8 + column]) * quantisation[row * 8 + column];
+            if (row > 0 && in[row] != 0)
+                ac_zero = false;
+        }
+        if (ac_zero) {
+            const auto flat = static_cast<int>(in[0] * (1 << pass1_bits));
+            for (int row = 0; row < 8; ++row)
+                workspace[row * 8 + column] = flat;
+            continue;
+        }
+        std::int64_t result[8];
+        idct_1d(in, result);
+        for (int row = 0; row < 8; ++row)
+            workspace[row * 8 + column] = static_cast<int>(descale(result[row], const_bits - pass1_bits));
+    }
+    // Pass 2: rows, removing both scales and the factor 8 of the transform.
+    for (int row = 0; row < 8; ++row, out += stride) {
+        const int* ws = workspace + row * 8;
+        std::int64_t in[8];
+        bool ac_zero = true;
+        for (int i = 0; i < 8; ++i) {
+            in[i] = ws[i];
+            if (i > 0 && ws[i] != 0)
+                ac_zero = false;
+        }
+        if (ac_zero) {
+            const std::uint8_t flat = clamp_sample(descale(in[0], pass1_bits + 3));
+            for (int i = 0; i < 8; ++i)
+                out[i] = flat;
+            continue;
+        }
+        std::int64_t result[8];
+        idct_1d(in, result);
+        for (int i = 0; i < 8; ++i)
+            out[i] = clamp_sample(descale(result[i], const_bits + pass1_bits + 3));
+    }
+}
