@@ -1,0 +1,93 @@
+// Exact continuation: every tile column's coefficients, decoded MCU row by
+// MCU row from its records, equal those of the sequential decode.
+
+#include <gtest/gtest.h>
+#include <map>
+#include <tuple>
+#include "decoder_test_support.h"
+#include "jpeg_test_pictures.h"
+
+namespace {
+
+using BlockKey = std::tuple<int, int, int, int>;  // mcu x, mcu y, component, block
+using Coefficients = std::map<BlockKey, std::vector<std::int16_t>>;
+
+BaselineDecoder::BlockCallback collect(Coefficients& into)
+{
+    return [&into](int x, int y, int component, int block, const std::int16_t* coefficients) {
+        into[{x, y, component, block}].assign(coefficients, coefficients + 64);
+    };
+}
+
+struct ContinuationCase {
+    SamplingLayout layout;
+    int restart_interval;
+};
+
+class DecoderContinuation : public testing::TestWithParam<ContinuationCase> {};
+
+TEST_P(DecoderContinuation, EveryTileColumnFromItsRecordsEqualsTheSequentialDecode)
+{
+    TestPictureOptions options;
+    options.width = 777;
+    options.height = 301;
+    options.components = GetParam().layout.components;
+    options.h0 = GetParam().layout.h0;
+    options.v0 = GetParam().layout.v0;
+    options.restart_interval = GetParam().restart_interval;
+    options.quality = 97;  // long codes and many stuffed bytes
+    const auto jpeg = make_test_jpeg(options);
+    OpenedPicture picture(jpeg);
+    ASSERT_EQ(picture.status, BaselineStatus::ok);
+    const BaselineInfo& info = picture.decoder.info();
+    std::vector<ResumeRecord> records;
+    ASSERT_TRUE(picture.records_only(records));
+
+    Coefficients sequential;
+    ASSERT_TRUE(picture.decoder.decode_coefficients(collect(sequential)));
+    Coefficients windowed;
+    for (int column = 0; column < info.tile_columns; ++column)
+        ASSERT_TRUE(picture.decoder.decode_window_coefficients(records, column, 0, info.mcu_rows, collect(windowed)));
+    EXPECT_EQ(windowed.size(), sequential.size());
+    EXPECT_TRUE(windowed == sequential);
+
+    // A window starting in the middle of the picture continues just as exactly.
+    Coefficients middle;
+    const int first_row = info.mcu_rows / 2;
+    ASSERT_TRUE(picture.decoder.decode_window_coefficients(records, info.tile_columns - 1, first_row, 2, collect(middle)));
+    ASSERT_FALSE(middle.empty());
+    for (const auto& [key, values] : middle)
+        EXPECT_EQ(values, sequential.at(key));
+}
+
+std::vector<ContinuationCase> continuation_cases()
+{
+    std::vector<ContinuationCase> cases;
+    for (const SamplingLayout& layout : sampling_layouts)
+        for (int interval : {0, 3, 40})
+            cases.push_back({layout, interval});
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, DecoderContinuation, testing::ValuesIn(continuation_cases()),
+                         [](const testing::TestParamInfo<ContinuationCase>& info) {
+                             return std::string(info.param.layout.name) + "_restart" +
+                                    std::to_string(info.param.restart_interval);
+                         });
+
+TEST(DecoderContinuation, WindowsOutsideThePictureOrRecordTablesOfTheWrongSizeFail)
+{
+    const auto jpeg = make_test_jpeg(TestPictureOptions{});
+    OpenedPicture picture(jpeg);
+    std::vector<ResumeRecord> records;
+    ASSERT_TRUE(picture.records_only(records));
+    Coefficients ignored;
+    EXPECT_FALSE(picture.decoder.decode_window_coefficients(records, 1, 0, 1, collect(ignored)));
+    EXPECT_FALSE(picture.decoder.decode_window_coefficients(records, 0, 2, 2, collect(ignored)));
+    records.pop_back();
+    EXPECT_FALSE(picture.decoder.decode_window_coefficients(records, 0, 0, 1, collect(ignored)));
+    std::uint8_t rgb[64 * 48 * 3];
+    EXPECT_FALSE(picture.decoder.decode_window(records, {0, 0, 64, 48}, rgb, 64 * 3));
+}
+
+}  // namespace
