@@ -1,0 +1,208 @@
+// SDL input to window messages: key codes, auto-repeat, characters, mouse
+// positions in the program's orientation, activation and lost capture.
+
+#include <gtest/gtest.h>
+#include <SDL.h>
+#include <cstring>
+#include <vector>
+#include "window_test_loop.h"
+
+namespace {
+
+class WindowInputTest : public testing::Test {
+protected:
+    void create(int orientation = 0)
+    {
+        m_windows = std::make_unique<WindowSystem>(dummy_window_options(orientation));
+        m_window = m_windows->create_window(u"test", nullptr);
+        ASSERT_NE(m_windows->sdl_window(m_window), nullptr);
+        m_sdl_id = SDL_GetWindowID(m_windows->sdl_window(m_window));
+        // Drop what the window's own creation queued (shown, exposed, focus).
+        Message ignored;
+        while (m_windows->peek_message(ignored)) {
+        }
+    }
+
+    void push_key(Uint32 type, SDL_Keycode key, bool repeat)
+    {
+        SDL_Event event{};
+        event.type = type;
+        event.key.windowID = m_sdl_id;
+        event.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
+        event.key.repeat = repeat ? 1 : 0;
+        event.key.keysym.sym = key;
+        event.key.keysym.scancode = SDL_GetScancodeFromKey(key);
+        SDL_PushEvent(&event);
+    }
+    void push_button(Uint32 type, int x, int y)
+    {
+        SDL_Event event{};
+        event.type = type;
+        event.button.windowID = m_sdl_id;
+        event.button.button = SDL_BUTTON_LEFT;
+        event.button.x = x;
+        event.button.y = y;
+        SDL_PushEvent(&event);
+    }
+    void push_window_event(Uint8 what)
+    {
+        SDL_Event event{};
+        event.type = SDL_WINDOWEVENT;
+        event.window.windowID = m_sdl_id;
+        event.window.event = what;
+        SDL_PushEvent(&event);
+    }
+    void push_text(const char* utf8)
+    {
+        SDL_Event event{};
+        event.type = SDL_TEXTINPUT;
+        event.text.windowID = m_sdl_id;
+        std::strncpy(event.text.text, utf8, sizeof(event.text.text) - 1);
+        SDL_PushEvent(&event);
+    }
+    std::vector<Message> drain()
+    {
+        std::vector<Message> messages;
+        Message message;
+        while (m_windows->peek_message(message))
+            messages.push_back(message);
+        return messages;
+    }
+
+    std::unique_ptr<WindowSystem> m_windows;
+    WindowId m_window = 0;
+    Uint32 m_sdl_id = 0;
+};
+
+class WindowMouseTest : public WindowInputTest, public testing::WithParamInterface<int> {
+};
+
+}  // namespace
+
+TEST(WindowKeyTableTest, PhoneAndKeyboardKeysGetTheirVirtualKeys)
+{
+    EXPECT_EQ(virtual_key_from_sdl(SDLK_F1), 112);   // left soft key
+    EXPECT_EQ(virtual_key_from_sdl(SDLK_F2), 113);   // right soft key
+    EXPECT_EQ(virtual_key_from_sdl(SDLK_ESCAPE), 27);  // the back key
+    EXPECT_EQ(virtual_key_from_sdl(SDLK_BACKSPACE), 8);
+    EXPECT_EQ(virtual_key_from_sdl(SDLK_RETURN), 13);
+    EXPECT_EQ(virtual_key_from_sdl(SDLK_KP_ENTER), 13);
+    EXPECT_EQ(virtual_key_from_sdl(SDLK_LEFT), 37);
+    EXPECT_EQ(virtual_key_from_sdl(SDLK_UP), 38);
+    EXPECT_EQ(virtual_key_from_sdl(SDLK_RIGHT), 39);
+    EXPECT_EQ(virtual_key_from_sdl(SDLK_DOWN), 40);
+    EXPECT_EQ(virtual_key_from_sdl(SDLK_a), 65);
+    EXPECT_EQ(virtual_key_from_sdl(SDLK_z), 90);
+    EXPECT_EQ(virtual_key_from_sdl(SDLK_0), 48);
+    EXPECT_EQ(virtual_key_from_sdl(SDLK_9), 57);
+    EXPECT_EQ(virtual_key_from_sdl(SDLK_KP_0), 96);
+    EXPECT_EQ(virtual_key_from_sdl(SDLK_KP_9), 105);
+    EXPECT_EQ(virtual_key_from_sdl(SDLK_F9), 120);  // pound
+    EXPECT_EQ(virtual_key_from_sdl(SDLK_RSHIFT), 16);
+    EXPECT_EQ(virtual_key_from_sdl(SDLK_VOLUMEUP), 0);
+}
+
+TEST_F(WindowInputTest, AHeldKeyRepeatsWithTheRepeatBitThenReleasesOnce)
+{
+    create();
+    push_key(SDL_KEYDOWN, SDLK_DOWN, false);
+    push_key(SDL_KEYDOWN, SDLK_DOWN, true);
+    push_key(SDL_KEYDOWN, SDLK_DOWN, true);
+    push_key(SDL_KEYUP, SDLK_DOWN, false);
+    std::vector<Message> messages = drain();
+    ASSERT_EQ(messages.size(), 4u);
+    for (const Message& message : messages) {
+        EXPECT_EQ(message.window, m_window);
+        EXPECT_EQ(message.wparam, 40u);
+    }
+    EXPECT_EQ(messages[0].id, static_cast<unsigned>(WM_KEYDOWN));
+    EXPECT_EQ(messages[0].lparam & key_repeat_flag, 0);
+    EXPECT_EQ(messages[1].id, static_cast<unsigned>(WM_KEYDOWN));
+    EXPECT_NE(messages[1].lparam & key_repeat_flag, 0);
+    EXPECT_NE(messages[2].lparam & key_repeat_flag, 0);
+    EXPECT_EQ(messages[3].id, static_cast<unsigned>(WM_KEYUP));
+    EXPECT_NE(messages[3].lparam & key_release_flag, 0);
+}
+
+TEST_F(WindowInputTest, BackKeyGivesAControlCharacterAndTextGivesUtf16Units)
+{
+    create();
+    push_key(SDL_KEYDOWN, SDLK_ESCAPE, false);
+    push_text("\xC3\xA9\xF0\x9F\x98\x80");  // e acute and an emoji (a surrogate pair)
+    push_key(SDL_KEYDOWN, SDLK_VOLUMEUP, false);
+    std::vector<Message> messages = drain();
+    ASSERT_EQ(messages.size(), 5u);
+    EXPECT_EQ(messages[0].id, static_cast<unsigned>(WM_KEYDOWN));
+    EXPECT_EQ(messages[0].wparam, 27u);
+    EXPECT_EQ(messages[1].id, static_cast<unsigned>(WM_CHAR));
+    EXPECT_EQ(messages[1].wparam, 27u);
+    EXPECT_EQ(messages[2].wparam, 0xE9u);
+    EXPECT_EQ(messages[3].wparam, 0xD83Du);
+    EXPECT_EQ(messages[4].wparam, 0xDE00u);
+}
+
+TEST_P(WindowMouseTest, MousePositionsArriveInTheProgramsOrientation)
+{
+    const int orientation = GetParam();
+    create(orientation);
+    // The panel is 120 x 160; its top-left pixel shows, per orientation, the
+    // logical pixel the display turned there.
+    push_button(SDL_MOUSEBUTTONDOWN, 0, 0);
+    push_button(SDL_MOUSEBUTTONUP, 119, 159);
+    std::vector<Message> messages = drain();
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[0].id, static_cast<unsigned>(WM_LBUTTONDOWN));
+    EXPECT_EQ(messages[1].id, static_cast<unsigned>(WM_LBUTTONUP));
+    const int expected_down[4][2] = {{0, 0}, {159, 0}, {119, 159}, {0, 119}};
+    EXPECT_EQ(lparam_x(messages[0].lparam), expected_down[orientation][0]);
+    EXPECT_EQ(lparam_y(messages[0].lparam), expected_down[orientation][1]);
+    int x = lparam_x(messages[1].lparam), y = lparam_y(messages[1].lparam);
+    logical_to_physical(orientation, 120, 160, x, y);
+    EXPECT_EQ(x, 119);
+    EXPECT_EQ(y, 159);
+    int width = 0, height = 0;
+    m_windows->client_size(m_window, width, height);
+    EXPECT_EQ(width, orientation % 2 ? 160 : 120);
+}
+
+INSTANTIATE_TEST_SUITE_P(AllOrientations, WindowMouseTest, testing::Values(0, 1, 2, 3));
+
+TEST_F(WindowInputTest, NegativePositionsSurviveThePacking)
+{
+    std::intptr_t lparam = make_position_lparam(-5, -32768);
+    EXPECT_EQ(lparam_x(lparam), -5);
+    EXPECT_EQ(lparam_y(lparam), -32768);
+    lparam = make_position_lparam(32767, 0);
+    EXPECT_EQ(lparam_x(lparam), 32767);
+    EXPECT_EQ(lparam_y(lparam), 0);
+}
+
+TEST_F(WindowInputTest, LosingFocusWhileCapturedDeactivatesAndLosesTheCaptureOnce)
+{
+    create();
+    m_windows->set_capture(m_window);
+    push_window_event(SDL_WINDOWEVENT_FOCUS_LOST);
+    push_window_event(SDL_WINDOWEVENT_MINIMIZED);
+    push_window_event(SDL_WINDOWEVENT_RESTORED);
+    std::vector<Message> messages = drain();
+    ASSERT_EQ(messages.size(), 3u);
+    EXPECT_EQ(messages[0].id, static_cast<unsigned>(WM_ACTIVATE));
+    EXPECT_EQ(messages[0].wparam, 0u);
+    EXPECT_EQ(messages[1].id, static_cast<unsigned>(WM_CAPTURECHANGED));
+    EXPECT_EQ(messages[2].id, static_cast<unsigned>(WM_ACTIVATE));
+    EXPECT_EQ(messages[2].wparam, 1u);
+    EXPECT_EQ(m_windows->capture(), 0u);
+}
+
+TEST_F(WindowInputTest, ClosingAndResizingReachTheWindowAsMessages)
+{
+    create();
+    push_window_event(SDL_WINDOWEVENT_CLOSE);
+    push_window_event(SDL_WINDOWEVENT_SIZE_CHANGED);
+    std::vector<Message> messages = drain();
+    ASSERT_EQ(messages.size(), 3u);
+    EXPECT_EQ(messages[0].id, static_cast<unsigned>(WM_CLOSE));
+    EXPECT_EQ(messages[1].id, static_cast<unsigned>(WM_SETTINGCHANGE));
+    EXPECT_EQ(messages[1].wparam, setting_work_area);
+    EXPECT_EQ(messages[2].id, static_cast<unsigned>(WM_PAINT));
+}
