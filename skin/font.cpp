@@ -29,6 +29,15 @@ FT_Library freetype()
     return library;
 }
 
+// The font configuration of the process, loaded on first use and released at
+// exit (the library's shared default configuration is never freed whole).
+FcConfig* font_config()
+{
+    static const std::unique_ptr<FcConfig, void (*)(FcConfig*)> config(FcInitLoadConfigAndFonts(),
+                                                                         FcConfigDestroy);
+    return config.get();
+}
+
 struct FaceFile {
     std::string path;
     int index = 0;
@@ -38,7 +47,8 @@ struct FaceFile {
 // sans face, because "sans-serif" follows the wanted family in the pattern.
 bool find_face_file(const String& face, bool bold, bool italic, FaceFile& found)
 {
-    FcPattern* pattern = FcPatternCreate();
+    FcConfig* config = font_config();
+    FcPattern* pattern = config ? FcPatternCreate() : nullptr;
     if (!pattern)
         return false;
     if (!face.empty())
@@ -47,10 +57,10 @@ bool find_face_file(const String& face, bool bold, bool italic, FaceFile& found)
     FcPatternAddInteger(pattern, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
     FcPatternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
     FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
-    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    FcConfigSubstitute(config, pattern, FcMatchPattern);
     FcDefaultSubstitute(pattern);
     FcResult result = FcResultNoMatch;
-    FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+    FcPattern* match = FcFontMatch(config, pattern, &result);
     FcPatternDestroy(pattern);
     if (!match)
         return false;

@@ -18,7 +18,8 @@ public:
     std::uint32_t read(void* buffer, std::uint32_t count) override
     {
         const auto n = std::uint32_t(std::min<std::uint64_t>(count, m_bytes.size() - m_position));
-        std::memcpy(buffer, m_bytes.data() + m_position, n);
+        if (n > 0)
+            std::memcpy(buffer, m_bytes.data() + m_position, n);
         m_position += n;
         return n;
     }
