@@ -425,7 +425,11 @@ PreviewBuild PreviewBuilder::run()
     m_levels = preview_levels(m_width, m_height);
     if (!m_writer.open(path))
         return PreviewBuild::incomplete;
+    // The zeroed header goes to disk at once: a build cut short must leave a
+    // file that starts with 0 (incomplete), never an empty one (bad picture).
     m_writer.append(std::vector<std::uint8_t>(header_size(m_levels), 0).data(), header_size(m_levels));
+    if (!m_writer.flush())
+        return PreviewBuild::incomplete;
     m_entries.assign(static_cast<std::size_t>(m_levels) + 1, PreviewLevel{});
 
     m_entries[0].records_offset = m_writer.offset();

@@ -59,6 +59,24 @@ inline std::size_t scan_data_offset(const std::uint8_t* data, std::size_t size)
     return 0;
 }
 
+// Width and height from a JPEG file's header.
+inline std::pair<int, int> header_size_of(const std::string& path)
+{
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file)
+        return {0, 0};
+    jpeg_decompress_struct cinfo;
+    jpeg_error_mgr jerr;
+    cinfo.err = jpeg_std_error(&jerr);
+    jpeg_create_decompress(&cinfo);
+    jpeg_stdio_src(&cinfo, file);
+    jpeg_read_header(&cinfo, TRUE);
+    const std::pair<int, int> size{static_cast<int>(cinfo.image_width), static_cast<int>(cinfo.image_height)};
+    jpeg_destroy_decompress(&cinfo);
+    std::fclose(file);
+    return size;
+}
+
 // libjpeg's decode of JPEG bytes in memory to RGB.
 inline ReferenceImage decode_bytes(const std::uint8_t* data, std::size_t size)
 {
