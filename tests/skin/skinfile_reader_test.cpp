@@ -52,6 +52,10 @@ TEST(SkinfileReader, HandMadeFileIsReadInPlace) {
     EXPECT_EQ(file.find_node(u"main"), nullptr);            // case is significant
 }
 
+TEST(SkinfileReader, CompilerLaysTheSmallestSkinOutByteForByte) {
+    EXPECT_EQ(compile_or_fail("node Main {\n    int cache = 1\n}\n"), hand_made_skin());
+}
+
 TEST(SkinfileReader, HeaderOnlyFileLoadsWithNothingInIt) {
     SkinFile file;
     ASSERT_TRUE(file.open(empty_skin()));
