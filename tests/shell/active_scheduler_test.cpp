@@ -2,9 +2,14 @@
 // threads, cancelling, and every fatal check.
 
 #include <gtest/gtest.h>
+#include <filesystem>
+#include <fstream>
+#include <regex>
 #include <thread>
 #include <vector>
+#include "platform/registry.h"
 #include "shell/active_scheduler.h"
+#include "shell/log.h"
 #include "window_test_loop.h"
 
 namespace {
@@ -111,34 +116,79 @@ TEST_F(ActiveSchedulerTest, CancelOfAnInactiveObjectDoesNothing)
     EXPECT_FALSE(asked);
 }
 
+// Fatal checks end the process at once with status 0 (so the exit(9) after
+// each is never reached) and leave their message as the log's last line.
 class ActiveSchedulerDeathTest : public ActiveSchedulerTest {
 protected:
-    // The window system runs threads of its own: the child process starts afresh.
-    void SetUp() override { GTEST_FLAG_SET(death_test_style, "threadsafe"); }
+    void SetUp() override
+    {
+        // The window system runs threads of its own: the child process starts
+        // afresh and finds the parent's folder in the environment.
+        GTEST_FLAG_SET(death_test_style, "threadsafe");
+        if (const char* inherited = std::getenv("PICTAVIO_FATAL_TEST_FOLDER")) {
+            m_folder = inherited;
+        } else {
+            const auto* info = testing::UnitTest::GetInstance()->current_test_info();
+            m_folder = testing::TempDir() + "pictavio_fatal_" + info->name();
+            std::filesystem::create_directories(m_folder);
+            setenv("PICTAVIO_FATAL_TEST_FOLDER", m_folder.c_str(), 1);
+        }
+        setenv("TMPDIR", m_folder.c_str(), 1);
+        setenv("PICTAVIO_REGISTRY", (m_folder + "/registry").c_str(), 1);
+        ASSERT_TRUE(write_registry_dword(u"HKEY_CURRENT_USER\\Software\\Kelm", u"Log", 1));
+        std::filesystem::remove(to_utf8(log_file_path()));
+    }
+    void TearDown() override
+    {
+        unsetenv("TMPDIR");
+        unsetenv("PICTAVIO_REGISTRY");
+        unsetenv("PICTAVIO_FATAL_TEST_FOLDER");
+        std::filesystem::remove_all(m_folder);
+    }
+
+    // Whether the log holds a line matching pattern (a regular expression).
+    bool log_has(const std::string& pattern) const
+    {
+        return std::regex_search(log_text(), std::regex(pattern));
+    }
+    // The log's text with each UTF-16 unit narrowed (the lines checked are ASCII).
+    std::string log_text() const
+    {
+        std::ifstream in(to_utf8(log_file_path()), std::ios::binary);
+        std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        std::string text;
+        for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
+            text += bytes[i];
+        return text;
+    }
+
+    std::string m_folder;
 };
 
-// A fatal check ends the process at once with status 0, before the exit(9) below.
 TEST_F(ActiveSchedulerDeathTest, SettingAnActiveObjectActiveAgainIsFatal)
 {
+    RecordingActive object(m_runs);
     EXPECT_EXIT(
         {
-            RecordingActive object(m_runs);
             m_scheduler.set_active(object);
             m_scheduler.set_active(object);
             std::exit(9);
         },
         testing::ExitedWithCode(0), "");
+    // Ids are counted per process: the child's may differ from this one's.
+    EXPECT_TRUE(log_has(R"(Gluck: Object \d+ is already active @ CActiveScheduler::set_active\(\))"));
 }
 
 TEST_F(ActiveSchedulerDeathTest, NotifyingAnInactiveObjectIsFatal)
 {
+    RecordingActive object(m_runs);
     EXPECT_EXIT(
         {
-            RecordingActive object(m_runs);
             m_scheduler.notify(object);
             std::exit(9);
         },
         testing::ExitedWithCode(0), "");
+    EXPECT_TRUE(log_has(R"(Gluck: Active object \d+ is not active @ CActiveScheduler::notify\(\))"));
 }
 
 TEST_F(ActiveSchedulerDeathTest, DestroyingAnActiveObjectIsFatal)
@@ -152,21 +202,23 @@ TEST_F(ActiveSchedulerDeathTest, DestroyingAnActiveObjectIsFatal)
             std::exit(9);
         },
         testing::ExitedWithCode(0), "");
+    EXPECT_TRUE(log_has(R"(Gluck: Active object \d+ is already active @ CActive::~CActive\(\))"));
 }
 
-TEST(ActiveSchedulerEndDeathTest, EndingTheSchedulerWithAnActiveObjectIsFatal)
+TEST_F(ActiveSchedulerDeathTest, EndingTheSchedulerWithAnActiveObjectIsFatal)
 {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(
         {
-            WindowSystem windows(dummy_window_options());
-            std::vector<int> runs;
-            auto object = std::make_unique<RecordingActive>(runs);
+            auto object = std::make_unique<RecordingActive>(m_runs);
+            auto another = std::make_unique<RecordingActive>(m_runs);
             {
-                CActiveScheduler scheduler(windows);
+                CActiveScheduler scheduler(m_windows);
                 scheduler.set_active(*object);
+                scheduler.set_active(*another);
             }
             std::exit(9);
         },
         testing::ExitedWithCode(0), "");
+    EXPECT_TRUE(log_has("Gluck: Some active objects still live while scheduler is terminating "
+                        "active_counter=2 @ \n"));
 }
