@@ -26,6 +26,15 @@ public:
             return m_piece[m_position++ - m_piece_start];
         return next_from_new_piece();
     }
+    // The bytes from the position to the end of the loaded piece (none until next() loads one).
+    const std::uint8_t* loaded(std::uint32_t& count) const
+    {
+        const std::uint64_t offset = m_position - m_piece_start;
+        count = offset < m_piece_length ? static_cast<std::uint32_t>(m_piece_length - offset) : 0;
+        return m_piece + (count > 0 ? offset : 0);
+    }
+    // Moves past count bytes that loaded() returned.
+    void advance(std::uint32_t count) { m_position += count; }
     // Byte ahead bytes after the position without moving, or -1 past the end.
     int peek(std::uint32_t ahead);
     // Copies count bytes and moves past them; false when the data ends first.

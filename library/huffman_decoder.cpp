@@ -114,6 +114,19 @@ void HuffmanDecoder::push_byte(unsigned value, std::uint64_t position_before, bo
 void HuffmanDecoder::fill()
 {
     BaselineSource& source = *m_source;
+    // Fast path: whole bytes straight from the loaded piece up to the first 0xFF.
+    if (!m_at_marker) {
+        std::uint32_t available = 0;
+        const std::uint8_t* bytes = source.loaded(available);
+        const std::uint64_t start = source.position();
+        std::uint32_t taken = 0;
+        const auto wanted = static_cast<std::uint32_t>((64 - m_bits) / 8);
+        while (taken < wanted && taken < available && bytes[taken] != 0xFF) {
+            push_byte(bytes[taken], start + taken, false);
+            ++taken;
+        }
+        source.advance(taken);
+    }
     while (m_bits <= 56) {
         if (m_at_marker) {
             push_byte(0, source.position(), true);
@@ -142,41 +155,6 @@ void HuffmanDecoder::fill()
     }
 }
 
-unsigned HuffmanDecoder::peek_bits(int count) const
-{
-    return static_cast<unsigned>(m_buffer >> (m_bits - count)) & ((1u << count) - 1);
-}
-
-unsigned HuffmanDecoder::get_bits(int count)
-{
-    if (m_bits < count)
-        fill();
-    const unsigned value = peek_bits(count);
-    m_bits -= count;
-    return value;
-}
-
-// A code that matches nothing in 16 bits is taken as symbol 0, as libjpeg does.
-int HuffmanDecoder::decode_symbol(const HuffmanTable& table)
-{
-    if (m_bits < 16)
-        fill();
-    const std::uint16_t entry = table.lookup(peek_bits(HuffmanTable::lookup_bits));
-    if (entry != 0) {
-        m_bits -= entry >> 8;
-        return entry & 0xFF;
-    }
-    for (int length = HuffmanTable::lookup_bits + 1; length <= 16; ++length) {
-        const int symbol = table.long_symbol(static_cast<int>(peek_bits(length)), length);
-        if (symbol >= 0) {
-            m_bits -= length;
-            return symbol;
-        }
-    }
-    m_bits -= 16;
-    return 0;
-}
-
 namespace {
 
 int extend(unsigned value, int size)
@@ -187,15 +165,68 @@ int extend(unsigned value, int size)
 
 }  // namespace
 
+// The hot loop works on a local copy of the bit buffer (kept in registers)
+// and hands it back to the members only around a refill.
+struct HuffmanDecoder::Bits {
+    HuffmanDecoder& decoder;
+    std::uint64_t buffer;
+    int count;
+
+    explicit Bits(HuffmanDecoder& owner) : decoder(owner), buffer(owner.m_buffer), count(owner.m_bits) {}
+    ~Bits()
+    {
+        decoder.m_buffer = buffer;
+        decoder.m_bits = count;
+    }
+    void ensure(int wanted)
+    {
+        if (count >= wanted)
+            return;
+        decoder.m_buffer = buffer;
+        decoder.m_bits = count;
+        decoder.fill();
+        buffer = decoder.m_buffer;
+        count = decoder.m_bits;
+    }
+    unsigned peek(int wanted) const { return static_cast<unsigned>(buffer >> (count - wanted)) & ((1u << wanted) - 1); }
+    unsigned get(int wanted)
+    {
+        ensure(wanted);
+        const unsigned value = peek(wanted);
+        count -= wanted;
+        return value;
+    }
+    // A code that matches nothing in 16 bits is taken as symbol 0, as libjpeg does.
+    int symbol(const HuffmanTable& table)
+    {
+        ensure(16);
+        const std::uint16_t entry = table.lookup(peek(HuffmanTable::lookup_bits));
+        if (entry != 0) {
+            count -= entry >> 8;
+            return entry & 0xFF;
+        }
+        for (int length = HuffmanTable::lookup_bits + 1; length <= 16; ++length) {
+            const int found = table.long_symbol(static_cast<int>(peek(length)), length);
+            if (found >= 0) {
+                count -= length;
+                return found;
+            }
+        }
+        count -= 16;
+        return 0;
+    }
+};
+
 void HuffmanDecoder::decode_block(const HuffmanTable& dc, const HuffmanTable& ac, std::int16_t& predictor,
                                   std::int16_t* block)
 {
-    const int dc_size = decode_symbol(dc);
+    Bits bits(*this);
+    const int dc_size = bits.symbol(dc);
     if (dc_size != 0)
-        predictor = static_cast<std::int16_t>(predictor + extend(get_bits(dc_size), dc_size));
+        predictor = static_cast<std::int16_t>(predictor + extend(bits.get(dc_size), dc_size));
     block[0] = predictor;
     for (int k = 1; k < 64; ++k) {
-        const int symbol = decode_symbol(ac);
+        const int symbol = bits.symbol(ac);
         const int run = symbol >> 4;
         const int size = symbol & 15;
         if (size == 0) {
@@ -206,7 +237,7 @@ void HuffmanDecoder::decode_block(const HuffmanTable& dc, const HuffmanTable& ac
         }
         // A run past the end of the block lands on the last coefficient, as in libjpeg.
         k += run;
-        const int value = extend(get_bits(size), size);
+        const int value = extend(bits.get(size), size);
         block[zigzag_to_natural[std::min(k, 63)]] = static_cast<std::int16_t>(value);
     }
 }

@@ -41,9 +41,7 @@ private:
     bool data_exhausted() const;
     void fill();
     void push_byte(unsigned value, std::uint64_t position_before, bool padding);
-    unsigned peek_bits(int count) const;
-    unsigned get_bits(int count);
-    int decode_symbol(const HuffmanTable& table);
+    struct Bits;
     void decode_block(const HuffmanTable& dc, const HuffmanTable& ac, std::int16_t& predictor, std::int16_t* block);
 
     BaselineSource* m_source = nullptr;
