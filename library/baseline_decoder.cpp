@@ -154,6 +154,9 @@ bool BaselineDecoder::decode_with_records(const RecordCallback& on_record, const
         if (on_row && row > 0 && !emit_rows(row - 1))
             return false;
     }
+    // The last MCU must end within the data: a scan cut short there is truncated too.
+    if (entropy.used_padding())
+        return false;
     return !on_row || emit_rows(m_info.mcu_rows - 1);
 }
 
@@ -224,7 +227,7 @@ bool BaselineDecoder::decode_coefficients(const BlockCallback& on_block)
             report_mcu(*m_state, blocks, column, row, on_block);
         }
     }
-    return true;
+    return !entropy.used_padding();
 }
 
 bool BaselineDecoder::decode_window_coefficients(const std::vector<ResumeRecord>& records, int tile_column,

@@ -281,6 +281,11 @@ bool HuffmanDecoder::data_exhausted() const
     return m_at_marker && m_bits <= 8 * static_cast<std::int64_t>(m_padding_bytes);
 }
 
+bool HuffmanDecoder::used_padding() const
+{
+    return m_at_marker && m_bits < 8 * static_cast<std::int64_t>(m_padding_bytes);
+}
+
 bool HuffmanDecoder::decode_mcu(Block* blocks)
 {
     if (m_layout.restart_interval != 0) {

@@ -35,6 +35,8 @@ public:
     // Decodes the next MCU into blocks (natural order, cleared first); false when the data
     // has run out before the MCU (a truncated or damaged scan).
     bool decode_mcu(Block* blocks);
+    // Whether the MCUs decoded so far used bits beyond the end of the data (a truncated scan).
+    bool used_padding() const;
 
 private:
     void process_restart();
