@@ -69,7 +69,8 @@ TEST(PenDispatch, SkipsHiddenDisabledAndRefusingChildren)
 TEST(PenDispatch, HidingSendsCancelledPenUpToTheCapture)
 {
     Element root(nullptr);
-    Element* panel = add_box(root, {100, 100});
+    Box* panel = add_box(root, {100, 100});
+    panel->takes_children_first = true;
     Box* button = add_box(*panel, {20, 20}, MIN_SIDE, MIN_SIDE);
     lay_out(root, {100, 100});
     root.on_stylus(pen_down(5, 5));
@@ -229,7 +230,9 @@ TEST(VisibilityAnimations, SlidesAndFoldsStayInsideTheElement)
         bool pop = String(kind) == u"pop";
         for (int y = 0; y < 16; ++y) {
             for (int x = 0; x < 16; ++x) {
-                if (!pop && (x < 4 || y < 4 || x >= 12 || y >= 12)) EXPECT_EQ(surface.buffer()->at(x, y), 0);
+                if (!pop && (x < 4 || y < 4 || x >= 12 || y >= 12)) {
+                    EXPECT_EQ(surface.buffer()->at(x, y), 0);
+                }
             }
         }
         root.update(10.0);

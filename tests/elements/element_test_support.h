@@ -75,6 +75,13 @@ inline Box* add_box(Element& parent, Size natural, int anchor_x = 1, int anchor_
     return box;
 }
 
+// A font with a face (the default font has none and measures nothing).
+inline const Font& test_font()
+{
+    static const Font font(FontSpec{9, 1, false, false, false, u"DejaVu Sans"});
+    return font;
+}
+
 // A root element placed like a screen.
 inline std::unique_ptr<Element> make_screen(Size size)
 {
@@ -138,7 +145,10 @@ public:
     ListRow* create_row(VirtualList&, int index) override
     {
         ++created;
-        if (index == missing) return nullptr;
+        if (index == missing) {
+            missing = -1;   // the item is gone; the next one takes its index
+            return nullptr;
+        }
         return new FixedRow(m_row_height);
     }
     std::vector<int> activated;

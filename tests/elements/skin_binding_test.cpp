@@ -67,7 +67,7 @@ node Screen {
     EXPECT_EQ(panel->x(), 100 - 3 - 30);
     RenderSurface surface({100, 100});
     screen->draw(surface, {0, 0});
-    EXPECT_EQ(panel->cache_surface().size(), (Size{30, 92}));
+    EXPECT_EQ(panel->cache_surface().size(), (Size{30, 94}));
     Element* plain = screen->find_by_id(u"plain");
     EXPECT_EQ(plain->visibility_animation(), nullptr);
     screen->draw(surface, {0, 0});

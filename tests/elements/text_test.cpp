@@ -15,6 +15,7 @@ const char16_t* sentence = u"The quick brown fox jumps over the lazy dog and kee
 TextElement* add_text(Element& parent, StringView text, bool wrap)
 {
     auto* element = new TextElement(&parent);
+    element->set_font(test_font());
     element->set_wrap(wrap);
     element->set_alignment(align_left, align_top);
     element->set_text(text);
@@ -98,6 +99,7 @@ protected:
     void SetUp() override
     {
         edit = new Edit(&root);
+        edit->set_font(test_font());
         edit->set_alignment(align_left, align_top);
         lay_out(root, {200, 40});
     }
