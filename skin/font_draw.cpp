@@ -34,7 +34,8 @@ StringView trim_trailing_blanks(StringView text)
     return text;
 }
 
-// The longest prefix of text followed by "..." that fits width.
+// The longest prefix of text that leaves room for "...", then "..." (added
+// even when the whole text would fit: it marks text left out after it).
 String cut_with_ellipsis(FontRep& font, StringView text, std::int32_t width)
 {
     const std::int32_t room = width - width_of(font, ellipsis);
@@ -122,7 +123,7 @@ std::vector<String> layout_lines(FontRep& font, StringView text, const Rect& rec
     const auto rows = std::size_t(std::max(1, rect.height() / std::max(1, font.line_height())));
     if (lines.size() > rows) {
         lines.resize(rows);
-        lines.back() = cut_with_ellipsis(font, lines.back() + u" " + String(ellipsis), rect.width());
+        lines.back() = cut_with_ellipsis(font, lines.back(), rect.width());
     }
     return lines;
 }

@@ -7,8 +7,8 @@
 
 namespace {
 
-// The dimming masks for one pixel (W = 16-bit value in a 32-bit integer) or
-// for two pixels in one 32-bit word (masks repeated in both halves). Every
+// The dimming masks for one pixel (held in a 32-bit integer) or for two
+// pixels in one 32-bit word (masks repeated in both halves). Every
 // term keeps each colour field inside its own bits, so no carry or borrow
 // crosses from one pixel into the other and both forms agree.
 struct DimMasks {

@@ -162,15 +162,21 @@ TEST(DrawText, TooLongLineEndsInAnEllipsis)
     EXPECT_TRUE(same_pixels(*cut.buffer(), *reference.buffer()));
 }
 
-TEST(DrawText, RowsThatDoNotFitAreLeftOut)
+TEST(DrawText, RowsThatDoNotFitAreLeftOutAndTheLastShownEndsInAnEllipsis)
 {
     const Font font = test_font();
-    const std::int32_t rows = 2;
-    const Rect rect{0, 0, font->measure(u"word").width + 4, rows * font->line_height()};
+    const Rect rect{0, 0, font->measure(u"word").width + 4, 2 * font->line_height()};
     RenderSurface surface({rect.right, 200});
+    RenderSurface reference({rect.right, 200});
     surface.buffer()->clear(translucent_grey);
+    reference.buffer()->clear(translucent_grey);
     draw_text(surface, font, black, u"word word word word word", rect, align_left, align_top, true);
     EXPECT_LE(changed_box(*surface.buffer(), translucent_grey).bottom, rect.bottom);
+    std::int32_t fit = 0;
+    font->measure(u"word", rect.width() - font->measure(u"...").width, &fit);
+    const String second_row = String(u"word").substr(0, std::size_t(fit)) + u"...";
+    draw_text(reference, font, black, u"word\n" + second_row, rect, align_left, align_top, true);
+    EXPECT_TRUE(same_pixels(*surface.buffer(), *reference.buffer()));
 }
 
 TEST(DrawText, CallersClipLimitsWhatIsWrittenBack)
