@@ -224,8 +224,10 @@ Size FontRep::measure(StringView text, std::int32_t max_width, std::int32_t* fit
 
 Font::Font()
 {
-    // A process-wide default font without a face; copies share it.
-    static const Font default_font(FontSpec{0, 1, false, false, false, u"Tahoma"});
+    // One process-wide font of the default description (12-point "Tahoma",
+    // which resolves to an installed sans face), so that text whose element
+    // names no font is still shown; copies share it.
+    static const Font default_font{FontSpec()};
     m_rep = default_font.m_rep;
 }
 

@@ -88,7 +88,7 @@ private:
 // A shared handle to a FontRep; copying shares the font.
 class Font {
 public:
-    // A copy of the one process-wide default handle.
+    // A copy of the one process-wide default handle (a font of the default FontSpec).
     Font();
     // A new font from spec.
     explicit Font(const FontSpec& spec);

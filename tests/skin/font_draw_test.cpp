@@ -216,7 +216,7 @@ TEST(DrawText, NothingToDraw)
     RenderSurface surface({40, 20});
     surface.buffer()->clear(translucent_grey);
     draw_text(surface, test_font(), black, u"", {0, 0, 40, 20}, align_left, align_top, false);
-    draw_text(surface, Font(), black, u"text", {0, 0, 40, 20}, align_left, align_top, false);
+    draw_text(surface, test_font(0), black, u"text", {0, 0, 40, 20}, align_left, align_top, false);
     EXPECT_TRUE(changed_box(*surface.buffer(), translucent_grey).is_empty());
     RenderSurface empty;
     draw_text(empty, test_font(), black, u"text", {0, 0, 40, 20}, align_left, align_top, false);

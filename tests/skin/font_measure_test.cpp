@@ -150,7 +150,8 @@ TEST(FontHandle, CopiesShareOneFont)
     Font copy = font;
     EXPECT_EQ(copy.get(), font.get());
     EXPECT_EQ(Font().get(), Font().get()) << "one process-wide default";
-    EXPECT_FALSE(Font()->has_face());
+    EXPECT_TRUE(Font()->has_face()) << "text without a font of its own is still shown";
+    EXPECT_EQ(Font()->spec().point_size, 12);
 }
 
 TEST(MeasureBox, OneRowPerLine)
