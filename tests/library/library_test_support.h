@@ -19,9 +19,10 @@
 // A fresh temporary folder, removed with everything in it at the end.
 class TempTree {
 public:
-    TempTree()
+    // In base when given (a folder ending in "/"), else in the test temp dir.
+    explicit TempTree(const std::string& base = {})
     {
-        std::string pattern = testing::TempDir() + "pictavio_libraryXXXXXX";
+        std::string pattern = (base.empty() ? testing::TempDir() : base) + "pictavio_libraryXXXXXX";
         const char* made = mkdtemp(pattern.data());
         m_root = made ? std::string(made) : std::string();
     }
@@ -43,13 +44,17 @@ public:
     void make_dir(const std::string& relative) const { std::filesystem::create_directories(path(relative)); }
 
     // A real JPEG of width x height at relative (folders created as needed).
-    void picture(const std::string& relative, int width = 48, int height = 32, unsigned seed = 1) const
+    // Without a seed each picture gets its own content, so that pictures made
+    // within one millisecond still differ in size and thus in preview name.
+    void picture(const std::string& relative, int width = 48, int height = 32, unsigned seed = 0) const
     {
+        static unsigned next_seed = 1000;
         std::filesystem::create_directories(std::filesystem::path(path(relative)).parent_path());
         PictureSpec spec;
         spec.width = width;
         spec.height = height;
-        spec.seed = seed;
+        spec.seed = seed != 0 ? seed : next_seed++;
+        spec.quality = 50 + static_cast<int>(spec.seed % 50);
         ASSERT_TRUE(write_picture(path(relative), spec)) << relative;
     }
 

@@ -1,0 +1,191 @@
+// The drive search and the preview building of the photo library, each beside
+// a reference over the same files:
+// - a search of 20,000 pictures in 1,000 folders (no previews yet) against
+//   find ROOT -iname '*.jpg' -o -iname '*.jpeg';
+// - the building of previews of 12-megapixel pictures against libjpeg's plain
+//   decode of the same pictures (pictures per second each).
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "library/photo_library.h"
+#include "tests/library/preview_pictures.h"
+
+namespace {
+
+constexpr int search_folders = 1000;
+constexpr int pictures_per_folder = 20;
+constexpr int big_pictures = 4;
+
+// The trees live for the whole run; they are removed at exit.
+struct BenchTrees {
+    BenchTrees()
+    {
+        char pattern[] = "/tmp/pictavio_benchXXXXXX";
+        const char* made = mkdtemp(pattern);
+        root = made ? made : "";
+        setenv("PICTAVIO_REGISTRY", (root + "/registry").c_str(), 1);
+        setenv("PICTAVIO_MY_DOCUMENTS", (root + "/docs").c_str(), 1);
+        std::filesystem::create_directories(root + "/docs");
+        make_search_tree();
+        make_big_pictures();
+    }
+    ~BenchTrees()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(root, ignored);
+    }
+
+    void make_search_tree()
+    {
+        const std::string sample = root + "/sample.jpg";
+        PictureSpec spec;
+        spec.width = 16;
+        spec.height = 16;
+        write_picture(sample, spec);
+        std::ifstream in(sample, std::ios::binary);
+        const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        for (int folder = 0; folder < search_folders; ++folder) {
+            // Ten folders at the top, each holding a hundred albums.
+            const std::string dir = search_root() + "/g" + std::to_string(folder % 10) + "/album" + std::to_string(folder);
+            std::filesystem::create_directories(dir);
+            for (int n = 0; n < pictures_per_folder; ++n) {
+                const char* extension = n % 4 == 3 ? ".jpeg" : ".JPG";
+                std::ofstream(dir + "/p" + std::to_string(n) + extension, std::ios::binary) << bytes;
+            }
+        }
+    }
+
+    void make_big_pictures()
+    {
+        for (int n = 0; n < big_pictures; ++n) {
+            PictureSpec spec;
+            spec.width = 4000;
+            spec.height = 3000;
+            spec.seed = static_cast<unsigned>(n + 1);
+            write_picture(big_picture(n), spec);
+        }
+    }
+
+    std::string search_root() const { return root + "/cards/search"; }
+    std::string big_root() const { return root + "/cards/big"; }
+    std::string big_picture(int n) const { return big_root() + "/album/p" + std::to_string(n) + ".jpg"; }
+
+    std::string root;
+};
+
+BenchTrees& trees()
+{
+    static BenchTrees instance;
+    return instance;
+}
+
+void remove_previews(const std::string& card)
+{
+    std::error_code ignored;
+    std::filesystem::remove_all(card + "/!pictaviocache", ignored);
+}
+
+// Stops at the first search_complete event.
+class SearchWatcher : public LibraryObserver {
+public:
+    void on_library_event(const LibraryEvent& event) override { done = done || event.search_complete; }
+    bool done = false;
+};
+
+void BM_LibrarySearch(benchmark::State& state)
+{
+    BenchTrees& bench = trees();
+    setenv("PICTAVIO_CARDS", bench.search_root().c_str(), 1);
+    const String ini = from_utf8(bench.root + "/folders.ini");
+    int albums = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        remove_previews(bench.search_root());
+        state.ResumeTiming();
+        PhotoLibrary library(ini);
+        SearchWatcher watcher;
+        library.add_observer(&watcher);
+        library.need_search();
+        while (!watcher.done) {
+            library.wait_until_idle(1);
+            library.dispatch_events();
+        }
+        albums = library.get_folders_size();
+        library.remove_observer(&watcher);
+        // The library's destruction cuts the preview building short.
+    }
+    state.counters["albums"] = albums;
+    state.counters["pictures"] = search_folders * pictures_per_folder;
+}
+BENCHMARK(BM_LibrarySearch)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+
+void BM_FindSearch(benchmark::State& state)
+{
+    const std::string command = "find '" + trees().search_root() + "' -iname '*.jpg' -o -iname '*.jpeg' > /dev/null";
+    for (auto _ : state) {
+        if (std::system(command.c_str()) != 0)
+            state.SkipWithError("find failed");
+    }
+}
+BENCHMARK(BM_FindSearch)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+
+void BM_LibraryPreviews12MP(benchmark::State& state)
+{
+    BenchTrees& bench = trees();
+    setenv("PICTAVIO_CARDS", "", 1);
+    const String root = from_utf8(bench.big_root() + "/");
+    const String ini = from_utf8(bench.root + "/folders_big.ini");
+    for (auto _ : state) {
+        state.PauseTiming();
+        remove_previews(bench.big_root());
+        state.ResumeTiming();
+        PhotoLibrary library(ini);
+        for (int n = 0; n < big_pictures; ++n)
+            library.add_picture(from_utf8(bench.big_picture(n)), root);
+        library.wait_until_idle(3600000);
+    }
+    state.SetItemsProcessed(state.iterations() * big_pictures);
+}
+BENCHMARK(BM_LibraryPreviews12MP)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
+
+void BM_LibjpegDecode12MP(benchmark::State& state)
+{
+    BenchTrees& bench = trees();
+    for (auto _ : state) {
+        for (int n = 0; n < big_pictures; ++n) {
+            FILE* file = std::fopen(bench.big_picture(n).c_str(), "rb");
+            if (!file) {
+                state.SkipWithError("picture missing");
+                return;
+            }
+            jpeg_decompress_struct cinfo;
+            jpeg_error_mgr jerr;
+            cinfo.err = jpeg_std_error(&jerr);
+            jpeg_create_decompress(&cinfo);
+            jpeg_stdio_src(&cinfo, file);
+            jpeg_read_header(&cinfo, TRUE);
+            jpeg_start_decompress(&cinfo);
+            std::vector<JSAMPLE> row(static_cast<std::size_t>(cinfo.output_width) * cinfo.output_components);
+            while (cinfo.output_scanline < cinfo.output_height) {
+                JSAMPROW rows[1] = {row.data()};
+                jpeg_read_scanlines(&cinfo, rows, 1);
+            }
+            jpeg_finish_decompress(&cinfo);
+            jpeg_destroy_decompress(&cinfo);
+            std::fclose(file);
+            benchmark::DoNotOptimize(row.data());
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * big_pictures);
+}
+BENCHMARK(BM_LibjpegDecode12MP)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
+
+} // namespace
+
+BENCHMARK_MAIN();

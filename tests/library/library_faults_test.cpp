@@ -1,0 +1,133 @@
+// Faults the library must survive: a card that goes away during a search,
+// links that loop, a process killed in the middle of a preview.
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "library/preview_file.h"
+#include "platform/tick.h"
+#include "tests/library/library_test_support.h"
+
+namespace {
+
+TEST(LibraryFaults, ALinkLoopTwentyDeepAmongManyFilesEndsTheSearch)
+{
+    // A hundred thousand files are made in memory where it can.
+    TempTree tree(std::filesystem::is_directory("/dev/shm") ? "/dev/shm/" : "");
+    std::string folder = "card";
+    for (int depth = 0; depth < 20; ++depth) {
+        folder += "/d" + std::to_string(depth);
+        tree.make_dir(folder);
+        for (int n = 0; n < 5000; ++n)
+            std::ofstream(tree.path(folder + "/f" + std::to_string(n) + ".txt"));
+        tree.picture(folder + "/p.jpg", 16, 16, static_cast<unsigned>(depth + 1));
+    }
+    std::filesystem::create_directory_symlink(tree.path("card"), tree.path(folder + "/loop"));
+    std::filesystem::create_directory_symlink(tree.path(folder), tree.path("card/d0/back"));
+    // A link to a picture counts as a picture; a dangling one is no picture.
+    std::filesystem::create_symlink(tree.path(folder + "/p.jpg"), tree.path("card/d0/linked.jpg"));
+    std::filesystem::create_symlink(tree.path("card/nothing.jpg"), tree.path("card/d0/dangling.jpg"));
+    use_library_environment(tree, {"card"}, "docs");
+    tree.make_dir("docs");
+
+    PhotoLibrary library(tree.path16("folders.ini"));
+    search_until_idle(library);
+    const std::vector<Folder> albums = albums_of(library);
+    ASSERT_EQ(albums.size(), 20u);
+    EXPECT_EQ(albums[0].size, 2);
+    for (std::size_t i = 1; i < albums.size(); ++i)
+        EXPECT_EQ(albums[i].size, 1);
+}
+
+TEST(LibraryFaults, ACardRemovedDuringTheSearchLeavesTheRestRight)
+{
+    TempTree tree;
+    for (int n = 0; n < 400; ++n)
+        tree.file("card/f" + std::to_string(n % 20) + "/p" + std::to_string(n) + ".jpg", "");
+    tree.picture("docs/Trip/t.jpg");
+    use_library_environment(tree, {"card"}, "docs");
+
+    PhotoLibrary library(tree.path16("folders.ini"));
+    library.need_search();
+    std::filesystem::remove_all(tree.path("card"));
+    while (!library.wait_until_idle(50))
+        library.dispatch_events();
+    std::vector<Folder> albums = albums_of(library);
+    ASSERT_FALSE(albums.empty());
+    EXPECT_EQ(albums.back().key_picture_path, u"%my_documents%/Trip/t.jpg");
+    EXPECT_EQ(albums.back().size, 1);
+
+    // The next search repairs the list: the card's albums are gone.
+    search_until_idle(library);
+    albums = albums_of(library);
+    ASSERT_EQ(albums.size(), 1u);
+    EXPECT_EQ(albums[0].key_picture_path, u"%my_documents%/Trip/t.jpg");
+}
+
+// Waits until the preview folder holds a file that is being written.
+bool wait_for_build_in_progress(const TempTree& tree, const std::string& root)
+{
+    const std::uint32_t start = get_tick_count();
+    while (get_tick_count() - start < 120000) {
+        std::error_code error;
+        for (const auto& entry : std::filesystem::directory_iterator(tree.path(root + "!pictaviocache"), error)) {
+            if (entry.is_regular_file() && entry.file_size(error) > 0)
+                return true;
+        }
+        sleep_ms(2);
+    }
+    return false;
+}
+
+TEST(LibraryFaults, APreviewCutShortByAKilledProcessIsRebuiltAfterTheNextSearch)
+{
+    TempTree tree;
+    tree.picture("card/Big/huge.jpg", 5000, 3750);
+    use_library_environment(tree, {"card"}, "docs");
+    tree.make_dir("docs");
+    const String root = tree.path16("card") + u"/";
+    const String picture = root + u"Big/huge.jpg";
+
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        PhotoLibrary library(tree.path16("folders.ini"));
+        library.need_search();
+        library.wait_until_idle(600000);
+        _exit(0);
+    }
+    const bool building = wait_for_build_in_progress(tree, "card/");
+    kill(child, SIGKILL);
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(building);
+    ASSERT_FALSE(is_preview_ready(picture, root)) << "the build ended before the process was killed";
+    EXPECT_FALSE(PhotoLibrary::is_bad_preview(preview_path(picture, root)));
+
+    PhotoLibrary library(tree.path16("folders.ini"));
+    search_until_idle(library);
+    EXPECT_TRUE(is_preview_ready(picture, root));
+}
+
+// Closing the library in the middle of a build: the picture is not marked bad.
+TEST(LibraryFaults, APreviewCutShortByClosingIsNotMarkedBad)
+{
+    TempTree tree;
+    tree.picture("card/Big/huge.jpg", 4000, 3000);
+    use_library_environment(tree, {"card"}, "docs");
+    tree.make_dir("docs");
+    const String root = tree.path16("card") + u"/";
+    const String picture = root + u"Big/huge.jpg";
+    {
+        PhotoLibrary library(tree.path16("folders.ini"));
+        library.need_search();
+        ASSERT_TRUE(wait_for_build_in_progress(tree, "card/"));
+    }
+    EXPECT_FALSE(PhotoLibrary::is_bad_preview(preview_path(picture, root)));
+    EXPECT_FALSE(is_preview_ready(picture, root));
+}
+
+} // namespace
