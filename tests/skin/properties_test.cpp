@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <optional>
 #include <fstream>
 #include <iterator>
 #include "platform/paths.h"
@@ -290,6 +291,8 @@ class PropertiesLogTest : public PropertiesTest {
 protected:
     void SetUp() override {
         PropertiesTest::SetUp();
+        save_environment("PICTAVIO_REGISTRY");
+        save_environment("TMPDIR");
         setenv("PICTAVIO_REGISTRY", (m_folder + "registry").c_str(), 1);
         setenv("TMPDIR", m_folder.c_str(), 1);
         ASSERT_TRUE(write_registry_dword(u"HKEY_CURRENT_USER\\Software\\Kelm", u"Log", 0));
@@ -300,6 +303,16 @@ protected:
     void TearDown() override {
         write_registry_dword(u"HKEY_CURRENT_USER\\Software\\Kelm", u"Log", 0);
         log();
+        for (const auto& [name, value] : m_saved) {
+            if (value)
+                setenv(name.c_str(), value->c_str(), 1);
+            else
+                unsetenv(name.c_str());
+        }
+    }
+    void save_environment(const std::string& name) {
+        const char* value = std::getenv(name.c_str());
+        m_saved.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
     }
     String log_text() const {
         const String file = temp_folder() + u"/" + expand_path(u"%app_name%.txt");
@@ -309,6 +322,8 @@ protected:
         std::memcpy(text.data(), bytes.data(), text.size() * 2);
         return text.substr(text.empty() ? 0 : 1);   // without the byte-order mark
     }
+
+    std::vector<std::pair<std::string, std::optional<std::string>>> m_saved;
 };
 
 TEST_F(PropertiesLogTest, LoadingWritesItsSteps) {

@@ -134,6 +134,14 @@ TEST(SkinfileCompiler, AttributeNamesBeyondTheFirst64KiBAreRefused) {
     EXPECT_NE(compile_error(source).find("64 KiB"), std::string::npos);
 }
 
+TEST(SkinfileCompiler, ByteOrderMarkAndWindowsLineEndsAreAccepted) {
+    SkinFile file;
+    ASSERT_TRUE(file.open(compile_or_fail("\xEF\xBB\xBFnode Main {\r\n  string s = \"x\"\r\n}\r\n")));
+    const SkinNode* main = file.find_node(u"Main");
+    ASSERT_NE(main, nullptr);
+    EXPECT_EQ(file.string(file.find_string(*main, u"s")->index), u"x");
+}
+
 TEST(SkinfileCompiler, EmptyDescriptionGivesAnEmptySkin) {
     SkinFile file;
     ASSERT_TRUE(file.open(compile_or_fail("# nothing\n\n")));

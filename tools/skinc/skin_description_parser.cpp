@@ -52,7 +52,8 @@ SkinDescription parse_skin_description(std::string_view source) {
 }
 
 SkinDescription SkinDescriptionParser::parse() {
-    std::size_t at = 0;
+    // Editors may start a UTF-8 file with a byte-order mark.
+    std::size_t at = m_source.starts_with("\xEF\xBB\xBF") ? 3 : 0;
     while (at <= m_source.size()) {
         ++m_line;
         std::size_t end = m_source.find('\n', at);
