@@ -189,6 +189,8 @@ void VirtualList::apply_row_look(ListRow& row)
     row.apply_look(pressed, selected);
 }
 
+// A row's own handlers may reset the list and so destroy the row; its look
+// is only touched while the list still holds it.
 void VirtualList::release_pressed_row()
 {
     ListRow* row = m_pressed_row;
@@ -197,7 +199,13 @@ void VirtualList::release_pressed_row()
     m_saved_event.down = false;
     m_saved_event.cancelled = true;
     row->on_stylus(m_saved_event);
-    apply_row_look(*row);
+    if (holds(row)) apply_row_look(*row);
+}
+
+bool VirtualList::holds(const ListRow* row) const
+{
+    return std::any_of(m_rows.begin(), m_rows.end(),
+                       [row](const std::unique_ptr<ListRow>& each) { return each.get() == row; });
 }
 
 void VirtualList::destroy_row(Rows::iterator row)
@@ -653,7 +661,7 @@ bool VirtualList::on_stylus(const StylusEvent& event)
                 up.down = false;
                 m_pressed_row = nullptr;
                 row->on_stylus(up);
-                apply_row_look(*row);
+                if (holds(row)) apply_row_look(*row);
             } else {
                 // The row is let go before the adapter hears of the tap, which
                 // may reset the list and destroy the row.

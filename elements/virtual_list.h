@@ -125,6 +125,7 @@ private:
     void place_row(ListRow& row);
     void apply_row_look(ListRow& row);
     void release_pressed_row();
+    bool holds(const ListRow* row) const;
     void destroy_row(Rows::iterator row);
     void immediate_clamp();
     void add_rows_above();

@@ -228,3 +228,47 @@ TEST_F(ListTest, RefreshAndResetAndZeroHeight)
     frames(3);
     EXPECT_LE(flat.created, 2 * (400 + 16));
 }
+
+namespace {
+
+// A row whose only child takes the pen and empties the list on pen-up, as
+// a delete button inside a row may.
+class ResettingChild : public Element {
+public:
+    ResettingChild(Element* parent, VirtualList& list) : Element(parent), m_list(list) {}
+    bool on_stylus(const StylusEvent& event) override
+    {
+        if (!event.down && !event.cancelled) m_list.reset(0);
+        return true;
+    }
+
+private:
+    VirtualList& m_list;
+};
+
+class ResettingAdapter : public ListAdapter {
+public:
+    void on_row_activated(VirtualList&, int) override {}
+    ListRow* create_row(VirtualList& list, int) override
+    {
+        auto* row = new FixedRow(row_height);
+        new ResettingChild(row, list);
+        return row;
+    }
+};
+
+}  // namespace
+
+TEST_F(ListTest, RowHandlerMayResetTheList)
+{
+    ResettingAdapter resetting;
+    list->set_adapter(&resetting);
+    lay_out(root, m_size);
+    list->fill();
+    list->on_stylus(pen_down(100, 50, 0));
+    ASSERT_NE(list->pressed_row(), nullptr);
+    EXPECT_NE(list->pressed_row()->captured(), nullptr);
+    list->on_stylus(pen_up(100, 50, 40));
+    EXPECT_TRUE(list->rows().empty());
+    EXPECT_EQ(list->count(), 0);
+}
