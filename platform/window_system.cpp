@@ -224,9 +224,11 @@ struct WindowSystem::State {
             translate_text(event.text.text);
             break;
         case SDL_MOUSEMOTION:
-            queue_mouse(event.motion.windowID, WM_MOUSEMOVE,
-                        (event.motion.state & SDL_BUTTON_LMASK) ? 1 : 0, event.motion.x,
-                        event.motion.y);
+            // A pen cannot hover: moves count only while it is down or captured.
+            if ((event.motion.state & SDL_BUTTON_LMASK) != 0 || capture != 0)
+                queue_mouse(event.motion.windowID, WM_MOUSEMOVE,
+                            (event.motion.state & SDL_BUTTON_LMASK) ? 1 : 0, event.motion.x,
+                            event.motion.y);
             break;
         case SDL_MOUSEBUTTONDOWN:
         case SDL_MOUSEBUTTONUP:

@@ -44,6 +44,16 @@ protected:
         event.button.y = y;
         SDL_PushEvent(&event);
     }
+    void push_motion(int x, int y, Uint32 buttons)
+    {
+        SDL_Event event{};
+        event.type = SDL_MOUSEMOTION;
+        event.motion.windowID = m_sdl_id;
+        event.motion.state = buttons;
+        event.motion.x = x;
+        event.motion.y = y;
+        SDL_PushEvent(&event);
+    }
     void push_window_event(Uint8 what)
     {
         SDL_Event event{};
@@ -166,6 +176,24 @@ TEST_P(WindowMouseTest, MousePositionsArriveInTheProgramsOrientation)
 }
 
 INSTANTIATE_TEST_SUITE_P(AllOrientations, WindowMouseTest, testing::Values(0, 1, 2, 3));
+
+TEST_F(WindowInputTest, MovesCountOnlyWhileThePenIsDownOrCaptured)
+{
+    create();
+    push_motion(10, 20, 0);  // hovering: a pen cannot
+    push_motion(11, 21, SDL_BUTTON_LMASK);
+    std::vector<Message> messages = drain();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].id, static_cast<unsigned>(WM_MOUSEMOVE));
+    EXPECT_EQ(lparam_x(messages[0].lparam), 11);
+    EXPECT_EQ(lparam_y(messages[0].lparam), 21);
+    m_windows->set_capture(m_window);
+    push_motion(-3, 200, 0);  // outside the window, still captured
+    messages = drain();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(lparam_x(messages[0].lparam), -3);
+    EXPECT_EQ(lparam_y(messages[0].lparam), 200);
+}
 
 TEST_F(WindowInputTest, NegativePositionsSurviveThePacking)
 {
