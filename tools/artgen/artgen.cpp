@@ -68,21 +68,27 @@ void buttons()
     panel("menu_item_red", 24, 6, solid(rgb(0x5A2024)), &danger);
 }
 
+// The logo: a photo frame with a sun and two hills, centred on (cx, cy).
+void draw_logo(Canvas& c, float cx, float cy)
+{
+    c.shadow(rounded_rect(cx - 44, cy - 34, cx + 44, cy + 38, 12), 6, 0.45f);
+    c.draw(rounded_rect(cx - 44, cy - 36, cx + 44, cy + 36, 12), vertical_gradient(rgb(0x5AA2FF), accent, cy - 36, cy + 36));
+    Shape picture = rounded_rect(cx - 34, cy - 26, cx + 34, cy + 26, 6);
+    c.draw(picture, vertical_gradient(rgb(0xBFE1FF), rgb(0xE8F3FF), cy - 26, cy + 26));
+    c.draw(circle(cx + 16, cy - 10, 7), solid(warning_yellow));
+    c.draw(intersect(picture, triangle(cx - 40, cy + 26, cx - 10, cy - 6, cx + 20, cy + 26)), solid(rgb(0x2E7D5B)));
+    c.draw(intersect(picture, triangle(cx - 6, cy + 26, cx + 18, cy + 2, cx + 44, cy + 26)), solid(rgb(0x3FA172)));
+}
+
 void backgrounds()
 {
     add("background", 8, 320, false).fill(vertical_gradient(background_top, background_bottom, 0, 320));
     add("toolbar", 8, 44, false).fill(vertical_gradient(rgb(0x252B36), rgb(0x1A1E26), 0, 44));
     Canvas& splash = add("splash", 240, 320, false);
     splash.fill(vertical_gradient(rgb(0x20324F), background_bottom, 0, 320));
-    // The logo: a photo frame with a sun and two hills, centred above the name.
-    float cx = 120, cy = 130;
-    splash.shadow(rounded_rect(cx - 44, cy - 34, cx + 44, cy + 38, 12), 6, 0.45f);
-    splash.draw(rounded_rect(cx - 44, cy - 36, cx + 44, cy + 36, 12), vertical_gradient(rgb(0x5AA2FF), accent, cy - 36, cy + 36));
-    Shape picture = rounded_rect(cx - 34, cy - 26, cx + 34, cy + 26, 6);
-    splash.draw(picture, vertical_gradient(rgb(0xBFE1FF), rgb(0xE8F3FF), cy - 26, cy + 26));
-    splash.draw(circle(cx + 16, cy - 10, 7), solid(warning_yellow));
-    splash.draw(intersect(picture, triangle(cx - 40, cy + 26, cx - 10, cy - 6, cx + 20, cy + 26)), solid(rgb(0x2E7D5B)));
-    splash.draw(intersect(picture, triangle(cx - 6, cy + 26, cx + 18, cy + 2, cx + 44, cy + 26)), solid(rgb(0x3FA172)));
+    draw_logo(splash, 120, 130);
+    // The same logo on its own for the about screen.
+    draw_logo(add("logo", 104, 96), 52, 46);
 }
 
 // Icons are 24 x 24 line drawings in the foreground colour.
@@ -91,30 +97,42 @@ Canvas& icon(const std::string& name)
     return add(name, 24, 24);
 }
 
-void magnifier(Canvas& c)
+void magnifier(Canvas& c, const Paint& ink)
 {
-    c.draw(ring(10, 10, 6, 2.2f), solid(foreground));
-    c.draw(segment(14.5f, 14.5f, 20, 20, 2.8f), solid(foreground));
+    c.draw(ring(10, 10, 6, 2.2f), ink);
+    c.draw(segment(14.5f, 14.5f, 20, 20, 2.8f), ink);
+}
+
+void menu_lines(Canvas& c, const Paint& ink)
+{
+    for (float y : {6.5f, 12.0f, 17.5f})
+        c.draw(segment(5, y, 19, y, 2.2f), ink);
+}
+
+void back_arrow(Canvas& c, const Paint& ink)
+{
+    c.draw(segment(6, 12, 19, 12, 2.2f), ink);
+    c.draw(segment(6, 12, 11.5f, 6.5f, 2.2f), ink);
+    c.draw(segment(6, 12, 11.5f, 17.5f, 2.2f), ink);
 }
 
 void icons()
 {
     const Paint ink = solid(foreground);
-    magnifier(icon("icon_search"));
+    magnifier(icon("icon_search"), ink);
+    // Toolbar icons of buttons that can be disabled have a muted copy.
+    magnifier(icon("icon_search_disabled"), solid(muted));
+    menu_lines(icon("icon_menu_disabled"), solid(muted));
+    back_arrow(icon("icon_back_disabled"), solid(muted));
     Canvas& zoom_in = icon("icon_zoom_in");
-    magnifier(zoom_in);
+    magnifier(zoom_in, ink);
     zoom_in.draw(segment(7, 10, 13, 10, 2), ink);
     zoom_in.draw(segment(10, 7, 10, 13, 2), ink);
     Canvas& zoom_out = icon("icon_zoom_out");
-    magnifier(zoom_out);
+    magnifier(zoom_out, ink);
     zoom_out.draw(segment(7, 10, 13, 10, 2), ink);
-    Canvas& menu = icon("icon_menu");
-    for (float y : {6.5f, 12.0f, 17.5f})
-        menu.draw(segment(5, y, 19, y, 2.2f), ink);
-    Canvas& back = icon("icon_back");
-    back.draw(segment(6, 12, 19, 12, 2.2f), ink);
-    back.draw(segment(6, 12, 11.5f, 6.5f, 2.2f), ink);
-    back.draw(segment(6, 12, 11.5f, 17.5f, 2.2f), ink);
+    menu_lines(icon("icon_menu"), ink);
+    back_arrow(icon("icon_back"), ink);
     Canvas& previous = icon("icon_previous");
     previous.draw(segment(14, 5, 8, 12, 2.4f), ink);
     previous.draw(segment(8, 12, 14, 19, 2.4f), ink);
@@ -128,6 +146,31 @@ void icons()
     Canvas& check = icon("icon_check");
     check.draw(segment(6, 12.5f, 10, 16.5f, 2.4f), solid(accent));
     check.draw(segment(10, 16.5f, 18, 7.5f, 2.4f), solid(accent));
+    // The menu screen's buttons: language, help, about, minimise and exit.
+    Canvas& language = icon("icon_language");
+    language.draw(ring(12, 12, 8, 1.8f), ink);
+    Shape globe = circle(12, 12, 8);
+    language.draw(intersect(globe, segment(4, 12, 20, 12, 1.6f)), ink);
+    language.draw(intersect(globe, segment(4, 7.5f, 20, 7.5f, 1.4f)), ink);
+    language.draw(intersect(globe, segment(4, 16.5f, 20, 16.5f, 1.4f)), ink);
+    language.draw(intersect(globe, ring(12, 12, 4.5f, 1.4f)), ink);
+    Canvas& help = icon("icon_help");
+    help.draw(ring(12, 12, 8.5f, 1.8f), ink);
+    help.draw(subtract(ring(12, 9.5f, 3, 1.8f), triangle(12, 9.5f, 4, 14, 12, 16)), ink);
+    help.draw(segment(12, 12.5f, 12, 14, 1.8f), ink);
+    help.draw(circle(12, 17, 1.2f), ink);
+    Canvas& about = icon("icon_about");
+    about.draw(ring(12, 12, 8.5f, 1.8f), ink);
+    about.draw(circle(12, 7.8f, 1.3f), ink);
+    about.draw(segment(12, 11, 12, 16.5f, 2), ink);
+    Canvas& minimise = icon("icon_minimize");
+    minimise.draw(segment(6, 17, 18, 17, 2.2f), ink);
+    minimise.draw(segment(12, 5, 12, 13, 2.2f), ink);
+    minimise.draw(segment(12, 13, 8.5f, 9.5f, 2.2f), ink);
+    minimise.draw(segment(12, 13, 15.5f, 9.5f, 2.2f), ink);
+    Canvas& exit = icon("icon_exit");
+    exit.draw(subtract(ring(12, 13, 7, 2), triangle(12, 13, 6, 0, 18, 0)), solid(danger));
+    exit.draw(segment(12, 4, 12, 12, 2.2f), solid(danger));
     Canvas& folder = icon("icon_folder");
     folder.draw(rounded_rect(3, 6, 12, 10, 1.5f), solid(warning_yellow));
     folder.draw(rounded_rect(3, 8, 21, 19, 2), solid(rgb(0xF7C95C)));
