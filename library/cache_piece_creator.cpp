@@ -41,28 +41,31 @@ bool CachePieceCreator::check_levels()
     return m_baseline ? records == decoder.info().record_count() : records == 0;
 }
 
-// Reads a level's records and opens the decoder over its compressed data: the
-// picture file for level 0, the level's JPEG inside the preview otherwise.
-// Both must fit the level's expected size, so wild tables cannot steer a decode.
+// Opens the decoder over a level's compressed data (the picture file for
+// level 0, the level's JPEG inside the preview otherwise) and reads its
+// records. The JPEG must have the level's size and the records must be as many
+// as its geometry makes before any of them is read, so a wild table can
+// neither steer a decode nor ask for a large allocation.
 bool CachePieceCreator::load_level(int stored)
 {
     m_loaded_level = -1;
     m_records.clear();
     const PreviewLevel& entry = m_table.entries[static_cast<std::size_t>(stored)];
-    std::vector<std::uint8_t> bytes(entry.records_length);
-    if (!m_preview.seek(entry.records_offset) || m_preview.read(bytes.data(), entry.records_length) != entry.records_length ||
-        !parse_resume_records(bytes.data(), bytes.size(), m_records))
-        return false;
     if (stored == 0 && !m_baseline) {
         m_loaded_level = 0;
-        return m_records.empty();
+        return true;  // check_levels made sure there are no records
     }
     const BaselineStatus status = stored == 0 ? m_decoder.open(m_picture, 0, m_picture_size)
                                               : m_decoder.open(m_preview, entry.jpeg_offset, entry.jpeg_length);
     const Size expected = reduced_size(m_size, stored);
     const BaselineInfo& info = m_decoder.info();
     if (status != BaselineStatus::ok || info.width != expected.width || info.height != expected.height ||
-        m_records.size() != info.record_count())
+        entry.records_length != info.record_count() * resume_record_size)
+        return false;
+    std::vector<std::uint8_t> bytes(entry.records_length);
+    if (!m_preview.seek(entry.records_offset) ||
+        m_preview.read(bytes.data(), entry.records_length) != entry.records_length ||
+        !parse_resume_records(bytes.data(), bytes.size(), m_records))
         return false;
     m_loaded_level = stored;
     return true;
