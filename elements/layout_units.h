@@ -34,7 +34,8 @@ int anchored_size(int mode, int border_min, int natural, int border_max, int par
 int anchored_offset(int mode, int border_min, int size, int border_max, int parent);
 // How much a child of natural size widens its parent's measured size.
 int anchored_need(int mode, int border_min, int natural, int border_max);
-// The borders a child keeps along one axis (its need with a size of 0).
+// The borders a table cell keeps along one axis: the near border for the
+// MIN_SIDE modes, the far one for the MAX_SIDE modes, else both.
 int anchored_border_sum(int mode, int border_min, int border_max);
 
 // a + b, held inside the int range.

@@ -30,36 +30,34 @@ int ProgressBar::line_length(int anchor, int border_min, int border_max, int len
     return share < 1 ? 0 : share;
 }
 
+// Placement of the line along one axis: its share of the bar's length
+// stands in for its natural size.
+void ProgressBar::place_line(bool horizontal)
+{
+    Element* line = m_line;
+    int anchor = horizontal ? line->anchor_x() : line->anchor_y();
+    int border_min = horizontal ? line->border_min().x : line->border_min().y;
+    int border_max = horizontal ? line->border_max().x : line->border_max().y;
+    int length = horizontal ? width() : height();
+    int natural = line_length(anchor, border_min, border_max, length);
+    int size = anchored_size(anchor, border_min, natural, border_max, length);
+    int at = saturated_add(horizontal ? x() : y(), anchored_offset(anchor, border_min, size, border_max, length));
+    if (horizontal) line->set_horizontal(at, size);
+    else line->set_vertical(at, size);
+}
+
 void ProgressBar::layout_horizontal()
 {
     for (Element* child : children()) {
-        if (child != m_line) {
-            place_child_horizontally(child);
-            continue;
-        }
-        int anchor = child->anchor_x();
-        int border_min = child->border_min().x;
-        int border_max = child->border_max().x;
-        int natural = line_length(anchor, border_min, border_max, width());
-        int size = anchored_size(anchor, border_min, natural, border_max, width());
-        int offset = anchored_offset(anchor, border_min, size, border_max, width());
-        child->set_horizontal(saturated_add(x(), offset), size);
+        if (child == m_line) place_line(true);
+        else place_child_horizontally(child);
     }
 }
 
 void ProgressBar::layout_vertical()
 {
     for (Element* child : children()) {
-        if (child != m_line) {
-            place_child_vertically(child);
-            continue;
-        }
-        int anchor = child->anchor_y();
-        int border_min = child->border_min().y;
-        int border_max = child->border_max().y;
-        int natural = line_length(anchor, border_min, border_max, height());
-        int size = anchored_size(anchor, border_min, natural, border_max, height());
-        int offset = anchored_offset(anchor, border_min, size, border_max, height());
-        child->set_vertical(saturated_add(y(), offset), size);
+        if (child == m_line) place_line(false);
+        else place_child_vertically(child);
     }
 }

@@ -21,6 +21,7 @@ public:
 
 private:
     int line_length(int anchor, int border_min, int border_max, int length) const;
+    void place_line(bool horizontal);
 
     double m_value = 0.0;
     Element* m_line = nullptr;
