@@ -2,16 +2,20 @@
 // errors, kinds that need their children, and sample frames as BMPs.
 
 #include <gtest/gtest.h>
+#include <filesystem>
 #include <fstream>
 #include "element_test_support.h"
 #include "elements/edit.h"
 #include "elements/element_types.h"
+#include "elements/button.h"
 #include "elements/image_element.h"
+#include "elements/old_text.h"
 #include "elements/layout_units.h"
 #include "elements/progress_bar.h"
 #include "elements/text_element.h"
 #include "elements/visibility_animation.h"
 #include "skin/element_type_registry.h"
+#include "skin/bmp_writer.h"
 #include "skin/plexor.h"
 
 namespace {
@@ -316,4 +320,103 @@ TEST_F(SkinBinding, TestScreenRendersAsBmp)
     ASSERT_NE(back, nullptr);
     EXPECT_EQ(back->width(), 64);
     EXPECT_THROW(frame.load(u"NoSuchScreen"), plexor::NodeNotFoundInSkin);
+}
+
+namespace {
+
+// Writes an 8 x 6 bitmap whose left half is red and right half blue.
+std::string write_test_bitmap()
+{
+    std::string folder = ::testing::TempDir() + "elements_bitmaps";
+    std::filesystem::create_directories(folder);
+    auto pixels = PixelBuffer::create(8, 6);
+    for (int y = 0; y < 6; ++y)
+        for (int x = 0; x < 8; ++x) pixels->at(x, y) = x < 4 ? 0xF800 : 0x001F;
+    EXPECT_TRUE(write_bmp_565(from_utf8(folder + "/pic.bmp"), *pixels));
+    return folder;
+}
+
+}  // namespace
+
+TEST_F(SkinBinding, ImagePicturesGrowAndRepaint)
+{
+    std::string bitmaps = write_test_bitmap();
+    std::string folder = ::testing::TempDir() + "elements_skin_images";
+    std::string error;
+    ASSERT_TRUE(load_skin_description(skin, R"(
+bitmap pic = "pic"
+node Pictures {
+    string type = "node"
+    string anchor_x = "MIN_SIDE"
+    string anchor_y = "MIN_SIDE"
+    node {
+        string type = "image"
+        string id = "grow"
+        string anchor_x = "MIN_SIDE"
+        string anchor_y = "MIN_SIDE"
+        picture src = pic 0 0 8 6
+        int grow = 1
+    }
+    node {
+        string type = "image"
+        string id = "hollow"
+        string anchor_x = "MIN_SIDE_NO_SIZE"
+        string anchor_y = "MIN_SIDE_NO_SIZE"
+        point design_size = 40 40
+        picture src = pic 0 0 4 3 4 3 8 6
+        int alpha = 0
+    }
+}
+)",
+                                      folder, bitmaps, error))
+        << error;
+    ensure_element_types();
+    auto screen = build(u"Pictures");
+    auto* grow = dynamic_cast<ImageElement*>(screen->find_by_id(u"grow"));
+    ASSERT_NE(grow, nullptr);
+    EXPECT_EQ(screen->measured_width().natural, 8);
+    EXPECT_EQ(screen->measured_height().natural, 6);
+    lay_out(*screen, {64, 64});
+    RenderSurface surface({64, 64});
+    screen->draw(surface, {0, 0});
+    EXPECT_EQ(surface.buffer()->at(0, 0), 0xF800);
+    EXPECT_EQ(surface.buffer()->at(7, 5), 0x001F);
+
+    grow->set_picture(grow->picture());
+    EXPECT_FALSE(screen->is_dirty()) << "the same picture changes nothing";
+    SkinPicture left_half = grow->picture();
+    left_half.size_corner.x = 4;
+    left_half.inner_bottom_right.x = 4;
+    grow->set_picture(left_half);
+    EXPECT_TRUE(screen->is_layout_invalid());
+    EXPECT_EQ(screen->measured_width().natural, 4);
+}
+
+TEST_F(SkinBinding, ButtonCaptionReachesItsText)
+{
+    load(R"(
+node Screen {
+    string type = "node"
+    node {
+        string type = "button"
+        string id = "b"
+        string text = "Search"
+        node {
+            string type = "node"
+            node {
+                string type = "oldtext"
+                string id = "#text"
+            }
+        }
+    }
+}
+)");
+    auto screen = build(u"Screen");
+    auto* text = dynamic_cast<OldText*>(screen->find_by_id(u"#text"));
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(text->text(), u"Search");
+    screen->set_text_by_id(u"#text", u"Stop");
+    EXPECT_EQ(text->text(), u"Stop");
+    dynamic_cast<Button*>(screen->find_by_id(u"b"))->set_caption(u"Go");
+    EXPECT_EQ(text->text(), u"Go");
 }
