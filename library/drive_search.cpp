@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <utility>
 #include "platform/directory_walker.h"
 #include "platform/file.h"
 #include "platform/paths.h"
@@ -95,7 +96,7 @@ void add_unique(std::vector<String>& list, String item)
 // Collects what a walk finds until the owner asks it to stop.
 class PathCollector : public DirectoryCollector {
 public:
-    PathCollector(std::vector<String>& files, const WalkStopCheck& stop) : m_files(files), m_stop(stop) {}
+    PathCollector(std::vector<String>& files, WalkStopCheck stop) : m_files(files), m_stop(std::move(stop)) {}
 
     bool on_file(const String& path) override
     {
@@ -108,7 +109,7 @@ private:
     bool stopped() const { return m_stop && m_stop(); }
 
     std::vector<String>& m_files;
-    const WalkStopCheck& m_stop;
+    const WalkStopCheck m_stop;
 };
 
 } // namespace
