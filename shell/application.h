@@ -11,11 +11,11 @@
 #include "elements/events.h"
 #include "library/singleton.h"
 #include "platform/text.h"
+#include "shell/game_base.h"
 #include "skin/font.h"
 #include "skin/render_surface.h"
 
 class Element;
-class GameBase;
 class ApplicationListener;
 class ScreenTransition;
 
