@@ -171,13 +171,17 @@ struct WindowSystem::State {
     void translate_key(const SDL_KeyboardEvent& event)
     {
         int virtual_key = virtual_key_from_sdl(event.keysym.sym);
-        if (virtual_key == 0)
-            return;
-        bool down = event.type == SDL_KEYDOWN;
-        std::intptr_t lparam = 1 | (std::intptr_t(event.keysym.scancode & 0xFF) << 16);
+        if (virtual_key != 0)
+            queue_key(virtual_key, event.type == SDL_KEYDOWN, event.repeat != 0,
+                      event.keysym.scancode & 0xFF);
+    }
+
+    void queue_key(int virtual_key, bool down, bool repeat, int scan_code)
+    {
+        std::intptr_t lparam = 1 | (std::intptr_t(scan_code) << 16);
         if (!down)
             lparam |= key_repeat_flag | key_release_flag;
-        else if (event.repeat)
+        else if (repeat)
             lparam |= key_repeat_flag;
         queue_input(main_window, down ? WM_KEYDOWN : WM_KEYUP, virtual_key, lparam);
         // Keys that produce a control character also produce its WM_CHAR, as
@@ -671,6 +675,22 @@ std::intptr_t WindowSystem::dispatch_message(const Message& message)
     // A copy: the procedure may replace itself or destroy its window.
     WindowProcedure procedure = record->procedure;
     return procedure(message);
+}
+
+void WindowSystem::inject_key(int virtual_key, bool down)
+{
+    m_state->queue_key(virtual_key, down, false, 0);
+}
+
+void WindowSystem::inject_pen(unsigned id, int x, int y)
+{
+    m_state->queue_input(m_state->main_window, id, id == WM_LBUTTONUP ? 0 : 1,
+                         make_position_lparam(x, y));
+}
+
+void WindowSystem::inject_close()
+{
+    m_state->queue_input(m_state->main_window, WM_CLOSE, 0, 0);
 }
 
 void WindowSystem::set_timer(WindowId window, std::uintptr_t timer_id, std::uint32_t period_ms)

@@ -157,6 +157,14 @@ public:
     // Hands the message to its window's procedure.
     std::intptr_t dispatch_message(const Message& message);
 
+    // Queues input for the main window as if the person gave it (scripted runs):
+    // a key press or release, with its control character as real keys give it.
+    void inject_key(int virtual_key, bool down);
+    // Queues a pen message for the main window at a position in the program's coordinates.
+    void inject_pen(unsigned id, int x, int y);
+    // Queues the main window's close, after the input before it, as the close button does.
+    void inject_close();
+
     // ---- timers ----
     // Starts or restarts timer_id: WM_TIMER every period_ms while the queue is idle.
     void set_timer(WindowId window, std::uintptr_t timer_id, std::uint32_t period_ms);
