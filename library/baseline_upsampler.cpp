@@ -58,22 +58,25 @@ void BaselineUpsampler::setup(const BaselineState& state)
     }
 }
 
-void BaselineUpsampler::upsample(int c, SamplePlane& plane, int y, int x0, int x1, std::uint8_t* out) const
+void BaselineUpsampler::upsample(int c, SamplePlane& plane, int y, int x0, int x1, std::uint8_t* out)
 {
     const BaselineComponent& component = m_state->components[c];
-    const int last_column = component.width - 1;
-    const int last_row = component.height - 1;
     const bool column_context = uses_column_context(component);
     const bool row_context = uses_row_context(component);
     const int near_row = y / component.v_expand;
     // The row that shares the vertical filter: above for the upper output row, below for the lower.
-    const int far_row = row_context ? std::clamp((y & 1) ? near_row + 1 : near_row - 1, 0, last_row) : near_row;
+    const int far_row =
+        row_context ? std::clamp((y & 1) ? near_row + 1 : near_row - 1, 0, component.height - 1) : near_row;
     const std::uint8_t* near = plane.row(near_row);
     const std::uint8_t* far = plane.row(far_row);
     const int origin = plane.col_origin;
     const int width = x1 - x0;
 
     if (!column_context) {
+        if (component.h_expand == 1 && !row_context) {
+            std::copy(near + (x0 - origin), near + (x1 - origin), out);
+            return;
+        }
         const int bias = (y & 1) ? 2 : 1;
         for (int i = 0; i < width; ++i) {
             const int k = (x0 + i) / component.h_expand - origin;
@@ -81,17 +84,24 @@ void BaselineUpsampler::upsample(int c, SamplePlane& plane, int y, int x0, int x
         }
         return;
     }
-    for (int i = 0; i < width; ++i) {
-        const int x = x0 + i;
-        const int k = (x >> 1) - origin;
-        const int neighbour = ((x & 1) ? std::min((x >> 1) + 1, last_column) : std::max((x >> 1) - 1, 0)) - origin;
-        if (row_context) {
-            const int this_sum = near[k] * 3 + far[k];
-            const int other_sum = near[neighbour] * 3 + far[neighbour];
-            out[i] = static_cast<std::uint8_t>((this_sum * 3 + other_sum + ((x & 1) ? 7 : 8)) >> 4);
-        } else {
-            out[i] = static_cast<std::uint8_t>((near[k] * 3 + near[neighbour] + ((x & 1) ? 2 : 1)) >> 2);
-        }
+    // Horizontal triangle filter over the (vertically filtered) sums of the
+    // sample columns [first - 1, last + 1], the picture's edge samples repeated.
+    const int first = x0 >> 1;
+    const int last = (x1 - 1) >> 1;
+    m_sums.resize(static_cast<std::size_t>(last - first + 3));
+    for (int k = first - 1; k <= last + 1; ++k) {
+        const int at = std::clamp(k, 0, component.width - 1) - origin;
+        m_sums[static_cast<std::size_t>(k - first + 1)] = row_context ? near[at] * 3 + far[at] : near[at];
+    }
+    const int* sums = m_sums.data();
+    // Rounding of libjpeg's filters: the sums carry 2 (one direction) or 4 (both) bits of scale.
+    const int shift = row_context ? 4 : 2;
+    const int even_bias = row_context ? 8 : 1;
+    const int odd_bias = row_context ? 7 : 2;
+    for (int x = x0; x < x1; ++x) {
+        const int k = (x >> 1) - first + 1;
+        const int neighbour = (x & 1) ? sums[k + 1] + odd_bias : sums[k - 1] + even_bias;
+        *out++ = static_cast<std::uint8_t>((sums[k] * 3 + neighbour) >> shift);
     }
 }
 

@@ -31,10 +31,11 @@ public:
     void convert_row(SamplePlane* planes, int y, int x0, int x1, std::uint8_t* rgb);
 
 private:
-    void upsample(int c, SamplePlane& plane, int y, int x0, int x1, std::uint8_t* out) const;
+    void upsample(int c, SamplePlane& plane, int y, int x0, int x1, std::uint8_t* out);
 
     const BaselineState* m_state = nullptr;
     std::vector<std::uint8_t> m_rows[3];
+    std::vector<int> m_sums;  // column sums of the row being filtered
     int m_cr_r[256] = {};
     int m_cb_b[256] = {};
     int m_cr_g[256] = {};
