@@ -2,6 +2,7 @@
 
 #include "platform/paths.h"
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -33,11 +34,22 @@ struct ProgramNames {
     String file_name;
 };
 
+// The resolved /proc/self/exe; false when it cannot be read or does not fit.
+bool read_app_path(String& path)
+{
+    char buffer[PATH_MAX];
+    const ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer);
+    if (length < 0 || static_cast<std::size_t>(length) >= sizeof buffer)
+        return false;
+    path = from_utf8(std::string_view(buffer, static_cast<std::size_t>(length)));
+    return true;
+}
+
 const ProgramNames& program_names()
 {
     static const ProgramNames names = [] {
         ProgramNames result;
-        result.full_name = get_app_path();
+        read_app_path(result.full_name);
         const auto separator = last_separator(result.full_name);
         if (separator) {
             result.folder = result.full_name.substr(0, *separator);
@@ -47,6 +59,11 @@ const ProgramNames& program_names()
         }
         return result;
     }();
+    // Reported once, after the names are settled: the report itself expands
+    // "%app_name%" for the log file's name and must find them (empty) then.
+    static std::atomic<bool> reported{false};
+    if (names.full_name.empty() && !reported.exchange(true))
+        fatal_error("path is more then MAX_PATH long", "get_app_path()");
     return names;
 }
 
@@ -177,11 +194,10 @@ bool spawn_open(const std::string& path)
 
 String get_app_path()
 {
-    char buffer[PATH_MAX];
-    const ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer);
-    if (length < 0 || static_cast<std::size_t>(length) >= sizeof buffer)
+    String path;
+    if (!read_app_path(path))
         fatal_error("path is more then MAX_PATH long", "get_app_path()");
-    return from_utf8(std::string_view(buffer, static_cast<std::size_t>(length)));
+    return path;
 }
 
 String expand_path(StringView text)

@@ -104,10 +104,13 @@ LogStream& log()
     LogState& log_state = state();
     const bool on = read_switch();
     if (!log_state.decided || log_state.on != on) {
+        // Named before the lock: naming it may end the process through
+        // fatal_error, which logs itself.
+        const String path = on ? log_file_path() : String();
         std::lock_guard<std::mutex> lock(log_state.switching);
         if (!log_state.decided || log_state.on != on) {
             if (on)
-                log_state.file_log.open(log_file_path());
+                log_state.file_log.open(path);
             else
                 log_state.file_log.close();
             log_state.on = on;

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "platform/file.h"
@@ -134,4 +137,50 @@ TEST(ExecuteFile, PassesThePathAsOneArgumentWithoutAShell)
     EXPECT_EQ(read_bytes(record), "1|/x/a b;touch injected");
     EXPECT_FALSE(std::filesystem::exists("injected"));
     EXPECT_FALSE(missing);
+}
+
+// A program whose own path does not fit ends through fatal_error, and the
+// report (which names the log file after the program) does not recurse.
+TEST(GetAppPath, OverlongProgramPathEndsTheProcessWithItsReport)
+{
+    const std::string probe = std::string(PICTAVIO_TOOLS_DIR) + "/instance-probe";
+    ASSERT_TRUE(std::filesystem::exists(probe));
+    const std::string root = make_folder("long");
+    set_log_switch(1);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // Descend step by step: the whole path is longer than any path the system takes at once.
+        if (chdir(root.c_str()) != 0)
+            _exit(90);
+        const std::string step(200, 'd');
+        for (int level = 0; level < 22; ++level)
+            if (mkdir(step.c_str(), 0700) != 0 || chdir(step.c_str()) != 0)
+                _exit(91);
+        std::error_code failed;
+        std::filesystem::copy_file(probe, "probe", failed);
+        if (failed)
+            _exit(92);
+        execl("./probe", "probe", "send", static_cast<char*>(nullptr));
+        _exit(93);
+    }
+    // A deadlock in the report would leave the child hanging: give up after 20 s.
+    int status = 0;
+    for (int waited = 0; waitpid(child, &status, WNOHANG) == 0; ++waited) {
+        if (waited == 2000) {
+            kill(child, SIGKILL);
+            waitpid(child, &status, 0);
+            break;
+        }
+        usleep(10000);
+    }
+    set_log_switch(0);
+    log();
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    const std::string bytes = read_bytes(sandbox() + "/.txt");
+    std::string text;
+    for (std::size_t i = 2; i + 1 < bytes.size(); i += 2)
+        text += bytes[i];
+    EXPECT_NE(text.find("Gluck: path is more then MAX_PATH long @ get_app_path()\n"), std::string::npos) << text;
 }
