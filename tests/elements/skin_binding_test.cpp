@@ -420,3 +420,23 @@ node Screen {
     dynamic_cast<Button*>(screen->find_by_id(u"b"))->set_caption(u"Go");
     EXPECT_EQ(text->text(), u"Go");
 }
+
+TEST_F(SkinBinding, PointAttributesComeOnlyFromThePointTable)
+{
+    load(R"(
+node Screen {
+    string type = "node"
+    node {
+        string type = "node"
+        string id = "wrong"
+        int design_size = 50
+        string border_min = "10 10"
+    }
+}
+)");
+    auto screen = build(u"Screen");
+    Element* wrong = screen->find_by_id(u"wrong");
+    EXPECT_EQ(wrong->design_size(), (Point{}));
+    EXPECT_EQ(wrong->border_min(), (Point{}));
+    EXPECT_EQ(screen->measured_width().natural, 0);
+}
