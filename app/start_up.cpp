@@ -8,6 +8,7 @@
 #include "library/photo_library.h"
 #include "platform/single_instance.h"
 #include "platform/tick.h"
+#include "screens/album_screen.h"
 #include "shell/application.h"
 #include "shell/display_mode.h"
 #include "shell/game_base.h"
@@ -118,6 +119,7 @@ int StartUp::run_screens(Properties& properties, Application& application)
 {
     GameBase& game_base = application.game_base();
     std::unique_ptr<StartScreen> start_screen;
+    set_main_screen_factory([](Properties& skin) { return std::make_unique<AlbumScreen>(skin); });
     try {
         start_screen = std::make_unique<StartScreen>(properties);
     } catch (const plexor::NodeNotFoundInSkin& error) {

@@ -1,0 +1,18 @@
+#pragma once
+// Framed thumbnails of pictures, made from their preview files for the album
+// rows and the folder grid.
+
+#include "platform/text.h"
+#include "skin/skin_picture.h"
+
+// What became of a thumbnail request.
+enum class ThumbnailState {
+    made,     // the picture holds the framed thumbnail
+    bad,      // the picture has no usable preview (none can be made, or it does not decode)
+    pending,  // the preview does not exist yet
+};
+
+// Makes the thumbnail of picture (found under root) at size: the preview's
+// 64x64 thumbnail stretched over the whole size with frame drawn over it.
+ThumbnailState make_framed_thumbnail(StringView picture, StringView root, const SkinPicture& frame, Size size,
+                                     SkinPicture& result);
