@@ -226,6 +226,14 @@ void HuffmanDecoder::decode_block(const HuffmanTable& dc, const HuffmanTable& ac
         predictor = static_cast<std::int16_t>(predictor + extend(bits.get(dc_size), dc_size));
     block[0] = predictor;
     for (int k = 1; k < 64; ++k) {
+        bits.ensure(32);
+        const std::int32_t fast = ac.fast_ac(bits.peek(HuffmanTable::lookup_bits));
+        if (fast != 0) {
+            k += (fast >> 4) & 15;
+            bits.count -= fast & 15;
+            block[zigzag_to_natural[std::min(k, 63)]] = static_cast<std::int16_t>(fast >> 8);
+            continue;
+        }
         const int symbol = bits.symbol(ac);
         const int run = symbol >> 4;
         const int size = symbol & 15;

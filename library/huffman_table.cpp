@@ -2,10 +2,29 @@
 
 #include <cstring>
 
+// Most AC coefficients are small values with short codes: code and value
+// bits together fit in the 9-bit look-up, and one table read decodes both.
+void HuffmanTable::build_fast_ac()
+{
+    for (unsigned prefix = 0; prefix < (1u << lookup_bits); ++prefix) {
+        const std::uint16_t entry = m_lookup[prefix];
+        const int length = entry >> 8;
+        const int run = (entry >> 4) & 15;
+        const int size = entry & 15;
+        m_fast_ac[prefix] = 0;
+        if (length == 0 || size == 0 || length + size > lookup_bits)
+            continue;
+        const int bits = static_cast<int>(prefix >> (lookup_bits - length - size)) & ((1 << size) - 1);
+        const int value = bits < (1 << (size - 1)) ? bits - (1 << size) + 1 : bits;
+        m_fast_ac[prefix] = static_cast<std::int32_t>(value * 256 + (run << 4) + length + size);
+    }
+}
+
 bool HuffmanTable::build(const std::uint8_t counts[16], const std::uint8_t* symbols, int symbol_count, bool dc)
 {
     m_present = false;
     std::memset(m_lookup, 0, sizeof m_lookup);
+    std::memset(m_fast_ac, 0, sizeof m_fast_ac);
     std::memset(m_symbols, 0, sizeof m_symbols);
     if (symbol_count > 256)
         return false;
@@ -34,6 +53,8 @@ bool HuffmanTable::build(const std::uint8_t counts[16], const std::uint8_t* symb
         code <<= 1;
     }
     m_max_code[17] = 0x7FFFFFFF;
+    if (!dc)
+        build_fast_ac();
     m_present = true;
     return true;
 }

@@ -15,6 +15,9 @@ public:
 
     // Look-up entry of a 9-bit prefix: length << 8 | symbol, or 0 for longer codes.
     std::uint16_t lookup(unsigned prefix) const { return m_lookup[prefix]; }
+    // AC look-up of a 9-bit prefix that holds a whole short code and its value bits:
+    // value << 8 | run << 4 | bits used; 0 when the prefix needs the general path.
+    std::int32_t fast_ac(unsigned prefix) const { return m_fast_ac[prefix]; }
     // Symbol of the code of length bits (10..16), or -1 when no code of that length has this value.
     int long_symbol(int code, int length) const
     {
@@ -24,8 +27,11 @@ public:
     }
 
 private:
+    void build_fast_ac();
+
     bool m_present = false;
     std::uint16_t m_lookup[1 << lookup_bits] = {};
+    std::int32_t m_fast_ac[1 << lookup_bits] = {};
     int m_max_code[18] = {};
     int m_value_offset[18] = {};
     std::uint8_t m_symbols[256] = {};
