@@ -12,6 +12,7 @@
 #include "platform/tick.h"
 #include "shell/game_base.h"
 #include "shell/key_codes.h"
+#include "shell/script_elements.h"
 #include "shell/log.h"
 
 namespace {
@@ -54,11 +55,13 @@ bool parse_numbers(const ScriptArguments& arguments, std::size_t count, const ch
     return true;
 }
 
+// Input is queued as a person's would be; the runner lets the queue empty
+// before the next step, so a screenshot right after shows its effect.
 ScriptStep pen_step(int line, unsigned message, int x, int y)
 {
     return {line, [message, x, y](ScriptContext& context) {
-                context.windows.send_message(context.window, message, 0, make_position_lparam(x, y));
-                return StepResult::go_on();
+                context.windows.inject_pen(message, x, y);
+                return StepResult::wait_for(0);
             }};
 }
 
@@ -153,10 +156,9 @@ bool parse_key(const ScriptArguments& arguments, int line, std::vector<ScriptSte
         return false;
     }
     steps.push_back({line, [virtual_key](ScriptContext& context) {
-                         context.windows.send_message(context.window, WM_KEYDOWN, virtual_key, 1);
-                         context.windows.send_message(context.window, WM_KEYUP, virtual_key,
-                                                      1 | key_repeat_flag | key_release_flag);
-                         return StepResult::go_on();
+                         context.windows.inject_key(virtual_key, true);
+                         context.windows.inject_key(virtual_key, false);
+                         return StepResult::wait_for(0);
                      }});
     return true;
 }
@@ -190,7 +192,7 @@ bool parse_quit(const ScriptArguments& arguments, int line, std::vector<ScriptSt
         return false;
     }
     steps.push_back({line, [](ScriptContext& context) {
-                         context.windows.post_message(context.window, WM_CLOSE, 0, 0);
+                         context.windows.inject_close();
                          return StepResult::go_on();
                      }});
     return true;
@@ -206,6 +208,9 @@ const ScriptCommandType command_table[] = {
     {"key", parse_key},
     {"screenshot", parse_screenshot},
     {"quit", parse_quit},
+    {"tap-id", parse_tap_id},
+    {"wait-for", parse_wait_for},
+    {"dump", parse_dump},
 };
 
 const ScriptCommandType* find_command(const std::string& name)
@@ -223,7 +228,7 @@ std::string located(const std::string& file_name, int line, const std::string& r
 
 }  // namespace
 
-bool parse_script(const std::string& text, const std::string& file_name, std::vector<ScriptStep>& steps,
+bool parse_script_steps(const std::string& text, const std::string& file_name, std::vector<ScriptStep>& steps,
                   std::string& error)
 {
     std::istringstream lines(text);
@@ -267,7 +272,7 @@ ScriptRunner::ScriptRunner(const std::string& path) : m_path(path)
         m_error = path + ": the script is larger than 4 MiB";
         return;
     }
-    m_valid = parse_script(text, path, m_steps, m_error);
+    m_valid = parse_script_steps(text, path, m_steps, m_error);
 }
 
 ScriptRunner::~ScriptRunner()

@@ -3,7 +3,8 @@
 // the real program in real time ("wait MS", "tap X Y", "press X Y",
 // "move X Y", "release X Y", "drag X1 Y1 X2 Y2 MS", "key NAME",
 // "screenshot PATH", "quit"). Blank lines and lines starting with '#' are
-// skipped. New commands are added to the command table in script_runner.cpp.
+// skipped. Input goes through the window system's queue as a person's would.
+// New commands are added to the command table in script_runner.cpp.
 
 #include <cstdint>
 #include <functional>
@@ -57,7 +58,7 @@ struct ScriptCommandType {
 };
 
 // Parses script text; false with "NAME:LINE: reason" for the first bad line.
-bool parse_script(const std::string& text, const std::string& file_name, std::vector<ScriptStep>& steps,
+bool parse_script_steps(const std::string& text, const std::string& file_name, std::vector<ScriptStep>& steps,
                   std::string& error);
 
 class ScriptRunner {

@@ -32,6 +32,25 @@ void log_step(const char* text)
     log() << get_tick_count() << text;
 }
 
+// Runs the factory on the loader thread. A skin that lacks what the main
+// screen needs must not end the process from a thread nobody watches: the
+// error's text is returned for the main thread (empty on success).
+String build_main_screen(const MainScreenFactory& factory, Properties& skin, std::unique_ptr<Element>& screen)
+{
+    try {
+        screen = factory(skin);
+        return {};
+    } catch (const plexor::NodeNotFoundInSkin& error) {
+        return error.message();
+    } catch (const plexor::NodeNotFound& error) {
+        return error.message();
+    } catch (const plexor::NodeNotRegistered& error) {
+        return error.message();
+    } catch (const plexor::NodeAlreadyRegistered& error) {
+        return error.message();
+    }
+}
+
 }  // namespace
 
 void set_main_screen_factory(MainScreenFactory factory)
@@ -85,7 +104,7 @@ void StartScreen::Loader::run()
         log_step("WinMain 9\n");
         if (MainScreenFactory factory = main_screen_factory()) {
             m_owner.m_main_screen.reset();
-            m_owner.m_main_screen = factory(m_owner.m_skin);
+            m_owner.m_load_error = build_main_screen(factory, m_owner.m_skin, m_owner.m_main_screen);
         } else {
             log() << "StartScreen: no main screen to build\n";
         }
@@ -111,9 +130,17 @@ void StartScreen::update(double seconds)
 void StartScreen::hand_over()
 {
     m_handed_over = true;
+    Application& app = *Application::instance();
+    if (!m_load_error.empty()) {
+        // The skin cannot show the main screen: the same end as a missing skin.
+        log() << "StartScreen: " << m_load_error << "\n";
+        GameBase& game_base = app.game_base();
+        game_base.windows().message_box(0, app.name(), m_skin.translate(u"NoSkins"));
+        game_base.windows().post_message(game_base.main_window(), WM_CLOSE, 0, 0);
+        return;
+    }
     if (!m_main_screen)
         return;
-    Application& app = *Application::instance();
     log_step("WinMain 11\n");
     app.set_listener(dynamic_cast<ApplicationListener*>(m_main_screen.get()));
     log_step("WinMain 12\n");

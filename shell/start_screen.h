@@ -34,6 +34,8 @@ public:
     double shown_time() const { return m_shown_time; }
     // Whether the loader has ended.
     bool loader_done() const { return m_loader_done.load(std::memory_order_acquire); }
+    // Why the main screen could not be built (a skin error), empty otherwise.
+    const String& load_error() const { return m_load_error; }
     // Whether the main screen has taken over.
     bool handed_over() const { return m_handed_over; }
     // The screen the loader built (null until it ended, or when no factory is installed).
@@ -61,6 +63,7 @@ private:
     Loader m_loader{*this};
     double m_shown_time = 0.0;
     std::unique_ptr<Element> m_main_screen;
+    String m_load_error;
     std::atomic<bool> m_loader_done{false};
     bool m_handed_over = false;
 };
