@@ -71,14 +71,17 @@ bool CachePieceCreator::load_level(int stored)
     return true;
 }
 
-// The tile's window is decoded from the records alone. A tile spans 256 / MCU
-// height MCU rows of its tile column: 16 rows of 16-pixel-high MCUs, or 32 rows
-// of 8-pixel-high ones. Each of those rows (each segment) begins at its own
-// record, index tile column + tile columns * MCU row, so no segment depends on
-// the decoding of the one above it and an 8-pixel-high picture simply has 32
-// segments instead of 16. The MCU row below the window (when the picture has
-// one) is decoded as one more segment for the upsampler's context; at the
-// bottom edge the segments end with the picture's last MCU row.
+// The tile's window is decoded from the records alone, segment by segment.
+// A tile spans 256 / MCU height MCU rows of its tile column: 16 rows of
+// 16-pixel-high MCUs, or 32 rows of 8-pixel-high ones. Every one of those rows
+// is a segment that begins at its own record, index tile column + tile
+// columns * MCU row, so no segment depends on the decoding of the one above
+// it and an 8-pixel-high picture simply has 32 segments instead of 16. Where
+// the upsampler needs neighbouring chroma, the MCU rows just above and below
+// the window (when the picture has them) are decoded as extra segments, and
+// a window that starts at a tile-column border also decodes the MCU to its
+// left, starting from the record of the column before. At the bottom edge the
+// segments end with the picture's last MCU row.
 // Full-resolution tiles of pictures without records (progressive, arithmetic,
 // CMYK) come from libjpeg's cropped decode of the picture instead.
 bool CachePieceCreator::get_piece_rgb(int tx, int ty, int z, std::vector<std::uint8_t>& rgb, Size& window)

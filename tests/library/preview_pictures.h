@@ -19,6 +19,7 @@ struct PictureSpec {
     int v_sampling = 2;
     int quality = 90;
     int restart_rows = 0;        // restart interval in MCU rows (0: none)
+    int restart_mcus = 0;        // restart interval in MCUs (0: none), instead of rows
     bool progressive = false;
     bool arithmetic = false;
     unsigned seed = 1;
@@ -74,6 +75,8 @@ inline bool write_picture(const std::string& path, const PictureSpec& spec)
     }
     if (spec.restart_rows > 0)
         cinfo.restart_in_rows = spec.restart_rows;
+    if (spec.restart_mcus > 0)
+        cinfo.restart_interval = static_cast<unsigned>(spec.restart_mcus);
     if (spec.progressive)
         jpeg_simple_progression(&cinfo);
     cinfo.arith_code = spec.arithmetic ? TRUE : FALSE;

@@ -102,6 +102,7 @@ INSTANTIATE_TEST_SUITE_P(
                     Layout{"yuv440", {.width = 389, .height = 613, .h_sampling = 1, .v_sampling = 2}},
                     Layout{"grey", {.width = 600, .height = 301, .components = 1}},
                     Layout{"restarts", {.width = 777, .height = 520, .restart_rows = 1}},
+                    Layout{"restarts_inside_rows", {.width = 1100, .height = 300, .restart_mcus = 7}},
                     Layout{"restarts_444", {.width = 520, .height = 520, .h_sampling = 1, .v_sampling = 1, .restart_rows = 3}}),
     [](const testing::TestParamInfo<Layout>& info) { return std::string(info.param.name); });
 
