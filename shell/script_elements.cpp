@@ -1,0 +1,191 @@
+#include "shell/script_elements.h"
+
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <sstream>
+#include "elements/button.h"
+#include "elements/image_element.h"
+#include "elements/progress_bar.h"
+#include "elements/text_element.h"
+#include "elements/virtual_list.h"
+#include "platform/tick.h"
+#include "shell/application.h"
+
+namespace {
+
+bool is_shown(const Element& element)
+{
+    return element.is_effectively_visible() && element.width() > 0 && element.height() > 0;
+}
+
+// An element on screen: rows are placed at the top-left of their list and
+// drawn moved by the list's scroll position and the rows above them.
+struct Placed {
+    Element* element;
+    Rect rect;
+    int depth;
+};
+
+// Calls visit for every shown element of the tree below element, rows included, in drawing order.
+template <typename Visit>
+bool walk_shown(Element& element, Point shift, int depth, Visit& visit)
+{
+    if (!is_shown(element))
+        return true;
+    const Point at{element.x() + shift.x, element.y() + shift.y};
+    if (!visit(Placed{&element, Rect::of(at, element.size()), depth}))
+        return false;
+    for (Element* child : element.children())
+        if (!walk_shown(*child, shift, depth + 1, visit))
+            return false;
+    if (auto* list = dynamic_cast<VirtualList*>(&element)) {
+        double top = at.y + std::floor(list->offset());
+        for (const auto& row : list->rows()) {
+            if (!walk_shown(*row, Point{at.x, static_cast<int>(top)}, depth + 1, visit))
+                return false;
+            top += static_cast<int>(row->height_now());
+        }
+    }
+    return true;
+}
+
+const char* kind_of(const Element& element)
+{
+    if (dynamic_cast<const Button*>(&element)) return "button";
+    if (dynamic_cast<const VirtualList*>(&element)) return "vlist";
+    if (dynamic_cast<const ListRow*>(&element)) return "row";
+    if (dynamic_cast<const TextElement*>(&element)) return "text";
+    if (dynamic_cast<const ImageElement*>(&element)) return "image";
+    if (dynamic_cast<const ProgressBar*>(&element)) return "progress";
+    return "node";
+}
+
+void dump_line(std::ostringstream& out, const Placed& placed)
+{
+    const Element& element = *placed.element;
+    out << std::string(static_cast<std::size_t>(placed.depth) * 2, ' ') << kind_of(element) << " id=\""
+        << to_utf8(element.id()) << "\" rect=" << placed.rect.left << "," << placed.rect.top << ","
+        << placed.rect.right - placed.rect.left << "x" << placed.rect.bottom - placed.rect.top;
+    if (!element.is_effectively_enabled())
+        out << " disabled";
+    if (auto* text = dynamic_cast<const TextElement*>(&element))
+        out << " text=\"" << to_utf8(text->text()) << "\"";
+    if (auto* button = dynamic_cast<const Button*>(&element))
+        out << " caption=\"" << to_utf8(button->caption()) << "\"";
+    if (auto* progress = dynamic_cast<const ProgressBar*>(&element))
+        out << " value=" << progress->value();
+    if (auto* list = dynamic_cast<const VirtualList*>(&element))
+        out << " count=" << list->count() << " offset=" << list->offset();
+    if (auto* row = dynamic_cast<const ListRow*>(&element))
+        out << " index=" << row->index();
+    out << "\n";
+}
+
+Element* top_screen()
+{
+    Application* app = Application::instance();
+    return app ? app->top_screen() : nullptr;
+}
+
+bool expect_id(const ScriptArguments& arguments, const char* usage, std::string& error)
+{
+    if (arguments.size() == 1)
+        return true;
+    error = std::string("expected ") + usage;
+    return false;
+}
+
+}  // namespace
+
+bool find_visible_element(Element& screen, StringView id, Rect& rect)
+{
+    bool found = false;
+    auto visit = [&](const Placed& placed) {
+        if (placed.element->id() != id)
+            return true;
+        rect = placed.rect;
+        found = true;
+        return false;
+    };
+    walk_shown(screen, Point{}, 0, visit);
+    return found;
+}
+
+std::string dump_element_tree(Element& screen)
+{
+    std::ostringstream out;
+    auto visit = [&](const Placed& placed) {
+        dump_line(out, placed);
+        return true;
+    };
+    walk_shown(screen, Point{}, 0, visit);
+    return out.str();
+}
+
+bool parse_tap_id(const ScriptArguments& arguments, int line, std::vector<ScriptStep>& steps, std::string& error)
+{
+    if (!expect_id(arguments, "tap-id ID", error))
+        return false;
+    const String id = from_utf8(arguments[0]);
+    // The pen goes down and up at the centre the element has when the step runs.
+    auto centre = std::make_shared<Point>();
+    steps.push_back({line, [id, centre, name = arguments[0]](ScriptContext& context) {
+                         Element* screen = top_screen();
+                         Rect rect;
+                         if (!screen || !find_visible_element(*screen, id, rect))
+                             return StepResult::fail("tap-id: no visible element '" + name + "'");
+                         *centre = Point{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+                         context.windows.inject_pen(WM_LBUTTONDOWN, centre->x, centre->y);
+                         return StepResult::wait_for(0);
+                     }});
+    steps.push_back({line, [centre](ScriptContext& context) {
+                         context.windows.inject_pen(WM_LBUTTONUP, centre->x, centre->y);
+                         return StepResult::wait_for(0);
+                     }});
+    return true;
+}
+
+bool parse_wait_for(const ScriptArguments& arguments, int line, std::vector<ScriptStep>& steps, std::string& error)
+{
+    if (!expect_id(arguments, "wait-for ID", error))
+        return false;
+    const String id = from_utf8(arguments[0]);
+    // The first run notes the time; the step runs again until the element shows or the limit passes.
+    auto started = std::make_shared<std::uint32_t>(0);
+    auto waiting = std::make_shared<bool>(false);
+    steps.push_back({line, [id, started, waiting, name = arguments[0]](ScriptContext&) {
+                         const std::uint32_t now = get_tick_count();
+                         if (!*waiting) {
+                             *waiting = true;
+                             *started = now;
+                         }
+                         Element* screen = top_screen();
+                         Rect rect;
+                         if (screen && find_visible_element(*screen, id, rect)) {
+                             *waiting = false;
+                             return StepResult::go_on();
+                         }
+                         if (now - *started > wait_for_limit_ms)
+                             return StepResult::fail("wait-for: '" + name + "' did not become visible");
+                         return StepResult::again();
+                     }});
+    return true;
+}
+
+bool parse_dump(const ScriptArguments& arguments, int line, std::vector<ScriptStep>& steps, std::string& error)
+{
+    if (!arguments.empty()) {
+        error = "expected dump without arguments";
+        return false;
+    }
+    steps.push_back({line, [](ScriptContext&) {
+                         Element* screen = top_screen();
+                         std::string text = "dump begin\n" + (screen ? dump_element_tree(*screen) : std::string()) +
+                                            "dump end\n";
+                         std::fputs(text.c_str(), stdout);
+                         std::fflush(stdout);
+                         return StepResult::go_on();
+                     }});
+    return true;
+}

@@ -1,0 +1,23 @@
+#pragma once
+// Script commands that work on the topmost screen's elements by id:
+// "tap-id ID" taps the centre of the visible element with that id,
+// "wait-for ID" waits until such an element is visible, "dump" writes the
+// screen's element tree (list rows included) to standard output.
+
+#include <string>
+#include "shell/script_runner.h"
+#include "skin/pixel_types.h"
+
+class Element;
+
+// The screen rectangle of the first shown element with id in screen's tree, list rows included.
+bool find_visible_element(Element& screen, StringView id, Rect& rect);
+// One line per visible element: depth, id, kind, rectangle, state and text.
+std::string dump_element_tree(Element& screen);
+
+// Longest time "wait-for" waits before the script fails.
+constexpr std::uint32_t wait_for_limit_ms = 20000;
+
+bool parse_tap_id(const ScriptArguments& arguments, int line, std::vector<ScriptStep>& steps, std::string& error);
+bool parse_wait_for(const ScriptArguments& arguments, int line, std::vector<ScriptStep>& steps, std::string& error);
+bool parse_dump(const ScriptArguments& arguments, int line, std::vector<ScriptStep>& steps, std::string& error);
