@@ -301,3 +301,51 @@ TEST(PreviewBuildFailures, PictureChangedDuringTheBuildFailsCleanly)
 }
 
 }  // namespace
+
+namespace {
+
+bool table_of(const std::vector<std::uint8_t>& bytes, int expected_levels, PreviewTable& table)
+{
+    const std::string path = make_root() + "preview";
+    write_bytes(path, bytes);
+    File file;
+    return file.open_expanded(from_utf8(path), File::read_mode) && read_preview_table(file, expected_levels, table);
+}
+
+TEST(PreviewTableReader, EveryFieldIsCheckedAgainstTheFile)
+{
+    const Built built = build({.width = 600, .height = 500});
+    PreviewTable table;
+    ASSERT_TRUE(table_of(built.bytes, 2, table));
+    EXPECT_EQ(table.levels, 2);
+    ASSERT_EQ(table.entries.size(), 3u);
+    EXPECT_EQ(table.entries[0].records_offset, 53u);
+    EXPECT_EQ(table.entries[1].records_offset, table.entries[0].records_offset + table.entries[0].records_length);
+    EXPECT_EQ(table.thumbnail_offset + table.thumbnail_length, built.bytes.size());
+    EXPECT_TRUE(table_of(built.bytes, -1, table));
+    EXPECT_FALSE(table_of(built.bytes, 3, table));  // the preview of a picture of another size class
+
+    // Each offset or length pushed past the end (alone or by wrapping around) is refused.
+    for (std::size_t field = 5; field < 53; field += 4)
+        for (const std::uint32_t value : {0xFFFFFFFFu, static_cast<std::uint32_t>(built.bytes.size()) + 1}) {
+            auto bytes = built.bytes;
+            for (int i = 0; i < 4; ++i)
+                bytes[field + i] = static_cast<std::uint8_t>(value >> (8 * i));
+            EXPECT_FALSE(table_of(bytes, 2, table)) << "field at " << field << " = " << value;
+        }
+    // A records length that is no whole number of records.
+    auto odd = built.bytes;
+    odd[9] = static_cast<std::uint8_t>(odd[9] - 1);
+    EXPECT_FALSE(table_of(odd, 2, table));
+    // A level without its JPEG, a missing thumbnail, a table cut short.
+    auto no_jpeg = built.bytes;
+    std::fill(no_jpeg.begin() + 25, no_jpeg.begin() + 29, 0);
+    EXPECT_FALSE(table_of(no_jpeg, 2, table));
+    auto no_thumbnail = built.bytes;
+    std::fill(no_thumbnail.begin() + 49, no_thumbnail.begin() + 53, 0);
+    EXPECT_FALSE(table_of(no_thumbnail, 2, table));
+    EXPECT_FALSE(table_of(std::vector<std::uint8_t>(built.bytes.begin(), built.bytes.begin() + 40), 2, table));
+    EXPECT_FALSE(table_of({}, -1, table));
+}
+
+}  // namespace
