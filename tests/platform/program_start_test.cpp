@@ -34,11 +34,14 @@ protected:
         m_runtime = make_folder("runtime-" + name);
         setenv("XDG_RUNTIME_DIR", m_runtime.c_str(), 1);
         setenv("LANG", "C", 1);
+        // No window may open during the test: messages then go to standard error.
+        setenv("SDL_VIDEODRIVER", "dummy", 1);
         set_log_switch(1);
     }
     void TearDown() override
     {
         set_log_switch(0);
+        unsetenv("SDL_VIDEODRIVER");
         setenv("XDG_RUNTIME_DIR", sandbox().c_str(), 1);
     }
 
