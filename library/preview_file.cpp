@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 #include <fcntl.h>
 #include <algorithm>
-#include <cmath>
 #include <cstring>
 #include <cstdio>
 #include <ctime>
@@ -22,6 +21,8 @@
 namespace {
 
 constexpr std::uint32_t table_fixed_size = 21;  // magic, L, level 0 entry, thumbnail entry
+// L of a picture whose longer side is below 2^31 pixels.
+constexpr int max_levels = 23;
 
 std::uint32_t header_size(int levels)
 {
@@ -130,7 +131,7 @@ bool read_preview_table(InputStream& preview, int expected_levels, PreviewTable&
     if (!preview.seek(0) || preview.read(head, 5) != 5 || read_u32(head) != preview_magic)
         return false;
     const int levels = head[4];
-    if (levels > 23 || (expected_levels >= 0 && levels != expected_levels))
+    if (levels > max_levels || (expected_levels >= 0 && levels != expected_levels))
         return false;
     const std::uint32_t rest = header_size(levels) - 5;
     if (size < header_size(levels))
