@@ -75,6 +75,42 @@ INSTANTIATE_TEST_SUITE_P(Layouts, DecoderContinuation, testing::ValuesIn(continu
                                     std::to_string(info.param.restart_interval);
                          });
 
+// Any marker may be preceded by fill bytes 0xFF; put some before every restart marker.
+std::vector<std::uint8_t> with_fill_before_restarts(const std::vector<std::uint8_t>& jpeg)
+{
+    std::vector<std::uint8_t> out;
+    for (std::size_t i = 0; i < jpeg.size(); ++i) {
+        if (jpeg[i] == 0xFF && i + 1 < jpeg.size() && jpeg[i + 1] >= 0xD0 && jpeg[i + 1] <= 0xD7)
+            out.insert(out.end(), 1 + i % 3, 0xFF);
+        out.push_back(jpeg[i]);
+    }
+    return out;
+}
+
+TEST(DecoderContinuation, FillBytesBeforeRestartMarkersChangeNothing)
+{
+    TestPictureOptions options;
+    options.width = 530;
+    options.height = 100;
+    options.restart_interval = 2;
+    const auto plain = make_test_jpeg(options);
+    const auto filled = with_fill_before_restarts(plain);
+    ASSERT_GT(filled.size(), plain.size());
+    OpenedPicture a(plain), b(filled);
+    std::vector<ResumeRecord> plain_records, filled_records;
+    std::vector<std::uint8_t> plain_rgb, filled_rgb;
+    ASSERT_TRUE(a.decode_all(plain_records, plain_rgb));
+    ASSERT_TRUE(b.decode_all(filled_records, filled_rgb));
+    EXPECT_EQ(filled_rgb, plain_rgb);
+    EXPECT_EQ(filled_rgb, libjpeg_decode_rgb(filled));
+    Coefficients sequential, windowed;
+    ASSERT_TRUE(b.decoder.decode_coefficients(collect(sequential)));
+    for (int column = 0; column < b.decoder.info().tile_columns; ++column)
+        ASSERT_TRUE(b.decoder.decode_window_coefficients(filled_records, column, 0, b.decoder.info().mcu_rows,
+                                                         collect(windowed)));
+    EXPECT_TRUE(windowed == sequential);
+}
+
 TEST(DecoderContinuation, WindowsOutsideThePictureOrRecordTablesOfTheWrongSizeFail)
 {
     const auto jpeg = make_test_jpeg(TestPictureOptions{});

@@ -117,7 +117,7 @@ TEST(JpegDecoder, DeliversGreyCmykAndProgressivePicturesAsRgb)
         EXPECT_EQ(grey_rgb[i], grey_rgb[i + 2]);
     }
 
-    // Adobe CMYK with K = 230 (little black): RGB close to C, M, Y scaled by 230/255.
+    // Adobe CMYK (stored as YCCK, libjpeg's default for CMYK) with K = 230 (little black): RGB close to C, M, Y scaled by 230/255.
     TestPictureOptions cmyk;
     cmyk.components = 4;
     cmyk.h0 = cmyk.v0 = 1;
@@ -128,6 +128,11 @@ TEST(JpegDecoder, DeliversGreyCmykAndProgressivePicturesAsRgb)
     for (auto& value : expected)
         value = static_cast<std::uint8_t>((value * 230 + 127) / 255);
     EXPECT_GT(psnr(cmyk_rgb.data(), expected.data(), expected.size()), 30.0);
+
+    TestPictureOptions arithmetic;
+    arithmetic.arithmetic = true;
+    const Bytes arithmetic_jpeg = make_test_jpeg(arithmetic);
+    EXPECT_EQ(decode(arithmetic_jpeg), libjpeg_decode_rgb(arithmetic_jpeg));
 
     TestPictureOptions progressive;
     progressive.progressive = true;
