@@ -85,9 +85,6 @@ BaselineStatus BaselineDecoder::open(InputStream& stream, std::uint64_t offset, 
 {
     m_info = BaselineInfo();
     m_state = std::make_unique<BaselineState>();
-    m_stream = &stream;
-    m_offset = offset;
-    m_length = length;
     m_state->source.attach(stream, offset, length);
     const BaselineStatus status = read_baseline_markers(*m_state);
     if (status != BaselineStatus::ok) {

@@ -105,9 +105,6 @@ public:
                                     int first_row, int row_count, const BlockCallback& on_block);
 
 private:
-    InputStream* m_stream = nullptr;
-    std::uint64_t m_offset = 0;
-    std::uint64_t m_length = 0;
     BaselineInfo m_info;
     std::unique_ptr<BaselineState> m_state;  // tables and frame layout from the marker reader
 };

@@ -42,18 +42,6 @@ int BaselineSource::next_from_new_piece()
     return m_piece[m_position++ - m_piece_start];
 }
 
-int BaselineSource::peek(std::uint32_t ahead)
-{
-    const std::uint64_t wanted = m_position + ahead;
-    if (wanted >= m_length)
-        return -1;
-    if (wanted < m_piece_start || wanted - m_piece_start >= m_piece_length) {
-        if (!load_piece_at(m_position) || wanted - m_piece_start >= m_piece_length)
-            return -1;
-    }
-    return m_piece[wanted - m_piece_start];
-}
-
 bool BaselineSource::read(std::uint8_t* out, std::uint32_t count)
 {
     while (count > 0) {
@@ -66,13 +54,5 @@ bool BaselineSource::read(std::uint8_t* out, std::uint32_t count)
         count -= taken;
         m_position += taken;
     }
-    return true;
-}
-
-bool BaselineSource::skip(std::uint64_t count)
-{
-    if (count > m_length - m_position)
-        return false;
-    m_position += count;
     return true;
 }

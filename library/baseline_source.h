@@ -35,12 +35,8 @@ public:
     }
     // Moves past count bytes that loaded() returned.
     void advance(std::uint32_t count) { m_position += count; }
-    // Byte ahead bytes after the position without moving, or -1 past the end.
-    int peek(std::uint32_t ahead);
     // Copies count bytes and moves past them; false when the data ends first.
     bool read(std::uint8_t* out, std::uint32_t count);
-    // Moves past count bytes; false when the data ends first.
-    bool skip(std::uint64_t count);
 
 private:
     int next_from_new_piece();
