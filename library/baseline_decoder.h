@@ -92,8 +92,10 @@ public:
 
     // Decodes the window to RGB (window.width * 3 bytes per row, rows stride bytes
     // apart) from the records of the whole picture (record_count() of them, as the
-    // sequential decode produced them). Reads only the window's MCU rows and
-    // columns plus one MCU of context around it for the upsampler.
+    // sequential decode produced them). Each MCU row starts at the record of the tile
+    // column holding its first wanted MCU; the upsampler's context (one MCU on each
+    // side, one MCU row above and below) is decoded too, so the pixels equal those of
+    // decode_with_records exactly: no seams between tiles. Reads only those MCUs' bytes.
     bool decode_window(const std::vector<ResumeRecord>& records, const PixelWindow& window,
                        std::uint8_t* rgb, std::size_t stride);
 
