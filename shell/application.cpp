@@ -47,6 +47,14 @@ void dim(DrawTarget& target, const Rect& rect, int level)
     apply_span(target, rect, DimSpan(dim_level(level)));
 }
 
+// Whether the log switch is on now: asking for the log re-reads the switch
+// (cheaply, the registry is cached by modification time).
+bool logging_switched_on()
+{
+    log();
+    return log_enabled();
+}
+
 Rect whole(Size size)
 {
     return Rect::of({0, 0}, size);
@@ -329,7 +337,7 @@ void Application::render(DrawTarget& target)
             request_redraw();
         m_dim_level = m_dim_level < full_brightness - dim_step ? m_dim_level + dim_step : full_brightness;
     }
-    if (log_enabled())
+    if (logging_switched_on())
         draw_frame_time(target);
 }
 
