@@ -174,7 +174,9 @@ void FolderScreen::open(const Folder& album)
         library->set_key_picture(m_album.key_picture_path, m_pictures.front());
         m_album.key_picture_path = m_pictures.front();
     }
-    m_last_width = 0;
+    // per_row is computed for the present width below; a later placement at
+    // another width (a turn before the first frame) computes it again.
+    m_last_width = width();
     m_btn_text->set_caption(PhotoLibrary::album_name(m_album.folder_path));
     m_thumbnails.assign(m_pictures.size(), SkinPicture{});
     m_bad.assign(m_pictures.size(), false);

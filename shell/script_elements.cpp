@@ -88,21 +88,47 @@ Element* top_screen()
     return app ? app->top_screen() : nullptr;
 }
 
-bool expect_id(const ScriptArguments& arguments, const char* usage, std::string& error)
+// The element a command names: an id and, optionally, the text it must show (the rest of the line).
+struct ElementName {
+    String id;
+    String text;
+    std::string words;
+};
+
+bool parse_element_name(const ScriptArguments& arguments, const char* usage, ElementName& name, std::string& error)
 {
-    if (arguments.size() == 1)
-        return true;
-    error = std::string("expected ") + usage;
-    return false;
+    if (arguments.empty()) {
+        error = std::string("expected ") + usage;
+        return false;
+    }
+    name.id = from_utf8(arguments[0]);
+    name.words = arguments[0];
+    std::string text;
+    for (std::size_t i = 1; i < arguments.size(); ++i)
+        text += (i > 1 ? " " : "") + arguments[i];
+    name.text = from_utf8(text);
+    if (!text.empty())
+        name.words += " \"" + text + "\"";
+    return true;
 }
 
 }  // namespace
 
-bool find_visible_element(Element& screen, StringView id, Rect& rect)
+// The text an element shows: a text's text or a button's caption.
+String shown_text(const Element& element)
+{
+    if (auto* text = dynamic_cast<const TextElement*>(&element))
+        return text->text();
+    if (auto* button = dynamic_cast<const Button*>(&element))
+        return button->caption();
+    return {};
+}
+
+bool find_visible_element(Element& screen, StringView id, StringView text, Rect& rect)
 {
     bool found = false;
     auto visit = [&](const Placed& placed) {
-        if (placed.element->id() != id)
+        if (placed.element->id() != id || (!text.empty() && shown_text(*placed.element) != text))
             return true;
         rect = placed.rect;
         found = true;
@@ -125,16 +151,16 @@ std::string dump_element_tree(Element& screen)
 
 bool parse_tap_id(const ScriptArguments& arguments, int line, std::vector<ScriptStep>& steps, std::string& error)
 {
-    if (!expect_id(arguments, "tap-id ID", error))
+    ElementName name;
+    if (!parse_element_name(arguments, "tap-id ID [TEXT]", name, error))
         return false;
-    const String id = from_utf8(arguments[0]);
     // The pen goes down and up at the centre the element has when the step runs.
     auto centre = std::make_shared<Point>();
-    steps.push_back({line, [id, centre, name = arguments[0]](ScriptContext& context) {
+    steps.push_back({line, [name, centre](ScriptContext& context) {
                          Element* screen = top_screen();
                          Rect rect;
-                         if (!screen || !find_visible_element(*screen, id, rect))
-                             return StepResult::fail("tap-id: no visible element '" + name + "'");
+                         if (!screen || !find_visible_element(*screen, name.id, name.text, rect))
+                             return StepResult::fail("tap-id: no visible element " + name.words);
                          *centre = Point{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
                          context.windows.inject_pen(WM_LBUTTONDOWN, centre->x, centre->y);
                          return StepResult::wait_for(0);
@@ -148,13 +174,13 @@ bool parse_tap_id(const ScriptArguments& arguments, int line, std::vector<Script
 
 bool parse_wait_for(const ScriptArguments& arguments, int line, std::vector<ScriptStep>& steps, std::string& error)
 {
-    if (!expect_id(arguments, "wait-for ID", error))
+    ElementName name;
+    if (!parse_element_name(arguments, "wait-for ID [TEXT]", name, error))
         return false;
-    const String id = from_utf8(arguments[0]);
     // The first run notes the time; the step runs again until the element shows or the limit passes.
     auto started = std::make_shared<std::uint32_t>(0);
     auto waiting = std::make_shared<bool>(false);
-    steps.push_back({line, [id, started, waiting, name = arguments[0]](ScriptContext&) {
+    steps.push_back({line, [name, started, waiting](ScriptContext&) {
                          const std::uint32_t now = get_tick_count();
                          if (!*waiting) {
                              *waiting = true;
@@ -162,12 +188,12 @@ bool parse_wait_for(const ScriptArguments& arguments, int line, std::vector<Scri
                          }
                          Element* screen = top_screen();
                          Rect rect;
-                         if (screen && find_visible_element(*screen, id, rect)) {
+                         if (screen && find_visible_element(*screen, name.id, name.text, rect)) {
                              *waiting = false;
                              return StepResult::go_on();
                          }
                          if (now - *started > wait_for_limit_ms)
-                             return StepResult::fail("wait-for: '" + name + "' did not become visible");
+                             return StepResult::fail("wait-for: " + name.words + " did not become visible");
                          return StepResult::again();
                      }});
     return true;

@@ -1,8 +1,9 @@
 #pragma once
 // Script commands that work on the topmost screen's elements by id:
-// "tap-id ID" taps the centre of the visible element with that id,
-// "wait-for ID" waits until such an element is visible, "dump" writes the
-// screen's element tree (list rows included) to standard output.
+// "tap-id ID [TEXT]" taps the centre of the visible element with that id
+// (and, when given, that text or caption), "wait-for ID [TEXT]" waits until
+// such an element is visible, "dump" writes the screen's element tree (list
+// rows included) to standard output.
 
 #include <string>
 #include "shell/script_runner.h"
@@ -10,8 +11,9 @@
 
 class Element;
 
-// The screen rectangle of the first shown element with id in screen's tree, list rows included.
-bool find_visible_element(Element& screen, StringView id, Rect& rect);
+// The screen rectangle of the first shown element with id (and text, unless empty) in
+// screen's tree, list rows included.
+bool find_visible_element(Element& screen, StringView id, StringView text, Rect& rect);
 // One line per visible element: depth, id, kind, rectangle, state and text.
 std::string dump_element_tree(Element& screen);
 

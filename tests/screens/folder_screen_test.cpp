@@ -1,0 +1,207 @@
+// The folder screen: thumbnails per row, opening an album (size and key
+// picture corrections, a vanished folder), the row fill states, progressive
+// loading and the library's events.
+
+#include "elements/image_element.h"
+#include "elements/progress_bar.h"
+#include "library/preview_file.h"
+#include "screens/folder_screen.h"
+#include "screens/thumbnail.h"
+#include "screens_test_support.h"
+
+namespace {
+
+TEST(FolderPerRow, FollowsTheDesignWidthBetweenOneAndSix)
+{
+    EXPECT_EQ(FolderScreen::per_row_for_width(240), 4);
+    EXPECT_EQ(FolderScreen::per_row_for_width(320), 5);
+    EXPECT_EQ(FolderScreen::per_row_for_width(176), 2);
+    EXPECT_EQ(FolderScreen::per_row_for_width(355), 5);
+    EXPECT_EQ(FolderScreen::per_row_for_width(356), 6);
+    EXPECT_EQ(FolderScreen::per_row_for_width(2000), 6);
+    // Narrower than one thumbnail: still one per row, never a division by zero.
+    EXPECT_EQ(FolderScreen::per_row_for_width(65), 1);
+    EXPECT_EQ(FolderScreen::per_row_for_width(0), 1);
+    EXPECT_EQ(FolderScreen::per_row_for_width(-40), 1);
+}
+
+class FolderScreenTest : public ScreenTest {
+protected:
+    // A screen opened on an album of count pictures, placed at width x 320.
+    std::unique_ptr<FolderScreen> open_album(int count, int recorded_size, int width = 240)
+    {
+        for (int i = 0; i < count; ++i)
+            tree.picture("card/Trip/IMG_" + std::to_string(i) + ".jpg");
+        start_library({album_of("Trip", "IMG_0.jpg", recorded_size)});
+        auto screen = std::make_unique<FolderScreen>(skin);
+        screen->set_horizontal(0, width);
+        screen->set_vertical(0, 320);
+        screen->open(library->get_folder(0));
+        return screen;
+    }
+
+    // The row of index, filled.
+    std::unique_ptr<ListRow> filled_row(FolderScreen& screen, int index)
+    {
+        std::unique_ptr<ListRow> row(screen.create_row(*screen.list(), index));
+        row->set_index(index);
+        row->fill(*screen.list(), true);
+        return row;
+    }
+};
+
+TEST_F(FolderScreenTest, OpeningCorrectsTheAlbumSizeInTheLibrary)
+{
+    auto screen = open_album(7, 3);
+    EXPECT_EQ(screen->pictures().size(), 7u);
+    EXPECT_EQ(library->get_folder(0).size, 7);
+    EXPECT_EQ(read_folders_file(tree.path16("folders.ini")).at(0).size, 7);
+    EXPECT_EQ(screen->per_row(), 4);
+    EXPECT_EQ(screen->row_count(), 2);
+    EXPECT_EQ(screen->list()->count(), 2);
+}
+
+TEST_F(FolderScreenTest, OpeningMakesTheFirstPictureTheKeyPicture)
+{
+    tree.picture("card/Trip/b.jpg");
+    start_library({album_of("Trip", "gone.jpg", 1)});
+    FolderScreen screen(skin);
+    screen.set_horizontal(0, 240);
+    screen.open(library->get_folder(0));
+    ASSERT_EQ(screen.pictures().size(), 1u);
+    EXPECT_EQ(library->get_folder(0).key_picture_path, screen.pictures().front());
+}
+
+TEST_F(FolderScreenTest, AVanishedFolderOpensAsAnEmptyGrid)
+{
+    start_library({album_of("Deleted", "IMG_0.jpg", 12)});
+    FolderScreen screen(skin);
+    screen.set_horizontal(0, 240);
+    screen.open(library->get_folder(0));
+    EXPECT_TRUE(screen.pictures().empty());
+    EXPECT_EQ(screen.list()->count(), 0);
+    EXPECT_EQ(library->get_folders_size() == 0 || library->get_folder(0).size == 0, true);
+    for (int frame = 0; frame < 3; ++frame)
+        screen.update(0.02);
+}
+
+TEST_F(FolderScreenTest, RowsShowTheirPicturesAndHideTheRest)
+{
+    auto screen = open_album(7, 7);
+    ASSERT_EQ(screen->per_row(), 4);
+    auto last = filled_row(*screen, 1);
+    for (int i = 0; i < FolderScreen::max_per_row; ++i) {
+        auto* button = last->find_by_id(u"button" + from_ascii(std::to_string(i)));
+        ASSERT_NE(button, nullptr);
+        auto* image = button->find_by_id(u"image");
+        // Three pictures in the second row; the fourth slot keeps its button.
+        EXPECT_EQ(button->is_visible(), i < 4) << i;
+        EXPECT_EQ(image->is_visible(), i < 3) << i;
+    }
+    auto first = filled_row(*screen, 0);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_TRUE(first->find_by_id(u"button" + from_ascii(std::to_string(i)))->find_by_id(u"image")->is_visible());
+}
+
+TEST_F(FolderScreenTest, ThumbnailsLoadOnePerFrameAndQueueMissingPreviews)
+{
+    auto screen = open_album(5, 5);
+    for (int frame = 1; frame <= 5; ++frame) {
+        screen->update(0.02);
+        EXPECT_EQ(screen->next_load(), frame);
+    }
+    screen->update(0.02);
+    EXPECT_EQ(screen->next_load(), 5);
+    // No preview exists: every picture waits in the library's queue, none is bad.
+    EXPECT_EQ(library->queued_pictures(screen->album().folder_path).size(), 5u);
+    for (int i = 0; i < 5; ++i)
+        EXPECT_FALSE(screen->is_bad(i));
+    auto row = filled_row(*screen, 0);
+    auto* image = static_cast<ImageElement*>(row->find_by_id(u"button0")->find_by_id(u"image"));
+    auto* loading = static_cast<ImageElement*>(row->find_by_id(u"loading"));
+    EXPECT_TRUE(image->picture() == loading->picture());
+}
+
+TEST_F(FolderScreenTest, FinishedPicturesOfTheAlbumAreShownAndOthersIgnored)
+{
+    auto screen = open_album(2, 2);
+    const String picture = screen->pictures()[1];
+    tree.make_dir("card/!pictaviocache");
+    ASSERT_EQ(build_preview(picture, screen->album().drive_path), PreviewBuild::ready);
+    LibraryEvent other;
+    other.picture_complete = true;
+    other.picture_path = tree.path16("card/Elsewhere/x.jpg");
+    screen->on_library_event(other);
+    EXPECT_EQ(screen->thumbnail(1).bitmap, SkinBitmap::empty());
+
+    LibraryEvent done;
+    done.picture_complete = true;
+    done.picture_path = picture;
+    screen->on_library_event(done);
+    ASSERT_NE(screen->thumbnail(1).bitmap, SkinBitmap::empty());
+    EXPECT_EQ(screen->thumbnail(1).size().width, 56);
+    EXPECT_EQ(screen->thumbnail(0).bitmap, SkinBitmap::empty());
+}
+
+TEST_F(FolderScreenTest, ProgressShowsWhileThePreviewsAreBuilt)
+{
+    auto screen = open_album(1, 1);
+    auto* progress = static_cast<ProgressBar*>(screen->find_by_id(u"progress"));
+    EXPECT_FALSE(progress->is_visible());
+    LibraryEvent event;
+    event.progress = true;
+    event.progress_ratio = 0.25;
+    screen->on_library_event(event);
+    EXPECT_TRUE(progress->is_visible());
+    EXPECT_DOUBLE_EQ(progress->value(), 0.25);
+    LibraryEvent complete;
+    complete.cache_complete = true;
+    screen->on_library_event(complete);
+    EXPECT_FALSE(progress->is_visible());
+}
+
+TEST_F(FolderScreenTest, ANewWidthRecomputesThePicturesPerRow)
+{
+    auto screen = open_album(12, 12);
+    EXPECT_EQ(screen->per_row(), 4);
+    screen->set_horizontal(0, 320);
+    EXPECT_EQ(screen->per_row(), 5);
+    EXPECT_EQ(screen->list()->count(), 3);
+}
+
+TEST_F(FolderScreenTest, AReloadKeepsTheOpenAlbum)
+{
+    auto screen = open_album(6, 6);
+    screen->update(0.02);
+    skin.send_reload_skin();
+    EXPECT_EQ(screen->pictures().size(), 6u);
+    EXPECT_EQ(screen->list()->count(), 2);
+    EXPECT_EQ(static_cast<Button*>(screen->find_by_id(u"btnText"))->caption(), u"Trip");
+}
+
+class ThumbnailTest : public ScreenTest {};
+
+TEST_F(ThumbnailTest, ReadyPendingAndBadPreviews)
+{
+    const String root = tree.path16("card") + u"/";
+    tree.make_dir("card/!pictaviocache");
+    tree.picture("card/A/good.jpg", 120, 80);
+    tree.file("card/A/broken.jpg", "not a picture at all");
+    const SkinPicture frame;
+    SkinPicture result;
+    const Size size{56, 56};
+    EXPECT_EQ(make_framed_thumbnail(tree.path16("card/A/good.jpg"), root, frame, size, result), ThumbnailState::pending);
+    EXPECT_EQ(make_framed_thumbnail(tree.path16("card/A/missing.jpg"), root, frame, size, result), ThumbnailState::bad);
+
+    ASSERT_EQ(build_preview(tree.path16("card/A/good.jpg"), root), PreviewBuild::ready);
+    ASSERT_EQ(build_preview(tree.path16("card/A/broken.jpg"), root), PreviewBuild::bad_picture);
+    // The library marks a picture that cannot be decoded by an empty preview file.
+    std::ofstream(to_utf8(preview_path(tree.path16("card/A/broken.jpg"), root)), std::ios::trunc);
+    ASSERT_EQ(make_framed_thumbnail(tree.path16("card/A/good.jpg"), root, frame, size, result), ThumbnailState::made);
+    EXPECT_EQ(result.size().width, 56);
+    EXPECT_EQ(result.size().height, 56);
+    EXPECT_EQ(make_framed_thumbnail(tree.path16("card/A/broken.jpg"), root, frame, size, result), ThumbnailState::bad);
+    EXPECT_EQ(make_framed_thumbnail(tree.path16("card/A/good.jpg"), root, frame, Size{0, 0}, result), ThumbnailState::bad);
+}
+
+}  // namespace
