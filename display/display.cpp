@@ -58,20 +58,29 @@ std::unique_ptr<Display> Display::create(WindowSystem& windows, WindowId window,
     if (!windows.is_window(window))
         return nullptr;
     std::vector<DriverKind> candidates = detect_drivers(windows, window);
-    int wanted_orientation = parameters.orientation & 3;
     // The last driver found is tried first; the window system's is the last resort.
     for (auto kind = candidates.rbegin(); kind != candidates.rend(); ++kind) {
-        std::unique_ptr<DisplayDriver> driver = make_driver(*kind, windows, window);
-        if (driver->native_orientation() != wanted_orientation)
-            driver = std::make_unique<RotatingDriver>(std::move(driver), wanted_orientation);
-        DisplayParameters delivered = parameters;
-        if (!driver->open(delivered))
-            continue;
-        delivered.swap_effect = parameters.swap_effect == 0 ? 1 : parameters.swap_effect;
-        parameters = delivered;
-        return std::unique_ptr<Display>(new Display(windows, window, std::move(driver), delivered));
+        if (auto display = create_on(windows, window, make_driver(*kind, windows, window), parameters))
+            return display;
     }
     return nullptr;
+}
+
+std::unique_ptr<Display> Display::create_on(WindowSystem& windows, WindowId window,
+                                            std::unique_ptr<DisplayDriver> driver,
+                                            DisplayParameters& parameters)
+{
+    if (!windows.is_window(window) || !driver)
+        return nullptr;
+    int wanted_orientation = parameters.orientation & 3;
+    if (driver->native_orientation() != wanted_orientation)
+        driver = std::make_unique<RotatingDriver>(std::move(driver), wanted_orientation);
+    DisplayParameters delivered = parameters;
+    if (!driver->open(delivered))
+        return nullptr;
+    delivered.swap_effect = parameters.swap_effect == 0 ? 1 : parameters.swap_effect;
+    parameters = delivered;
+    return std::unique_ptr<Display>(new Display(windows, window, std::move(driver), delivered));
 }
 
 bool Display::available(WindowSystem& windows, WindowId window)

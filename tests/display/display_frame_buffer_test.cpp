@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include "display/display.h"
 #include "display/frame_buffer_driver.h"
 
 namespace {
@@ -139,4 +140,34 @@ TEST_F(DisplayFrameBufferTest, DeviceIsNamedByTheEnvironment)
     EXPECT_EQ(FrameBufferDriver::device_path(), m_path);
     unsetenv("PICTAVIO_FBDEV");
     EXPECT_EQ(FrameBufferDriver::device_path(), "/dev/fb0");
+}
+
+// Through the display: the frame buffer has no presenting of its own, so frames
+// are drawn into a private back buffer and reach the memory only when presented.
+TEST_F(DisplayFrameBufferTest, DisplayDrawsThroughAPrivateBackBufferAndTurnsFrames)
+{
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    CommandLineOptions options;
+    options.display = DisplayChoice::frame_buffer;
+    WindowSystem windows(options);
+    WindowId window = windows.create_window(u"test", nullptr);
+    unsetenv("SDL_VIDEODRIVER");
+    for (int orientation : {0, 3}) {
+        make_file(80);
+        DisplayParameters parameters{0, 0, orientation, 0};
+        auto display = Display::create_on(
+            windows, window, std::make_unique<FrameBufferDriver>(m_path, padded_geometry()),
+            parameters);
+        ASSERT_NE(display, nullptr);
+        EXPECT_EQ(parameters.width, orientation ? 3 : 5);
+        EXPECT_EQ(parameters.swap_effect, 1);
+        ASSERT_TRUE(display->begin());
+        display->back_buffer()->at(0, 0) = 0x1234;
+        EXPECT_EQ(contents()[2 * 16 + 2], '\x55') << "drawn straight into the screen";
+        display->present(0);
+        // Orientation 3 puts the logical top-left at the panel's top-right.
+        std::size_t at = orientation ? 2 * 16 + 2 + 2 * 4 : 2 * 16 + 2;
+        EXPECT_EQ(static_cast<unsigned char>(contents()[at]), 0x34) << orientation;
+        EXPECT_EQ(display->presented_frames(), 1);
+    }
 }
