@@ -180,9 +180,12 @@ std::string serialise(const RegistryData& data)
 {
     std::string out = std::string(header) + "\n";
     for (const RegistryKey& key : data) {
-        out += "[" + to_utf8(key.path) + "]\n";
+        out += '[';
+        out += to_utf8(key.path);
+        out += "]\n";
         for (const RegistryValue& value : key.values) {
-            out += quoted(value.name) + "=";
+            out += quoted(value.name);
+            out += '=';
             if (value.is_dword) {
                 char number[16];
                 std::snprintf(number, sizeof number, "dword:%08x", static_cast<unsigned>(value.dword));

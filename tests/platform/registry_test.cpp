@@ -153,6 +153,19 @@ TEST_F(Registry, KilledWriterNeverLeavesAHalfWrittenFile)
     EXPECT_TRUE(write_registry_dword(kelm, u"Log", 3));
 }
 
+namespace {
+
+String value_name(int process, int number)
+{
+    String name = u"P";
+    name += to_string16(process);
+    name += u'_';
+    name += to_string16(number);
+    return name;
+}
+
+}  // namespace
+
 // Two processes add values at the same time; the lock keeps every one.
 TEST_F(Registry, ConcurrentProcessesLoseNoWrite)
 {
@@ -164,7 +177,7 @@ TEST_F(Registry, ConcurrentProcessesLoseNoWrite)
         if (children[c] == 0) {
             bool all = true;
             for (int n = 0; n < per_process; ++n)
-                all &= write_registry_dword(kelm, u"P" + to_string16(c) + u"_" + to_string16(n), n);
+                all &= write_registry_dword(kelm, value_name(c, n), n);
             _exit(all ? 0 : 1);
         }
     }
@@ -176,7 +189,7 @@ TEST_F(Registry, ConcurrentProcessesLoseNoWrite)
     for (int c = 0; c < 2; ++c) {
         for (int n = 0; n < per_process; ++n) {
             std::uint32_t number = 999;
-            EXPECT_TRUE(read_registry_dword(kelm, u"P" + to_string16(c) + u"_" + to_string16(n), number));
+            EXPECT_TRUE(read_registry_dword(kelm, value_name(c, n), number));
             EXPECT_EQ(number, std::uint32_t(n));
         }
     }
