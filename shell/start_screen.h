@@ -34,7 +34,7 @@ public:
     double shown_time() const { return m_shown_time; }
     // Whether the loader has ended.
     bool loader_done() const { return m_loader_done.load(std::memory_order_acquire); }
-    // Why the main screen could not be built (a skin error), empty otherwise.
+    // Why the main screen could not be built (a skin error); read it once loader_done().
     const String& load_error() const { return m_load_error; }
     // Whether the main screen has taken over.
     bool handed_over() const { return m_handed_over; }
