@@ -32,5 +32,6 @@ private:
     int m_rows_in = 0;
     RowSink m_sink;
     std::vector<std::uint8_t> m_pending;  // the first row of a pair
+    std::vector<std::uint16_t> m_sums;    // the pair's column sums, per channel
     std::vector<std::uint8_t> m_output;
 };
