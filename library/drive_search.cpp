@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <iterator>
 #include <utility>
 #include "platform/directory_walker.h"
 #include "platform/file.h"
@@ -93,22 +94,51 @@ void add_unique(std::vector<String>& list, String item)
         list.push_back(std::move(item));
 }
 
-// Collects what a walk finds until the owner asks it to stop.
+// Collects the files of a walk.
 class PathCollector : public DirectoryCollector {
 public:
-    PathCollector(std::vector<String>& files, WalkStopCheck stop) : m_files(files), m_stop(std::move(stop)) {}
+    explicit PathCollector(std::vector<String>& files) : m_files(files) {}
 
     bool on_file(const String& path) override
     {
         m_files.push_back(path);
+        return true;
+    }
+    bool on_directory(const String&) override { return true; }
+
+private:
+    std::vector<String>& m_files;
+};
+
+// Keeps the ".jpg" and the ".jpeg" files apart, each in walk order.
+class PictureCollector : public DirectoryCollector {
+public:
+    explicit PictureCollector(WalkStopCheck stop) : m_stop(std::move(stop)) {}
+
+    bool on_file(const String& path) override
+    {
+        const StringView name = StringView(path).substr(path.find_last_of(u'/') + 1);
+        if (wildcard_match(u"*.jpg", name))
+            m_jpg.push_back(path);
+        else if (wildcard_match(u"*.jpeg", name))
+            m_jpeg.push_back(path);
         return !stopped();
     }
     bool on_directory(const String&) override { return !stopped(); }
 
+    // The ".jpg" files, then the ".jpeg" files.
+    std::vector<String> pictures()
+    {
+        std::vector<String> all = std::move(m_jpg);
+        all.insert(all.end(), std::make_move_iterator(m_jpeg.begin()), std::make_move_iterator(m_jpeg.end()));
+        return all;
+    }
+
 private:
     bool stopped() const { return m_stop && m_stop(); }
 
-    std::vector<String>& m_files;
+    std::vector<String> m_jpg;
+    std::vector<String> m_jpeg;
     const WalkStopCheck m_stop;
 };
 
@@ -156,17 +186,17 @@ void find_drives(std::vector<String>& drives)
 
 std::vector<String> find_pictures(StringView root, const WalkStopCheck& stop)
 {
-    std::vector<String> pictures;
-    PathCollector collector(pictures, stop);
-    walk_directory(root, u"*.jpg", u"*", true, collector);
-    walk_directory(root, u"*.jpeg", u"*", true, collector);
-    return pictures;
+    // One walk sorts the files into the two lists that a "*.jpg" walk and a
+    // "*.jpeg" walk would give: both visit the directories in the same order.
+    PictureCollector collector(stop);
+    walk_directory(root, u"*", u"*", true, collector);
+    return collector.pictures();
 }
 
 std::vector<String> list_preview_files(StringView root)
 {
     std::vector<String> paths;
-    PathCollector collector(paths, {});
+    PathCollector collector(paths);
     walk_directory(String(root) + String(cache_folder_name), u"*", u"*", false, collector);
     for (String& path : paths)
         path = file_name_of(path);

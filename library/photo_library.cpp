@@ -228,7 +228,7 @@ void PhotoLibrary::add_picture(StringView picture, StringView root)
         if (entry != m_map.end() && find_queued(entry->second.pictures, picture) != entry->second.pictures.end())
             return;
         enqueue(m_map, picture, root);
-        m_status.add_to_maximum("add_picture");
+        m_status.add_to_maximum("add_picture", 1);
         {
             LoggedLock current(m_current_folder_mutex, "add_picture", "m_current_folder_mutex");
             m_current_folder = folder_path;
@@ -377,22 +377,24 @@ void PhotoLibrary::check_drive(StringView root)
         found.push_back(std::move(item));
     }
 
+    // With the file-system work done, the lists are updated in one short hold
+    // of each lock: a lock line pair per picture would cost more than the walk.
     std::vector<bool> used(previews.size(), false);
     {
         LoggedLock map(m_map_mutex, "check_drive", "m_map_mutex");
-        std::unordered_map<String, std::size_t> folder_index;
+        std::int32_t queued = 0;
         {
             LoggedLock folders(m_folders_mutex, "check_drive", "m_folders_mutex");
+            std::unordered_map<String, std::size_t> folder_index;
             for (std::size_t i = 0; i < m_folders.size(); ++i)
                 folder_index.emplace(m_folders[i].folder_path, i);
-        }
-        for (const FoundPicture& item : found) {
-            if (item.ready)
-                used[preview_index.at(item.preview_name)] = true;
-            else
-                enqueue(m_map, item.path, root);
-            {
-                LoggedLock folders(m_folders_mutex, "check_drive", "m_folders_mutex");
+            for (const FoundPicture& item : found) {
+                if (item.ready) {
+                    used[preview_index.at(item.preview_name)] = true;
+                } else {
+                    enqueue(m_map, item.path, root);
+                    ++queued;
+                }
                 const String folder_path = directory_of(item.path);
                 auto [known, added] = folder_index.try_emplace(folder_path, m_folders.size());
                 if (added)
@@ -400,11 +402,9 @@ void PhotoLibrary::check_drive(StringView root)
                 else
                     ++m_folders[known->second].size;
             }
-            if (!item.ready)
-                m_status.add_to_maximum("check_drive");
+            std::erase_if(m_folders, [](const Folder& folder) { return folder.size == 0; });
         }
-        LoggedLock folders(m_folders_mutex, "check_drive", "m_folders_mutex");
-        std::erase_if(m_folders, [](const Folder& folder) { return folder.size == 0; });
+        m_status.add_to_maximum("check_drive", queued);
     }
 
     // Previews of pictures that are gone or changed, and incomplete or empty

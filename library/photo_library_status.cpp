@@ -35,10 +35,10 @@ LoggedLock::LoggedLock(Mutex& mutex, const char* operation, const char* name) : 
 
 LoggedLock::~LoggedLock() { m_mutex.unlock(); }
 
-void PhotoLibraryStatus::add_to_maximum(const char* operation)
+void PhotoLibraryStatus::add_to_maximum(const char* operation, std::int32_t count)
 {
     LoggedLock lock(m_mutex, operation, "m_progress_max_mutex");
-    ++m_progress_max;
+    m_progress_max += count;
 }
 
 void PhotoLibraryStatus::reset_progress(const char* operation)

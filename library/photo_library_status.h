@@ -11,8 +11,8 @@
 
 class PhotoLibraryStatus {
 public:
-    // One more picture queued for a preview.
-    void add_to_maximum(const char* operation);
+    // count more pictures queued for a preview.
+    void add_to_maximum(const char* operation, std::int32_t count);
     // A search starts: the counters start again from zero.
     void reset_progress(const char* operation);
     // A queued picture was dealt with: it becomes the picture to report.

@@ -28,8 +28,7 @@ Kinds kinds_of(const std::vector<LibraryEvent>& events)
 
 void queue(PhotoLibraryStatus& status, int pictures)
 {
-    for (int i = 0; i < pictures; ++i)
-        status.add_to_maximum("test");
+    status.add_to_maximum("test", pictures);
 }
 
 TEST(LibraryStatus, AFinishedQueueGivesCacheCompleteInsteadOfAHundredPercent)
