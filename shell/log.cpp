@@ -14,6 +14,7 @@
 
 #include <atomic>
 #include <bit>
+#include <charconv>
 #include <string>
 #include <unistd.h>
 
@@ -171,6 +172,13 @@ LogStream& operator<<(LogStream& stream, unsigned long value)
 LogStream& operator<<(LogStream& stream, bool value)
 {
     return write_ascii(stream, value ? "true" : "false");
+}
+
+LogStream& operator<<(LogStream& stream, double value)
+{
+    char text[32];
+    const auto result = std::to_chars(text, text + sizeof text, value);
+    return write_ascii(stream, std::string_view(text, static_cast<std::size_t>(result.ptr - text)));
 }
 
 void fatal_error(const char* message, const char* where)

@@ -59,6 +59,8 @@ LogStream& operator<<(LogStream& stream, unsigned value);
 LogStream& operator<<(LogStream& stream, long value);
 LogStream& operator<<(LogStream& stream, unsigned long value);
 LogStream& operator<<(LogStream& stream, bool value);
+// Shortest decimal text that reads back as the same value ("0.25", "1e-07").
+LogStream& operator<<(LogStream& stream, double value);
 
 // Logs "Gluck: " message " @ " where, flushes, and ends the process at once
 // with exit code 0 (no destructors run).

@@ -52,6 +52,9 @@ TEST(LogWriters, WriteExactlyTheirPieces)
     stream << "A::b " << -12 << u" " << 3000000000u << " " << true << false << String(u"ü") << StringView(u"x")
            << static_cast<const char16_t*>(nullptr) << static_cast<const char*>(nullptr) << 7ul << -7l;
     EXPECT_EQ(stream.text, u"A::b -12 3000000000 truefalseüx7-7");
+    TextLog real;
+    real << 0.25 << " " << -3.0 << " " << 1e-7;
+    EXPECT_EQ(real.text, u"0.25 -3 1e-07");
     TextLog narrow;
     narrow << "\xC3";
     EXPECT_EQ(narrow.text, String(1, char16_t(0xFFC3)));
