@@ -12,6 +12,8 @@ namespace {
 
 enum class DriverKind { sdl, frame_buffer, offscreen };
 
+bool g_all_keys = false;
+
 bool frame_buffer_usable()
 {
     FrameBufferGeometry geometry;
@@ -102,13 +104,18 @@ Display::Display(WindowSystem& windows, WindowId window, std::unique_ptr<Display
             m_private_back_buffer->clear(0);
     }
     m_windows.set_fullscreen(m_window, true);
-    m_all_keys = true;
+    g_all_keys = true;
 }
 
 Display::~Display()
 {
-    m_all_keys = false;
+    g_all_keys = false;
     m_windows.set_fullscreen(m_window, false);
+}
+
+bool all_keys_routed()
+{
+    return g_all_keys;
 }
 
 bool Display::begin()

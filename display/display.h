@@ -35,8 +35,6 @@ public:
     // Takes full screen again and restarts the driver.
     void resume();
     bool is_suspended() const { return !m_active; }
-    // Whether all hardware keys are routed to the program (remembered only).
-    bool all_keys() const { return m_all_keys; }
     // What was delivered.
     const DisplayParameters& parameters() const { return m_parameters; }
     // The chosen driver's name.
@@ -58,9 +56,12 @@ private:
     PixelBuffer* m_driver_frame = nullptr;
     PixelBuffer* m_frame = nullptr;
     bool m_active = true;
-    bool m_all_keys = false;
     long long m_presented_frames = 0;
 };
+
+// Whether all hardware keys are routed to the program: on while a display
+// exists. A desktop has no such switch, so it is only remembered.
+bool all_keys_routed();
 
 // The display's orientation (0-3) as the system reports it, corrected for the device model.
 int current_orientation(const WindowSystem& windows);

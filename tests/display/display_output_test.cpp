@@ -46,7 +46,7 @@ TEST_F(DisplayOutputTest, OffscreenDeliversTheOptionsSizeAndShowsOnlyPresentedFr
     EXPECT_EQ(parameters.height, 30);
     EXPECT_EQ(parameters.orientation, 0);
     EXPECT_EQ(parameters.swap_effect, 1);
-    EXPECT_TRUE(display->all_keys());
+    EXPECT_TRUE(all_keys_routed());
 
     EXPECT_EQ(display->back_buffer(), nullptr);
     ASSERT_TRUE(display->begin());
@@ -60,6 +60,8 @@ TEST_F(DisplayOutputTest, OffscreenDeliversTheOptionsSizeAndShowsOnlyPresentedFr
     EXPECT_EQ(display->shown_frame()->at(5, 7), 0xBEEF);
     EXPECT_EQ(display->back_buffer(), nullptr);
     EXPECT_EQ(display->presented_frames(), 1);
+    display.reset();
+    EXPECT_FALSE(all_keys_routed());
 }
 
 TEST_F(DisplayOutputTest, AnotherOrientationIsTurnedOntoTheOutput)
