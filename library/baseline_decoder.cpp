@@ -125,7 +125,7 @@ bool BaselineDecoder::decode_with_records(const RecordCallback& on_record, const
             const BaselineComponent& component = state.components[c];
             planes[c].allocate(m_info.mcus_per_row * component.h * 8, 3 * component.v * 8, 0);
         }
-        upsampler.setup(state);
+        upsampler.setup(state, state.width);
         rgb.resize(static_cast<std::size_t>(state.width) * 3);
     }
     const auto emit_rows = [&](int mcu_row) {
@@ -202,7 +202,7 @@ bool BaselineDecoder::decode_window(const std::vector<ResumeRecord>& records, co
     }
 
     BaselineUpsampler upsampler;
-    upsampler.setup(state);
+    upsampler.setup(state, window.width);
     for (int y = window.y; y < y_end; ++y)
         upsampler.convert_row(planes, y, window.x, x_end, rgb + stride * static_cast<std::size_t>(y - window.y));
     return true;

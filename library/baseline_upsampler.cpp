@@ -44,11 +44,11 @@ std::uint8_t clamp_byte(int value)
 
 // The colour tables of libjpeg's YCbCr to RGB conversion, so that the two
 // decoders agree to the last bit on identical samples.
-void BaselineUpsampler::setup(const BaselineState& state)
+void BaselineUpsampler::setup(const BaselineState& state, int width)
 {
     m_state = &state;
     for (int c = 0; c < state.component_count; ++c)
-        m_rows[c].assign(static_cast<std::size_t>(state.width), 0);
+        m_rows[c].assign(static_cast<std::size_t>(width), 0);
     for (int i = 0; i < 256; ++i) {
         const int x = i - 128;
         m_cr_r[i] = (fix(1.40200) * x + one_half) >> scale_bits;

@@ -24,8 +24,8 @@ bool uses_row_context(const BaselineComponent& component);
 
 class BaselineUpsampler {
 public:
-    // Prepares for the picture's components and colour space.
-    void setup(const BaselineState& state);
+    // Prepares for the picture's components and colour space, rows of at most width pixels.
+    void setup(const BaselineState& state, int width);
     // Writes picture row y, columns [x0, x1), as RGB from the planes (one per component),
     // which must hold every sample row and column the filters read.
     void convert_row(SamplePlane* planes, int y, int x0, int x1, std::uint8_t* rgb);
