@@ -1,0 +1,703 @@
+#include "screens/viewer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include "elements/text_element.h"
+#include "library/cache_piece_creator.h"
+#include "library/jpeg_piece_creator.h"
+#include "library/photo_library.h"
+#include "library/photo_library_status.h"
+#include "library/preview_file.h"
+#include "platform/file.h"
+#include "screens/tile_transform.h"
+#include "shell/active_scheduler.h"
+#include "shell/application.h"
+#include "shell/log.h"
+#include "shell/timer.h"
+#include "skin/bmp_reader.h"
+#include "skin/plexor.h"
+
+namespace {
+
+// The single tile that stands for a whole picture without tiles, and the
+// part of it the picture covers.
+constexpr Size placeholder_tile_size{64, 64};
+constexpr Size placeholder_picture_size{45, 45};
+// The coarsest reduction a direct decode offers is 1/8: three levels below the top.
+constexpr int direct_decode_levels = 3;
+// Slide towards the neighbour: a share of the distance per second, and at least this speed.
+constexpr double slide_rate = 12.0;
+constexpr double slide_min_speed = 400.0;
+
+template <typename Kind>
+Kind* required(Element& owner, StringView id)
+{
+    Kind* element = dynamic_cast<Kind*>(owner.find_by_id(id));
+    if (!element) throw plexor::NodeNotFound(owner.id(), String(id));
+    return element;
+}
+
+std::unique_ptr<PixelBuffer> read_placeholder(const String& path)
+{
+    File file(path, File::read_mode);
+    std::unique_ptr<PixelBuffer> bitmap = file.is_open() ? read_bmp_565(file) : nullptr;
+    if (!bitmap) log() << "load_565 " << path << " is not 16bit bitmap\n";
+    return bitmap;
+}
+
+double round_half_up(double value)
+{
+    return std::floor(value + 0.5);
+}
+
+bool same_tile(const TileRequest& a, const TileRequest& b)
+{
+    return a.slot == b.slot && a.tx == b.tx && a.ty == b.ty && a.z == b.z && a.generation == b.generation;
+}
+
+}  // namespace
+
+TileWorker::~TileWorker() = default;
+
+void TileWorker::run()
+{
+    m_viewer.run_worker(*this);
+}
+
+PictureViewer::PictureViewer(Properties& skin, StringView placeholder_folder)
+    : Element(nullptr), m_skin(skin), m_placeholder_folder(placeholder_folder),
+      m_scheduler(CActiveScheduler::current()), m_worker(*this)
+{
+    log() << "image form\n";
+    bind_skin();
+    m_load_bitmap = read_placeholder(m_placeholder_folder + u"load.bmp");
+    m_bad_bitmap = read_placeholder(m_placeholder_folder + u"bad.bmp");
+    if (PhotoLibrary* library = PhotoLibrary::instance()) library->add_observer(this);
+    m_tap_timer = std::make_unique<CTimer>(m_scheduler, [this] { on_single_tap(); });
+    m_worker.start();
+}
+
+PictureViewer::~PictureViewer()
+{
+    m_worker.request_stop();
+    m_work_event.set();
+    m_worker.join();
+    m_scheduler.cancel(*m_tap_timer);
+}
+
+void PictureViewer::bind_skin()
+{
+    if (!load_from_node(m_skin, u"Image")) throw plexor::NodeNotFoundInSkin(u"Image");
+    m_btn_back = required<Button>(*this, u"btnBack");
+    m_btn_minus = required<Button>(*this, u"btnMinus");
+    m_btn_plus = required<Button>(*this, u"btnPlus");
+    m_btn_landscape = required<Button>(*this, u"btnLandscape");
+    m_num_text = required<TextElement>(*this, u"btnNumText");
+    m_btn_log2 = required<Button>(*this, u"btnLog2");
+    const char16_t* pane_ids[3] = {u"left", u"center", u"right"};
+    for (int i = 0; i < 3; ++i) {
+        PicturePane* pane = required<PicturePane>(*this, pane_ids[i]);
+        pane->set_requester(this);
+        pane->set_listener(this);
+        m_slots[i].pane = pane;
+    }
+    for (Button* button : {m_btn_back, m_btn_minus, m_btn_plus, m_btn_landscape, m_btn_log2})
+        button->set_listener(this);
+    m_btn_log2->set_visible(false);
+    // Buttons that only carry a key binding of the skin; a skin may leave them out.
+    m_key_prev = dynamic_cast<Button*>(find_by_id(u"keyPrevious"));
+    m_key_next = dynamic_cast<Button*>(find_by_id(u"keyNext"));
+    m_key_zoom_in = dynamic_cast<Button*>(find_by_id(u"keyZoomIn"));
+    m_key_zoom_out = dynamic_cast<Button*>(find_by_id(u"keyZoomOut"));
+    m_key_controls = dynamic_cast<Button*>(find_by_id(u"keyControls"));
+    for (Button* button : {m_key_prev, m_key_next, m_key_zoom_in, m_key_zoom_out, m_key_controls})
+        if (button) {
+            button->set_listener(this);
+            button->set_visible(false);
+        }
+}
+
+Button* PictureViewer::button(StringView id) const
+{
+    return dynamic_cast<Button*>(find_by_id(id));
+}
+
+// ---- opening ----
+
+void PictureViewer::open(const std::vector<String>& pictures, int index, StringView drive)
+{
+    m_pictures = pictures;
+    m_index = std::clamp(index, 0, std::max(0, picture_count() - 1));
+    m_drive = String(drive);
+    m_landscape = false;
+    for (PictureSlot& slot : m_slots) slot.pane->configure_empty(false);
+    m_btn_back->set_visible(false);
+    m_num_text->set_visible(false);
+    m_btn_minus->set_visible(false);
+    m_btn_landscape->set_visible(false);
+    log() << "Landscape not visible\n";
+    {
+        LoggedLock lock(m_flag_mutex, "open", "m_flag_mutex");
+        m_landscape_wanted = true;
+    }
+    m_controls_timer = 0.0;
+    m_controls_shown = true;
+    set_counter();
+    m_opened = true;
+    if (!m_pictures.empty()) open_picture();
+}
+
+String PictureViewer::counter_text() const
+{
+    return from_ascii(std::to_string(m_index + 1)) + u" " + m_skin.translate(u"of") + u" " +
+           from_ascii(std::to_string(picture_count()));
+}
+
+void PictureViewer::set_counter()
+{
+    m_num_text->set_text(counter_text());
+}
+
+bool PictureViewer::has_picture(int position) const
+{
+    int picture = m_index + position - 1;
+    return picture >= 0 && picture < picture_count();
+}
+
+// The screen the panes fill; before the viewer is placed, the program's
+// client area (the viewer is shown full screen).
+Size PictureViewer::screen_size() const
+{
+    if (width() > 0 && height() > 0) return size();
+    if (GameBase* base = GameBase::instance()) {
+        DisplayMode mode = base->client_area();
+        return {mode.client_width, mode.client_height};
+    }
+    return size();
+}
+
+void PictureViewer::open_picture()
+{
+    reset_motion();
+    m_fitted_screen = screen_size();
+    for (int position = 0; position < 3; ++position)
+        if (has_picture(position)) {
+            load_slot(position);
+            fit_slot(position);
+        }
+    if (PhotoLibrary* library = PhotoLibrary::instance())
+        if (has_picture(1)) library->prioritise_picture(m_pictures[m_index]);
+    for (int position : {0, 2})
+        if (!has_picture(position)) empty_pane(position);
+    place_panes();
+}
+
+void PictureViewer::empty_pane(int position)
+{
+    PicturePane& pane = pane_at(position);
+    pane.configure_empty(m_landscape);
+    pane.set_scroll(0.0, 0.0);
+}
+
+void PictureViewer::center_pane(int position)
+{
+    PicturePane& pane = pane_at(position);
+    PanePoint content = pane.content_size();
+    pane.set_scroll(content.x / 2.0, content.y / 2.0);
+}
+
+// ---- slots ----
+
+// The creator is swapped under the tile lock, so the worker never uses one
+// that is being destroyed; the old one goes after the lock is released.
+void PictureViewer::replace_creator(PictureSlot& slot, std::unique_ptr<PieceCreator> creator, int state,
+                                    bool direct_ok)
+{
+    std::unique_ptr<PieceCreator> old;
+    LoggedLock lock(m_tile_mutex, "load_slot", "m_tile_mutex");
+    old = std::move(slot.creator);
+    slot.creator = std::move(creator);
+    slot.state = state;
+    slot.direct_ok = direct_ok;
+    ++slot.generation;
+}
+
+void PictureViewer::load_slot(int position)
+{
+    PictureSlot& slot = slot_at(position);
+    const String& picture = m_pictures[m_index + position - 1];
+    const String preview = preview_path(picture, m_drive);
+    if (preview.empty() || PhotoLibrary::is_bad_preview(preview)) {
+        log() << "reset PieceCrt2 begin\n";
+        auto creator = std::make_unique<JpegPieceCreator>(picture);
+        const bool ok = creator->ok();
+        replace_creator(slot, std::move(creator), slot_bad_picture, ok);
+        log() << "reset PieceCrt2\n";
+    } else if (is_preview_ready(picture, m_drive)) {
+        auto creator = std::make_unique<CachePieceCreator>(picture, m_drive);
+        // A preview whose picture is gone or unreadable has no size to show:
+        // the slot shows the single bad tile instead of nothing.
+        const int state = creator->ok() ? slot_preview_ready : slot_bad_picture;
+        if (!creator->ok()) log() << "Bad picture in creation\n";
+        replace_creator(slot, std::move(creator), state, false);
+        log() << "reset\n";
+    } else {
+        log() << "reset PieceCrt1 begin\n";
+        auto creator = std::make_unique<JpegPieceCreator>(picture);
+        const bool ok = creator->ok();
+        replace_creator(slot, std::move(creator), slot_preview_pending, ok);
+        log() << "reset PieceCrt1\n";
+        if (PhotoLibrary* library = PhotoLibrary::instance()) library->prioritise_picture(picture);
+    }
+}
+
+double PictureViewer::fit_zoom_for(Size picture, Size screen, int top_level)
+{
+    if (picture.width <= 0 || picture.height <= 0 || screen.width <= 0 || screen.height <= 0) return 0.0;
+    double across = top_level + std::log2(double(screen.width) / picture.width);
+    double down = top_level + std::log2(double(screen.height) / picture.height);
+    double fit = (across < 0 && down < 0) ? std::max(across, down) : std::min(across, down);
+    return std::min(fit, double(top_level));
+}
+
+void PictureViewer::fit_slot(int position)
+{
+    PictureSlot& slot = slot_at(position);
+    PicturePane& pane = *slot.pane;
+    Size screen = screen_size();
+    if (m_landscape) screen = {screen.height, screen.width};
+    double fit = 0.0;
+    if (slot.creator && (slot.state == slot_preview_ready || slot.direct_ok)) {
+        const Size picture = slot.creator->size();
+        const int top = slot.creator->levels();
+        pane.configure({tile_size, tile_size}, picture, m_landscape);
+        // A direct decode reduces by 1/8 at most: coarser levels are drawn from that one.
+        if (slot.state != slot_preview_ready) pane.set_min_tile_level(std::max(0, top - direct_decode_levels));
+        if (!m_landscape) log() << "restart " << position << "\n";
+        fit = fit_zoom_for(picture, screen, top);
+    } else {
+        pane.configure(placeholder_tile_size, placeholder_picture_size, m_landscape);
+    }
+    pane.set_zoom(fit);
+    slot.fit_zoom = pane.zoom();
+    center_pane(position);
+}
+
+int PictureViewer::slot_index_of(const PicturePane* pane) const
+{
+    for (int i = 0; i < 3; ++i)
+        if (m_slots[i].pane == pane) return i;
+    return -1;
+}
+
+// The first queued request and the first finished tile stay: the worker may
+// be working on the one, and the other is the next to be handed over.
+void PictureViewer::clear_slot(int position)
+{
+    const int slot = m_order[position];
+    auto of_slot = [slot](const TileRequest& request) { return request.slot == slot; };
+    {
+        LoggedLock lock(m_queue_mutex, "clear_slot", "m_queue_mutex");
+        if (m_queue.size() > 1)
+            m_queue.erase(std::remove_if(m_queue.begin() + 1, m_queue.end(), of_slot), m_queue.end());
+    }
+    LoggedLock lock(m_finished_mutex, "clear_slot", "m_finished_mutex");
+    if (m_finished.size() > 1)
+        m_finished.erase(std::remove_if(m_finished.begin() + 1, m_finished.end(), of_slot), m_finished.end());
+}
+
+// ---- tiles ----
+
+void PictureViewer::add_tile(PicturePane* pane, int tx, int ty, int z)
+{
+    const int slot = slot_index_of(pane);
+    if (slot < 0) return;
+    log() << "add tile " << m_slots[slot].fit_zoom << " " << tx << " " << ty << " " << z << "\n";
+    TileRequest request{tx, ty, z, slot, m_slots[slot].generation, m_landscape, nullptr};
+    LoggedLock lock(m_queue_mutex, "add_tile", "m_queue_mutex");
+    if (m_queue.size() > 1) {
+        auto unneeded = [this](const TileRequest& queued) {
+            const PictureSlot& owner = m_slots[queued.slot];
+            return queued.generation != owner.generation ||
+                   !owner.pane->tile_needed(queued.tx, queued.ty, queued.z, nullptr);
+        };
+        m_queue.erase(std::remove_if(m_queue.begin() + 1, m_queue.end(), unneeded), m_queue.end());
+    }
+    for (const TileRequest& queued : m_queue)
+        if (same_tile(queued, request)) {
+            log() << "clear\n";
+            return;
+        }
+    m_queue.push_back(std::move(request));
+    log() << "realy add\n";
+    m_work_event.set();
+}
+
+int PictureViewer::queued_count()
+{
+    MutexLock lock(m_queue_mutex);
+    return static_cast<int>(m_queue.size());
+}
+
+int PictureViewer::finished_count()
+{
+    MutexLock lock(m_finished_mutex);
+    return static_cast<int>(m_finished.size());
+}
+
+void PictureViewer::run_worker(TileWorker& worker)
+{
+    worker.set_priority(-1);
+    log() << "run start\n";
+    m_work_event.wait();
+    log() << "run begin\n";
+    while (!worker.stop_requested()) {
+        log() << "run create_tile start\n";
+        create_tile();
+        log() << "run create_tile end\n";
+        {
+            LoggedLock lock(m_queue_mutex, "run", "m_queue_mutex");
+            if (m_queue.empty()) {
+                m_work_event.reset();
+                LoggedLock flag(m_flag_mutex, "run", "m_flag_mutex");
+                m_landscape_wanted = true;
+            }
+        }
+        m_work_event.wait();
+        log() << "run begin\n";
+    }
+}
+
+// Runs on the worker. The request stays first in the queue while its tile
+// is made (nobody else removes the first one); a request made for an earlier
+// load of its slot is dropped without decoding.
+void PictureViewer::create_tile()
+{
+    LoggedLock tile_lock(m_tile_mutex, "create_tile", "m_tile_mutex");
+    TileRequest request;
+    {
+        LoggedLock lock(m_queue_mutex, "create_tile", "m_queue_mutex");
+        if (m_queue.empty()) return;
+        const TileRequest& first = m_queue.front();
+        request = TileRequest{first.tx, first.ty, first.z, first.slot, first.generation, first.landscape, nullptr};
+    }
+    PictureSlot& slot = m_slots[request.slot];
+    if (request.generation == slot.generation) request.surface = make_tile(request, slot);
+    LoggedLock lock(m_queue_mutex, "create_tile", "m_queue_mutex");
+    if (!m_queue.empty()) m_queue.erase(m_queue.begin());
+    if (!request.surface) return;
+    LoggedLock finished(m_finished_mutex, "create_tile", "m_finished_mutex");
+    m_finished.push_back(std::move(request));
+}
+
+std::unique_ptr<RenderSurface> PictureViewer::make_tile(const TileRequest& request, PictureSlot& slot)
+{
+    std::unique_ptr<RenderSurface> tile;
+    if (!slot.direct_ok && slot.state == slot_preview_pending)
+        tile = framed_bitmap(m_load_bitmap.get(), placeholder_tile_size);
+    else if (!slot.direct_ok && slot.state == slot_bad_picture)
+        tile = framed_bitmap(m_bad_bitmap.get(), placeholder_tile_size);
+    else if (slot.creator)
+        tile = slot.creator->get_piece(request.tx, request.ty, request.z);
+    if (!tile || !tile->buffer()) tile = framed_bitmap(m_bad_bitmap.get(), {tile_size, tile_size});
+    if (request.landscape && tile && tile->buffer()) tile = turn_clockwise(*tile->buffer());
+    return tile;
+}
+
+// One finished tile per frame goes to its pane; tiles made for an earlier
+// load of their slot are thrown away on the way.
+void PictureViewer::deliver_one_tile()
+{
+    for (;;) {
+        TileRequest request;
+        {
+            LoggedLock lock(m_finished_mutex, "update", "m_finished_mutex");
+            if (m_finished.empty()) return;
+            request = std::move(m_finished.front());
+            m_finished.erase(m_finished.begin());
+        }
+        PictureSlot& slot = m_slots[request.slot];
+        if (request.generation != slot.generation) continue;
+        log() << "found " << slot.fit_zoom << " " << request.tx << " " << request.ty << " " << request.z << "\n";
+        slot.pane->deliver_tile(request.tx, request.ty, request.z, std::move(request.surface));
+        return;
+    }
+}
+
+// ---- frame ----
+
+void PictureViewer::update(double seconds)
+{
+    Element::update(seconds);
+    update_controls(seconds);
+    if (PhotoLibrary* library = PhotoLibrary::instance()) library->dispatch_events();
+    update_zoom_buttons();
+    deliver_one_tile();
+    update_landscape_button();
+    update_slide(seconds);
+    if (m_tap_zoom && !pane_at(1).is_zooming()) m_tap_zoom = false;
+    place_panes();
+}
+
+void PictureViewer::update_controls(double seconds)
+{
+    const bool show = m_controls_shown && m_controls_timer < controls_time;
+    m_btn_back->set_visible(show);
+    m_num_text->set_visible(show);
+    m_btn_landscape->set_visible(show);
+    if (show) {
+        m_controls_timer += seconds;
+    } else {
+        m_controls_shown = false;
+        m_controls_timer = 0.0;
+    }
+}
+
+void PictureViewer::update_zoom_buttons()
+{
+    PicturePane& pane = pane_at(1);
+    m_btn_minus->set_visible(pane.zoom() > slot_at(1).fit_zoom);
+    m_btn_plus->set_visible(!pane.is_empty() && pane.zoom() + 1.0 <= pane.top_level());
+}
+
+void PictureViewer::update_landscape_button()
+{
+    LoggedLock lock(m_flag_mutex, "update", "m_flag_mutex");
+    if (m_landscape_wanted && !m_btn_landscape->is_enabled()) {
+        m_btn_landscape->set_enabled(true);
+        log() << "Landscape enabled\n";
+    }
+}
+
+// The centre pane sits at its place; the side panes keep their pictures
+// 20 pixels beyond the centre picture's edges.
+void PictureViewer::place_panes()
+{
+    PicturePane& center = pane_at(1);
+    center.set_shift(0.0);
+    PanePoint span = center.picture_span();
+    PicturePane& left = pane_at(0);
+    PicturePane& right = pane_at(2);
+    left.set_shift(0.0);
+    right.set_shift(0.0);
+    left.set_shift(span.x - picture_gap - left.picture_span().y);
+    right.set_shift(span.y + picture_gap - right.picture_span().x);
+    for (int position = 0; position < 3; ++position) pane_at(position).set_interactive(position == 1);
+}
+
+// Each frame moves the pictures towards the neighbour the swipe chose; once
+// the neighbour stands within a pixel of the centre, the step is made.
+void PictureViewer::update_slide(double seconds)
+{
+    if (m_slide == 0) return;
+    PicturePane& neighbour = pane_at(m_slide < 0 ? 0 : 2);
+    const double distance = neighbour.shift();
+    if (std::abs(distance) < 1.0) {
+        if (m_slide < 0) step_left();
+        else step_right();
+        return;
+    }
+    double step = std::max(std::abs(distance) * slide_rate * seconds, slide_min_speed * seconds);
+    step = std::min(step, std::abs(distance));
+    pane_at(1).scroll_by(distance > 0 ? step : -step, 0.0);
+}
+
+void PictureViewer::reset_motion()
+{
+    m_slide = 0;
+    m_tap_zoom = false;
+    for (PictureSlot& slot : m_slots) {
+        slot.pane->stop_zoom();
+        slot.pane->set_settling(true);
+    }
+}
+
+// ---- stepping ----
+
+void PictureViewer::step_left()
+{
+    if (m_index <= 0) return;
+    log() << "Set Left\n";
+    clear_slot(2);
+    log() << "Set Left clear end\n";
+    --m_index;
+    m_order = {m_order[2], m_order[0], m_order[1]};
+    reset_motion();
+    if (m_index > 0) {
+        load_slot(0);
+        fit_slot(0);
+    } else {
+        empty_pane(0);
+    }
+    center_pane(1);
+    pane_at(2).set_zoom(slot_at(2).fit_zoom);
+    center_pane(2);
+    place_panes();
+    set_counter();
+}
+
+void PictureViewer::step_right()
+{
+    if (m_index + 1 >= picture_count()) return;
+    log() << "Set Right\n";
+    clear_slot(0);
+    log() << "Set Right clear end\n";
+    ++m_index;
+    m_order = {m_order[1], m_order[2], m_order[0]};
+    reset_motion();
+    if (m_index + 1 < picture_count()) {
+        load_slot(2);
+        fit_slot(2);
+    } else {
+        empty_pane(2);
+    }
+    center_pane(1);
+    pane_at(0).set_zoom(slot_at(0).fit_zoom);
+    center_pane(0);
+    place_panes();
+    set_counter();
+}
+
+// ---- pen ----
+
+void PictureViewer::on_pane_drag(PicturePane*)
+{
+    place_panes();
+}
+
+// A swipe: the centre picture was dragged more than a quarter of the screen
+// beyond its limit towards a neighbour that exists.
+void PictureViewer::on_pane_release(PicturePane* pane)
+{
+    if (pane != &pane_at(1) || m_slide != 0) return;
+    const double quarter = pane->view_size().width / 4.0;
+    const double over = pane->overscroll();
+    if (over < -quarter && has_picture(0)) m_slide = -1;
+    else if (over > quarter && has_picture(2)) m_slide = 1;
+    if (m_slide == 0) return;
+    PanePoint scroll = pane->scroll_position();
+    pane->set_scroll(scroll.x, scroll.y);
+    pane->set_settling(false);
+}
+
+void PictureViewer::on_pane_tap(PicturePane* pane, Point point)
+{
+    if (pane != &pane_at(1) || m_slide != 0) return;
+    if (!m_tap_timer->is_active() || m_tap_zoom) {
+        m_tap_timer->after(double_tap_time);
+        return;
+    }
+    const PictureSlot& slot = slot_at(1);
+    const double zoom = pane->zoom();
+    if (zoom + 1.0 > pane->top_level()) return;
+    if (slot.state != slot_preview_ready && slot.direct_ok && zoom + 1.0 > 2.0) return;
+    m_tap_zoom = true;
+    pane->zoom_towards(round_half_up(zoom) + 1.0, point);
+    m_scheduler.cancel(*m_tap_timer);
+}
+
+void PictureViewer::on_single_tap()
+{
+    m_controls_shown = !m_controls_shown;
+    m_controls_timer = 0.0;
+    mark_dirty();
+}
+
+// ---- buttons and keys ----
+
+bool PictureViewer::on_click(Button* button, const ButtonEvent&)
+{
+    if (button == m_btn_back) close();
+    else if (button == m_btn_plus || button == m_key_zoom_in) zoom_in();
+    else if (button == m_btn_minus || button == m_key_zoom_out) zoom_out();
+    else if (button == m_btn_landscape) toggle_landscape();
+    else if (button == m_key_controls) on_single_tap();
+    else if (button == m_key_prev && m_slide == 0 && has_picture(0)) m_slide = -1;
+    else if (button == m_key_next && m_slide == 0 && has_picture(2)) m_slide = 1;
+    return true;
+}
+
+bool PictureViewer::on_key(const KeyEvent& event)
+{
+    for (Button* button : {m_btn_back, m_btn_minus, m_btn_plus, m_btn_landscape, m_key_prev, m_key_next,
+                           m_key_zoom_in, m_key_zoom_out, m_key_controls})
+        if (button && button->bound_key() == event.key) return button->on_key(event);
+    return false;
+}
+
+void PictureViewer::zoom_in()
+{
+    PicturePane& pane = pane_at(1);
+    if (pane.is_zooming() || pane.is_empty()) return;
+    const double target = round_half_up(pane.zoom()) + 1.0;
+    if (target > pane.top_level()) return;
+    pane.zoom_towards_center(target);
+}
+
+double PictureViewer::minus_target(double target, double fit)
+{
+    const double rounded_fit = round_half_up(fit);
+    if ((target == 1.0 && rounded_fit == 0.0) || (target == 2.0 && rounded_fit == 1.0)) return fit;
+    return std::max(target - 1.0, fit);
+}
+
+void PictureViewer::zoom_out()
+{
+    PicturePane& pane = pane_at(1);
+    if (pane.is_zooming() || pane.zoom() <= slot_at(1).fit_zoom) return;
+    pane.zoom_towards_center(minus_target(pane.zoom_target(), slot_at(1).fit_zoom));
+}
+
+void PictureViewer::toggle_landscape()
+{
+    for (int position = 0; position < 3; ++position) clear_slot(position);
+    m_landscape = !m_landscape;
+    open_picture();
+    m_btn_landscape->set_enabled(false);
+    log() << "Landscape disabled\n";
+    LoggedLock lock(m_flag_mutex, "toggle_landscape", "m_flag_mutex");
+    m_landscape_wanted = false;
+}
+
+void PictureViewer::close()
+{
+    m_work_event.reset();
+    for (int position = 0; position < 3; ++position) clear_slot(position);
+    reset_motion();
+    m_opened = false;
+    m_scheduler.cancel(*m_tap_timer);
+    if (Application* app = Application::instance()) app->close_screen(this);
+}
+
+// ---- library and layout ----
+
+void PictureViewer::on_library_event(const LibraryEvent& event)
+{
+    if (!event.picture_complete || !m_opened) return;
+    for (int position = 0; position < 3; ++position) {
+        if (!has_picture(position) || m_pictures[m_index + position - 1] != event.picture_path) continue;
+        if (slot_at(position).direct_ok) return;
+        clear_slot(position);
+        log() << "on_document_refresh begin\n";
+        load_slot(position);
+        log() << "on_document_refresh load end\n";
+        fit_slot(position);
+        log() << "on_document_refresh resize end\n";
+        place_panes();
+        return;
+    }
+}
+
+void PictureViewer::layout_horizontal()
+{
+    Element::layout_horizontal();
+    for (PictureSlot& slot : m_slots) slot.pane->set_horizontal(x(), width());
+}
+
+void PictureViewer::layout_vertical()
+{
+    Element::layout_vertical();
+    for (PictureSlot& slot : m_slots) slot.pane->set_vertical(y(), height());
+    if (m_opened && !m_pictures.empty() && size() != m_fitted_screen) open_picture();
+}
