@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -65,6 +66,57 @@ TEST(LibraryFaults, ACardRemovedDuringTheSearchLeavesTheRestRight)
     albums = albums_of(library);
     ASSERT_EQ(albums.size(), 1u);
     EXPECT_EQ(albums[0].key_picture_path, u"%my_documents%/Trip/t.jpg");
+}
+
+// Searches a card with an unreadable folder and an unreadable picture; 0 when
+// the rest of the library came out right, else the number of the failed check.
+int search_with_unreadable_parts(const TempTree& tree)
+{
+    PhotoLibrary library(tree.path16("folders.ini"));
+    search_until_idle(library);
+    const String card = tree.path16("card") + u"/";
+    const std::vector<Folder> albums = albums_of(library);
+    if (albums.size() != 1)
+        return 1;
+    if (albums[0].folder_path != card + u"Open/" || albums[0].size != 2)
+        return 2;
+    if (!is_preview_ready(card + u"Open/a.jpg", card))
+        return 3;
+    if (is_preview_ready(card + u"Open/locked.jpg", card))
+        return 4;
+    return 0;
+}
+
+TEST(LibraryFaults, UnreadableFoldersAndPicturesLeaveTheRestRight)
+{
+    TempTree tree;
+    tree.picture("card/Open/a.jpg");
+    tree.picture("card/Open/locked.jpg");
+    tree.picture("card/Hidden/h.jpg");
+    tree.make_dir("docs");
+    use_library_environment(tree, {"card"}, "docs");
+    for (const char* writable : {"", "card", "docs"})
+        chmod(tree.path(writable).c_str(), 0777);
+    chmod(tree.path("card/Hidden").c_str(), 0);
+    chmod(tree.path("card/Open/locked.jpg").c_str(), 0);
+
+    if (geteuid() != 0) {
+        EXPECT_EQ(search_with_unreadable_parts(tree), 0);
+    } else {
+        // Permissions do not hold for the super-user: search as nobody.
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            if (setgid(65534) != 0 || setuid(65534) != 0)
+                _exit(100);
+            _exit(search_with_unreadable_parts(tree));
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0);
+    }
+    chmod(tree.path("card/Hidden").c_str(), 0755);
 }
 
 // Waits until the preview folder holds a file that is being written.
