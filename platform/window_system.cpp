@@ -406,14 +406,21 @@ WindowSystem::WindowSystem(const CommandLineOptions& options) : m_state(std::mak
         SDL_SetHint(SDL_HINT_VIDEODRIVER, "dummy");
     // Closing the window is the window's own close message, never a second quit.
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) {
-        m_state->video = true;
-        m_state->wake_event = SDL_RegisterEvents(1);
-        m_state->sdl_waits = !is_headless_driver(SDL_GetCurrentVideoDriver());
-    } else {
+    bool driver_chosen = windowless || std::getenv("SDL_VIDEODRIVER") != nullptr;
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         m_state->video_error = SDL_GetError();
         if (m_state->video_error.empty())
             m_state->video_error = "no video device";
+    } else if (!driver_chosen && is_headless_driver(SDL_GetCurrentVideoDriver())) {
+        // With no screen at all SDL falls back to a driver that shows nothing;
+        // a program on it would run unseen instead of saying there is no display.
+        m_state->video_error = std::string("no screen (SDL found only its \"") +
+                               SDL_GetCurrentVideoDriver() + "\" driver)";
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    } else {
+        m_state->video = true;
+        m_state->wake_event = SDL_RegisterEvents(1);
+        m_state->sdl_waits = !is_headless_driver(SDL_GetCurrentVideoDriver());
     }
     g_instance = this;
 }

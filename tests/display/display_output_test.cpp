@@ -134,6 +134,33 @@ TEST_F(DisplayOutputTest, WithoutVideoOrFrameBufferThereIsNoDisplay)
     EXPECT_EQ(parameters.width, 0);
 }
 
+// Without a screen SDL falls back to a driver that shows nothing: unless the
+// user chose it, that counts as no video, so the program can say so and end.
+TEST_F(DisplayOutputTest, AFallbackToAnInvisibleDriverIsNoVideo)
+{
+    unsetenv("SDL_VIDEODRIVER");
+    const char* display = std::getenv("DISPLAY");
+    std::string saved_display = display ? display : "";
+    unsetenv("DISPLAY");
+    unsetenv("WAYLAND_DISPLAY");
+    {
+        WindowSystem windows(options_for(DisplayChoice::automatic, 8, 8));
+        if (windows.has_video()) {
+            EXPECT_NE(windows.video_driver(), "offscreen");
+            EXPECT_NE(windows.video_driver(), "dummy");
+        } else {
+            EXPECT_FALSE(windows.video_error().empty());
+        }
+    }
+    {
+        // Chosen by the user, the same driver carries the offscreen output.
+        WindowSystem windows(options_for(DisplayChoice::offscreen, 8, 8));
+        EXPECT_TRUE(windows.has_video());
+    }
+    if (!saved_display.empty())
+        setenv("DISPLAY", saved_display.c_str(), 1);
+}
+
 TEST_F(DisplayOutputTest, PaintSurfaceRefusesEmptySizesAndCopiesToTheWindow)
 {
     EXPECT_EQ(PaintSurface::create(0, 10), nullptr);
