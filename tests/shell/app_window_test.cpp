@@ -7,6 +7,8 @@
 #include "display/display.h"
 #include "platform/registry.h"
 #include "platform/tick.h"
+// Last: SDL's headers come after the program's own.
+#include <SDL.h>
 
 namespace {
 
@@ -206,6 +208,38 @@ TEST_F(AppWindow, EndingTypingStoresTheInputPanelPreference)
     ASSERT_TRUE(read_registry_dword(u"HKEY_CURRENT_USER\\Software\\Kelm", u"SIPPreference", stored));
     EXPECT_EQ(stored, 0u) << "the panel was down when typing ended";
     EXPECT_EQ(game_base().sip_preference(), 0u);
+}
+
+// The window system reports a new client size as a work-area change; the
+// frames follow it down to one pixel and up to a size larger than any screen.
+TEST_F(AppWindow, ResizedWindowKeepsWorkingFromOnePixelToFourThousand)
+{
+    SDL_Window* sdl = windows().sdl_window(window());
+    ASSERT_NE(sdl, nullptr);
+    for (int side : {1, 4000, 120}) {
+        SDL_SetWindowSize(sdl, side, side);
+        pump();
+        EXPECT_EQ(game_base().client_area().client_width, side);
+        EXPECT_EQ(game_base().client_area().client_height, side);
+        app().update(0.02);
+        EXPECT_EQ(m_screen->size(), (Size{side, side}));
+        const long long before = game_base().frames_drawn();
+        windows().send_message(window(), WM_PAINT, 0, 0);
+        EXPECT_EQ(game_base().frames_drawn(), before + 1) << side;
+    }
+    EXPECT_EQ(m_listener.layout_changes, 3);
+}
+
+TEST_F(DirectMode, ResizedWindowGetsADisplayOfTheNewSize)
+{
+    game_base().set_direct_mode(0);
+    ASSERT_NE(game_base().display(), nullptr);
+    SDL_SetWindowSize(windows().sdl_window(window()), 1, 1);
+    pump();
+    EXPECT_EQ(m_listener.layout_changes, 1);
+    ASSERT_NE(game_base().display(), nullptr) << "the display was made again";
+    game_base().frame_step();
+    EXPECT_GE(game_base().frames_drawn(), 1);
 }
 
 TEST_F(AppWindow, UnchangedDisplayModeIsNotALayoutChange)
