@@ -9,6 +9,7 @@
 #include "platform/single_instance.h"
 #include "platform/tick.h"
 #include "screens/album_screen.h"
+#include "screens/picture_pane.h"
 #include "shell/application.h"
 #include "shell/display_mode.h"
 #include "shell/game_base.h"
@@ -99,8 +100,8 @@ int StartUp::run_with_language(Properties& properties, Application& application)
         return 0;
     }
     log_step("WinMain 2\n");
-    // The picture viewer registers its element type "bigpicture" here, with a
-    // registration object that removes it again when this function returns.
+    // "bigpicture" is removed again when this function returns, after the library.
+    BigPictureRegistration big_picture;
     log_step("WinMain 3\n");
     PhotoLibrary library;
     log_step("WinMain 4\n");

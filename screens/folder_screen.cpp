@@ -6,6 +6,7 @@
 #include "library/photo_library.h"
 #include "platform/directory_walker.h"
 #include "screens/thumbnail.h"
+#include "screens/viewer.h"
 #include "shell/application.h"
 #include "shell/log.h"
 #include "skin/plexor.h"
@@ -294,4 +295,12 @@ bool FolderScreen::on_click(Button* button, const ButtonEvent&)
 void FolderScreen::open_picture_viewer(int index)
 {
     log() << "picture tapped " << m_pictures[index] << " num " << index << "\n";
+    Application* app = Application::instance();
+    if (!app) return;
+    if (!m_viewer) m_viewer = std::make_unique<PictureViewer>(m_skin);
+    // Placed at this screen's size first, so the pictures are fitted to the screen they are shown on.
+    m_viewer->set_horizontal(x(), width());
+    m_viewer->set_vertical(y(), height());
+    m_viewer->open(m_pictures, index, m_album.drive_path);
+    app->show_screen(m_viewer.get(), false);
 }

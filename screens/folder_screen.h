@@ -3,6 +3,7 @@
 // virtual list, loaded one per frame from the preview files; a tap on a
 // thumbnail opens the picture viewer, "btnBack" returns to the albums.
 
+#include <memory>
 #include <vector>
 #include "elements/button.h"
 #include "elements/virtual_list.h"
@@ -10,6 +11,7 @@
 #include "library/library_event.h"
 #include "skin/properties.h"
 
+class PictureViewer;
 class ProgressBar;
 
 class FolderScreen : public Element,
@@ -83,4 +85,6 @@ private:
     int m_per_row = 1;
     int m_last_width = 0;
     int m_next_load = 0;
+    // Made at the first tap on a thumbnail, once the application runs.
+    std::unique_ptr<PictureViewer> m_viewer;
 };
