@@ -3,7 +3,7 @@
 #include <cstring>
 
 // Most AC coefficients are small values with short codes: code and value
-// bits together fit in the 9-bit look-up, and one table read decodes both.
+// bits together fit in the look-up prefix, and one table read decodes both.
 void HuffmanTable::build_fast_ac()
 {
     for (unsigned prefix = 0; prefix < (1u << lookup_bits); ++prefix) {

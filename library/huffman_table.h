@@ -1,21 +1,21 @@
 #pragma once
 // HuffmanTable: one DHT table in the form the entropy decoder reads it: a
-// 9-bit look-up for short codes and the canonical limits for longer ones.
+// look-up of the first 11 bits for short codes and the canonical limits for longer ones.
 
 #include <cstdint>
 
 class HuffmanTable {
 public:
-    static constexpr int lookup_bits = 9;
+    static constexpr int lookup_bits = 11;
 
     // Builds the table from the 16 code counts and the symbols; false when the
     // counts describe an impossible code or a DC table has a symbol above 15.
     bool build(const std::uint8_t counts[16], const std::uint8_t* symbols, int symbol_count, bool dc);
     bool present() const { return m_present; }
 
-    // Look-up entry of a 9-bit prefix: length << 8 | symbol, or 0 for longer codes.
+    // Look-up entry of a lookup_bits prefix: length << 8 | symbol, or 0 for longer codes.
     std::uint16_t lookup(unsigned prefix) const { return m_lookup[prefix]; }
-    // AC look-up of a 9-bit prefix that holds a whole short code and its value bits:
+    // AC look-up of a prefix that holds a whole short code and its value bits:
     // value << 8 | run << 4 | bits used; 0 when the prefix needs the general path.
     std::int32_t fast_ac(unsigned prefix) const { return m_fast_ac[prefix]; }
     // Symbol of the code of length bits (10..16), or -1 when no code of that length has this value.
