@@ -424,15 +424,18 @@ bool PicturePane::tile_needed(int tx, int ty, int level, double* distance)
 
 // ---- drawing ----
 
+// A side pane is shifted along the swipe: it draws only where it stands.
 void PicturePane::draw_content(DrawTarget& target, Point origin)
 {
     ++m_stamp;
-    ClipScope pane_clip(target, origin, size());
-    fill_rect(target, Rect::of(origin, size()), m_empty_color.to_pixel() | opacity_flag);
+    Size view = view_size();
+    Rect area = intersect(view_to_screen(0.0, 0.0, view.width, view.height, origin), Rect::of(origin, size()));
+    if (area.is_empty()) return;
+    ClipScope pane_clip(target, {area.left, area.top}, {area.width(), area.height()});
+    fill_rect(target, area, m_empty_color.to_pixel() | opacity_flag);
     if (is_empty()) return;
     PanePoint content = content_size();
     PanePoint c = scroll_position();
-    Size view = view_size();
     Rect picture = view_to_screen(view.width / 2.0 - c.x, view.height / 2.0 - c.y, content.x, content.y, origin);
     std::vector<TileAsk> asks;
     {
