@@ -144,7 +144,7 @@ TEST_F(Log, SwitchFlipsWhileThreadsWrite)
                 log() << line;
         });
     }
-    for (int flip = 0; flip < 200; ++flip)
+    for (int flip = 0; flip < 50; ++flip)
         set_log_switch(flip % 2);
     set_log_switch(1);
     log();
