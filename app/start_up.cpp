@@ -112,8 +112,9 @@ int StartUp::run_with_language(Properties& properties, Application& application)
     game_base.set_direct_mode(mode.orientation);
     game_base.set_key_grab(false);
     log_step("WinMain 6\n");
+    // The start screen and the screens it owns are gone when this returns;
+    // the library goes after them.
     return run_screens(properties, application);
-    // The library goes here, after the start screen and the screens it owns.
 }
 
 int StartUp::run_screens(Properties& properties, Application& application)
