@@ -23,7 +23,9 @@ bool frame_buffer_usable()
 
 // The drivers found, in detection order: the window system's, the frame
 // buffer's, and the offscreen buffer when the user chose it. The user's
-// --display choice keeps only that driver.
+// --display choice keeps only that driver. Unchosen, the frame buffer counts
+// only where no window system shows the program: on a desktop /dev/fb0 is the
+// console's, and drawing there would leave the program's window empty.
 std::vector<DriverKind> detect_drivers(const WindowSystem& windows, WindowId window)
 {
     DisplayChoice choice = windows.options().display;
@@ -31,7 +33,9 @@ std::vector<DriverKind> detect_drivers(const WindowSystem& windows, WindowId win
     bool any = choice == DisplayChoice::automatic;
     if ((any || choice == DisplayChoice::sdl) && windows.sdl_window(window) != nullptr)
         found.push_back(DriverKind::sdl);
-    if ((any || choice == DisplayChoice::frame_buffer) && frame_buffer_usable())
+    bool frame_buffer_wanted =
+        choice == DisplayChoice::frame_buffer || (any && !windows.has_video());
+    if (frame_buffer_wanted && frame_buffer_usable())
         found.push_back(DriverKind::frame_buffer);
     if (choice == DisplayChoice::offscreen)
         found.push_back(DriverKind::offscreen);
