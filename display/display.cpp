@@ -66,7 +66,8 @@ std::unique_ptr<Display> Display::create(WindowSystem& windows, WindowId window,
     std::vector<DriverKind> candidates = detect_drivers(windows, window);
     // The last driver found is tried first; the window system's is the last resort.
     for (auto kind = candidates.rbegin(); kind != candidates.rend(); ++kind) {
-        if (auto display = create_on(windows, window, make_driver(*kind, windows, window), parameters))
+        auto display = create_on(windows, window, make_driver(*kind, windows, window), parameters);
+        if (display)
             return display;
     }
     return nullptr;

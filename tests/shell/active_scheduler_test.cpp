@@ -176,7 +176,8 @@ TEST_F(ActiveSchedulerDeathTest, SettingAnActiveObjectActiveAgainIsFatal)
         },
         testing::ExitedWithCode(0), "");
     // Ids are counted per process: the child's may differ from this one's.
-    EXPECT_TRUE(log_has(R"(Gluck: Object \d+ is already active @ CActiveScheduler::set_active\(\))"));
+    EXPECT_TRUE(
+        log_has(R"(Gluck: Object \d+ is already active @ CActiveScheduler::set_active\(\))"));
 }
 
 TEST_F(ActiveSchedulerDeathTest, NotifyingAnInactiveObjectIsFatal)
@@ -188,7 +189,8 @@ TEST_F(ActiveSchedulerDeathTest, NotifyingAnInactiveObjectIsFatal)
             std::exit(9);
         },
         testing::ExitedWithCode(0), "");
-    EXPECT_TRUE(log_has(R"(Gluck: Active object \d+ is not active @ CActiveScheduler::notify\(\))"));
+    EXPECT_TRUE(
+        log_has(R"(Gluck: Active object \d+ is not active @ CActiveScheduler::notify\(\))"));
 }
 
 TEST_F(ActiveSchedulerDeathTest, DestroyingAnActiveObjectIsFatal)
