@@ -139,7 +139,8 @@ public:
     ScreenSettings screen_settings() const;
 
     // ---- messages ----
-    // Queues a message for the window; callable from any thread. False without the queue.
+    // Queues a message for the window; callable from any thread. Always true: the
+    // queue takes every message (one for a window that is gone is dropped unseen).
     bool post_message(WindowId window, unsigned id, std::uintptr_t wparam, std::intptr_t lparam);
     // Queues WM_COPYDATA with tag and bytes; callable from any thread.
     bool post_copy_data(WindowId window, std::uintptr_t tag, std::vector<std::uint8_t> bytes);
