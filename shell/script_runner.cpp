@@ -7,6 +7,8 @@
 #include <charconv>
 #include <cstdio>
 #include <fstream>
+#include <mutex>
+#include <string_view>
 #include <sstream>
 #include "display/screenshot.h"
 #include "platform/tick.h"
@@ -198,7 +200,7 @@ bool parse_quit(const ScriptArguments& arguments, int line, std::vector<ScriptSt
     return true;
 }
 
-const ScriptCommandType command_table[] = {
+std::vector<ScriptCommandType> command_table = {
     {"wait", parse_wait},
     {"tap", parse_tap},
     {"press", parse_pen<WM_LBUTTONDOWN>},
@@ -213,11 +215,15 @@ const ScriptCommandType command_table[] = {
     {"dump", parse_dump},
 };
 
-const ScriptCommandType* find_command(const std::string& name)
+std::mutex command_table_mutex;
+
+// The parser of the named command, or null.
+ScriptParser find_command(const std::string& name)
 {
+    std::lock_guard<std::mutex> lock(command_table_mutex);
     for (const ScriptCommandType& type : command_table)
         if (name == type.name)
-            return &type;
+            return type.parse;
     return nullptr;
 }
 
@@ -227,6 +233,18 @@ std::string located(const std::string& file_name, int line, const std::string& r
 }
 
 }  // namespace
+
+void add_script_command(const ScriptCommandType& type)
+{
+    std::lock_guard<std::mutex> lock(command_table_mutex);
+    for (ScriptCommandType& existing : command_table) {
+        if (std::string_view(existing.name) == type.name) {
+            existing = type;
+            return;
+        }
+    }
+    command_table.push_back(type);
+}
 
 bool parse_script_steps(const std::string& text, const std::string& file_name, std::vector<ScriptStep>& steps,
                   std::string& error)
@@ -243,13 +261,13 @@ bool parse_script_steps(const std::string& text, const std::string& file_name, s
         ScriptArguments arguments;
         for (std::string word; words >> word;)
             arguments.push_back(word);
-        const ScriptCommandType* type = find_command(name);
-        if (!type) {
+        const ScriptParser parse = find_command(name);
+        if (!parse) {
             error = located(file_name, line, "unknown command '" + name + "'");
             return false;
         }
         std::string reason;
-        if (!type->parse(arguments, line, steps, reason)) {
+        if (!parse(arguments, line, steps, reason)) {
             error = located(file_name, line, reason);
             return false;
         }

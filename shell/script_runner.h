@@ -4,7 +4,7 @@
 // "move X Y", "release X Y", "drag X1 Y1 X2 Y2 MS", "key NAME",
 // "screenshot PATH", "quit"). Blank lines and lines starting with '#' are
 // skipped. Input goes through the window system's queue as a person's would.
-// New commands are added to the command table in script_runner.cpp.
+// Further commands join the table through add_script_command.
 
 #include <cstdint>
 #include <functional>
@@ -56,6 +56,10 @@ struct ScriptCommandType {
     const char* name;
     ScriptParser parse;
 };
+
+// Adds a command to the table (before any script is parsed); a name already
+// in the table is replaced.
+void add_script_command(const ScriptCommandType& type);
 
 // Parses script text; false with "NAME:LINE: reason" for the first bad line.
 bool parse_script_steps(const std::string& text, const std::string& file_name, std::vector<ScriptStep>& steps,
