@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdint>
 #include "library/baseline_markers.h"
 #include "library/baseline_upsampler.h"
 #include "library/huffman_decoder.h"
@@ -84,6 +85,10 @@ BaselineDecoder::~BaselineDecoder() = default;
 BaselineStatus BaselineDecoder::open(InputStream& stream, std::uint64_t offset, std::uint64_t length)
 {
     m_info = BaselineInfo();
+    m_state.reset();
+    // A record counts the bytes left in 32 bits: larger data cannot have records.
+    if (length > UINT32_MAX)
+        return BaselineStatus::unsupported;
     m_state = std::make_unique<BaselineState>();
     m_state->source.attach(stream, offset, length);
     const BaselineStatus status = read_baseline_markers(*m_state);
