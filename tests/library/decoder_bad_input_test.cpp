@@ -94,6 +94,11 @@ TEST(DecoderBadInput, ZeroSizesAreRefusedAndOtherKindsAreLeftToLibjpeg)
     cmyk.components = 4;
     cmyk.h0 = cmyk.v0 = 1;
     EXPECT_EQ(open_status(make_test_jpeg(cmyk)), BaselineStatus::unsupported);
+
+    // Records count bytes in 32 bits: a picture of more than 4 GB cannot have any.
+    MemoryStream stream(jpeg.data(), jpeg.size());
+    BaselineDecoder decoder;
+    EXPECT_EQ(decoder.open(stream, 0, 0x100000000ull), BaselineStatus::unsupported);
 }
 
 TEST(DecoderBadInput, AHugeHeaderOverLittleDataFailsQuickly)
