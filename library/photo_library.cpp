@@ -320,12 +320,12 @@ void PhotoLibrary::run()
             }
         }
         create_cache();
-        sleep_when_idle();
+        reset_work_event_when_idle();
         m_work_event.wait();
     }
 }
 
-void PhotoLibrary::sleep_when_idle()
+void PhotoLibrary::reset_work_event_when_idle()
 {
     // The search flag is checked too: a request that arrives after this cycle
     // looked at it must not have its wake-up reset here.
@@ -341,12 +341,11 @@ void PhotoLibrary::search()
 {
     std::vector<String> drives;
     find_drives(drives);
-    log() << "search m_folders_mutex start\n";
-    m_folders_mutex.lock();
-    m_folders.clear();
-    m_status.reset_progress("search");
-    log() << "search m_folders_mutex end\n\n";
-    m_folders_mutex.unlock();
+    {
+        LoggedLock lock(m_folders_mutex, "search", "m_folders_mutex");
+        m_folders.clear();
+        m_status.reset_progress("search");
+    }
     for (const String& drive : drives) {
         if (stop_requested())
             return;

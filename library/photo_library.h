@@ -73,7 +73,7 @@ private:
     template <typename Change>
     void change_folder(const char* operation, StringView picture, Change change);
     // Resets the work event when no search is pending and the queue is empty.
-    void sleep_when_idle();
+    void reset_work_event_when_idle();
     void search();
     void check_drive(StringView root);
     void create_cache();
