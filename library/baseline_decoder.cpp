@@ -148,7 +148,7 @@ bool BaselineDecoder::decode_with_records(const RecordCallback& on_record, const
         for (int column = 0; column < m_info.mcus_per_row; ++column) {
             if (column % m_info.mcus_per_tile_column == 0 && on_record && !on_record(entropy.save()))
                 return false;
-            if (!entropy.decode_mcu(blocks))
+            if (!entropy.decode_mcu(on_row ? blocks : nullptr))
                 return false;
             if (on_row)
                 write_mcu(state, blocks, column, row, planes);
@@ -199,9 +199,10 @@ bool BaselineDecoder::decode_window(const std::vector<ResumeRecord>& records, co
         if (!entropy.restore(records[static_cast<std::size_t>(tile_column) + static_cast<std::size_t>(m_info.tile_columns) * row]))
             return false;
         for (int column = first_decoded; column <= columns.last; ++column) {
-            if (!entropy.decode_mcu(blocks))
+            const bool wanted = column >= columns.first;
+            if (!entropy.decode_mcu(wanted ? blocks : nullptr))
                 return false;
-            if (column >= columns.first)
+            if (wanted)
                 write_mcu(state, blocks, column, row, planes);
         }
     }

@@ -217,6 +217,7 @@ struct HuffmanDecoder::Bits {
     }
 };
 
+template <bool store>
 void HuffmanDecoder::decode_block(const HuffmanTable& dc, const HuffmanTable& ac, std::int16_t& predictor,
                                   std::int16_t* block)
 {
@@ -224,14 +225,16 @@ void HuffmanDecoder::decode_block(const HuffmanTable& dc, const HuffmanTable& ac
     const int dc_size = bits.symbol(dc);
     if (dc_size != 0)
         predictor = static_cast<std::int16_t>(predictor + extend(bits.get(dc_size), dc_size));
-    block[0] = predictor;
+    if constexpr (store)
+        block[0] = predictor;
     for (int k = 1; k < 64; ++k) {
         bits.ensure(32);
         const std::int32_t fast = ac.fast_ac(bits.peek(HuffmanTable::lookup_bits));
         if (fast != 0) {
             k += (fast >> 4) & 15;
             bits.count -= fast & 15;
-            block[zigzag_to_natural[std::min(k, 63)]] = static_cast<std::int16_t>(fast >> 8);
+            if constexpr (store)
+                block[zigzag_to_natural[std::min(k, 63)]] = static_cast<std::int16_t>(fast >> 8);
             continue;
         }
         const int symbol = bits.symbol(ac);
@@ -245,8 +248,9 @@ void HuffmanDecoder::decode_block(const HuffmanTable& dc, const HuffmanTable& ac
         }
         // A run past the end of the block lands on the last coefficient, as in libjpeg.
         k += run;
-        const int value = extend(bits.get(size), size);
-        block[zigzag_to_natural[std::min(k, 63)]] = static_cast<std::int16_t>(value);
+        const unsigned value_bits = bits.get(size);
+        if constexpr (store)
+            block[zigzag_to_natural[std::min(k, 63)]] = static_cast<std::int16_t>(extend(value_bits, size));
     }
 }
 
@@ -305,8 +309,14 @@ bool HuffmanDecoder::decode_mcu(Block* blocks)
         return false;
     for (int b = 0; b < m_layout.block_count; ++b) {
         const int component = m_layout.block_component[b];
+        const HuffmanTable& dc = *m_layout.dc_table[component];
+        const HuffmanTable& ac = *m_layout.ac_table[component];
+        if (blocks == nullptr) {
+            decode_block<false>(dc, ac, m_predictor[component], nullptr);
+            continue;
+        }
         std::memset(blocks[b], 0, sizeof(Block));
-        decode_block(*m_layout.dc_table[component], *m_layout.ac_table[component], m_predictor[component], blocks[b]);
+        decode_block<true>(dc, ac, m_predictor[component], blocks[b]);
     }
     return true;
 }

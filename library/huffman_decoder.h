@@ -32,8 +32,9 @@ public:
     // Continues from a record as if the scan had been decoded up to it; false for a record
     // that cannot belong to this scan.
     bool restore(const ResumeRecord& record);
-    // Decodes the next MCU into blocks (natural order, cleared first); false when the data
-    // has run out before the MCU (a truncated or damaged scan).
+    // Decodes the next MCU into blocks (natural order, cleared first), or only moves past it
+    // when blocks is null; false when the data has run out before the MCU (a truncated or
+    // damaged scan).
     bool decode_mcu(Block* blocks);
     // Whether the MCUs decoded so far used bits beyond the end of the data (a truncated scan).
     bool used_padding() const;
@@ -44,6 +45,7 @@ private:
     void fill();
     void push_byte(unsigned value, std::uint64_t position_before, bool padding);
     struct Bits;
+    template <bool store>
     void decode_block(const HuffmanTable& dc, const HuffmanTable& ac, std::int16_t& predictor, std::int16_t* block);
 
     BaselineSource* m_source = nullptr;
