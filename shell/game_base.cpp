@@ -220,7 +220,8 @@ void GameBase::set_direct_mode(int orientation)
         return;
     application()->request_redraw();
     create_display();
-    stop_frame_timer();
+    if (m_display)
+        stop_frame_timer();
     place_window();
 }
 

@@ -68,6 +68,23 @@ protected:
     }
 };
 
+// Direct mode asked for a frame buffer that does not exist.
+class DirectModeWithoutDisplay : public AppWindow {
+protected:
+    CommandLineOptions options() const override
+    {
+        setenv("PICTAVIO_FBDEV", (m_folder + "/no-frame-buffer").c_str(), 1);
+        CommandLineOptions result = AppWindow::options();
+        result.display = DisplayChoice::frame_buffer;
+        return result;
+    }
+    void TearDown() override
+    {
+        unsetenv("PICTAVIO_FBDEV");
+        AppWindow::TearDown();
+    }
+};
+
 }  // namespace
 
 TEST_F(AppWindow, CommandLinesFromLaterCopiesArriveNewestFirst)
@@ -286,5 +303,15 @@ TEST_F(DirectMode, LoopRunsFramesAndStopsOnQuit)
     game_base().set_direct_mode(0);
     run_for(200);
     EXPECT_GT(m_screen->updates, 5);
+    EXPECT_GE(game_base().frames_drawn(), 1);
+}
+
+TEST_F(DirectModeWithoutDisplay, FramesKeepComingFromTheWindowTimer)
+{
+    game_base().set_direct_mode(0);
+    EXPECT_EQ(game_base().display(), nullptr);
+    EXPECT_FALSE(game_base().is_window_mode());
+    run_for(300);
+    EXPECT_GT(m_screen->updates, 3);
     EXPECT_GE(game_base().frames_drawn(), 1);
 }
