@@ -34,9 +34,7 @@ void MenuRow::fill(VirtualList& /*list*/, bool /*is_new*/)
     if (index() < 0 || index() >= static_cast<int>(items.size()))
         return;
     const MenuItem& item = items[index()];
-    String node = item.node.empty() ? m_popup.item_node_name() : item.node;
-    if (!item.enabled)
-        node += disabled_suffix;
+    const String node = m_popup.item_node(item);
     if (!load_from_node(m_popup.skin(), node))
         throw plexor::NodeNotFoundInSkin(node);
     set_text_by_id(u"#text", item.text.empty() ? m_popup.skin().translate(item.key) : item.text);
@@ -158,10 +156,23 @@ bool MenuPopup::on_key(const KeyEvent& event)
     return Element::on_key(event);
 }
 
+String MenuPopup::item_node(const MenuItem& item) const
+{
+    String node = item.node.empty() ? m_item_node_name : item.node;
+    if (!item.enabled)
+        node += disabled_suffix;
+    return node;
+}
+
+// A missing node is reported before the row exists, so that nothing is left
+// half made when the error leaves the list.
 ListRow* MenuPopup::create_row(VirtualList& /*list*/, int index)
 {
     if (index < 0 || index >= static_cast<int>(m_items.size()))
         return nullptr;
+    const String node = item_node(m_items[index]);
+    if (!m_skin.find_node(node))
+        throw plexor::NodeNotFoundInSkin(node);
     return new MenuRow(*this);
 }
 

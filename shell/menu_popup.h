@@ -81,6 +81,8 @@ public:
     const String& current_id() const { return m_current_id; }
     Properties& skin() const { return m_skin; }
     const String& item_node_name() const { return m_item_node_name; }
+    // The node that draws item: its own or the default, + "Disabled" when disabled.
+    String item_node(const MenuItem& item) const;
     VirtualList& list() const { return *m_list; }
     Element& panel() const { return *m_panel; }
     Element* caption() const { return m_caption; }
