@@ -107,6 +107,30 @@ TEST_F(StartScreenTest, SkinErrorOfTheMainScreenEndsTheProgramInOrder)
     EXPECT_FALSE(windows().is_window(main)) << "the window was closed";
 }
 
+TEST_F(StartScreenTest, SlowLoaderGetsTheProcessorAfterHalfASecond)
+{
+    Event release(true);
+    set_main_screen_factory([&release](Properties& skin) {
+        release.wait();
+        return std::make_unique<MainScreen>(skin);
+    });
+    StartScreen start(m_skin);
+    using clock = std::chrono::steady_clock;
+    app().update(0.1);
+    EXPECT_LT(start.shown_time(), 0.5);
+    for (int i = 0; i < 5; ++i)
+        app().update(0.1);
+    EXPECT_GT(start.shown_time(), 0.5);
+    const auto begin = clock::now();
+    app().update(0.02);
+    EXPECT_GE(clock::now() - begin, std::chrono::milliseconds(100)) << "the frame paused for the loader";
+    EXPECT_FALSE(start.handed_over());
+    release.set();
+    wait_for_loader(start);
+    app().update(0.02);
+    EXPECT_TRUE(start.handed_over());
+}
+
 TEST_F(StartScreenTest, WithoutAFactoryTheStartScreenStays)
 {
     StartScreen start(m_skin);
