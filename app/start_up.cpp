@@ -3,9 +3,11 @@
 #include "app/start_up.h"
 
 #include <cstdio>
+#include <iostream>
 
 #include "display/display.h"
 #include "library/photo_library.h"
+#include "library/scan_only.h"
 #include "platform/single_instance.h"
 #include "platform/tick.h"
 #include "screens/album_screen.h"
@@ -76,6 +78,9 @@ int StartUp::run()
             return exit_bad_arguments;
         }
     }
+    // The library without the screen: one search, every preview, the album list.
+    if (m_options.scan_only)
+        return scan_only(std::cout);
     set_startup_options(m_options);
     log_step("WinMain 0\n");
     if (show_running_instance_open_bracket(m_options.rest, application_name))

@@ -95,6 +95,8 @@ bool parse_command_line(int argc, const char* const* argv, CommandLineOptions& o
         std::string_view argument = argv[index];
         if (argument == "--fullscreen") {
             parsed.fullscreen = true;
+        } else if (argument == "--scan-only") {
+            parsed.scan_only = true;
         } else if (takes_value(argument)) {
             if (index + 1 >= argc) {
                 error = "missing value after " + std::string(argument);

@@ -20,6 +20,8 @@ struct CommandLineOptions {
     // Whether the window goes full screen while a display is in use.
     bool fullscreen = false;
     DisplayChoice display = DisplayChoice::automatic;
+    // Run one search, build every queued preview, print the albums and end.
+    bool scan_only = false;
     // Command file of the scripted mode (UTF-8 path); empty when none.
     std::string script;
     // Everything not consumed above, for the single-instance hand-over and the main screen.
