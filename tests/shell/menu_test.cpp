@@ -173,3 +173,28 @@ TEST_F(Menus, PopupNodeWithoutAListIsRefused)
     EXPECT_THROW(MenuPopup(m_menus, m_skin, u"Overlay", u"MenuElement"), plexor::NodeNotFound);
     EXPECT_THROW(MenuPopup(m_menus, m_skin, u"NoSuchMenu", u"MenuElement"), plexor::NodeNotFoundInSkin);
 }
+
+TEST_F(Menus, TapsOnRowsChooseEnabledItemsOnly)
+{
+    m_popup->open_menu(u"Main", u"", true);
+    frames(20);
+    auto tap = [this](int y) {
+        StylusEvent down;
+        down.x = 60;
+        down.y = y;
+        down.time = 1000;
+        down.down = true;
+        app().on_stylus(down);
+        StylusEvent up = down;
+        up.down = false;
+        up.time = 1050;
+        app().on_stylus(up);
+        frames();
+    };
+    const std::size_t asked = m_menus.asked.size();
+    tap(20 + 2 * 20 + 10);
+    EXPECT_EQ(m_menus.asked.size(), asked) << "the disabled Exit row";
+    tap(20 + 1 * 20 + 10);
+    ASSERT_EQ(m_menus.asked.size(), asked + 1);
+    EXPECT_EQ(m_menus.asked.back(), u"Language");
+}
