@@ -115,7 +115,7 @@ bool is_preview_ready(StringView picture, StringView root)
     if (path.empty())
         return false;
     File file;
-    if (!file.open_expanded(path, File::read_mode))
+    if (!file.open(path, File::read_mode))
         return false;
     std::uint8_t magic[4];
     return file.read(magic, 4) == 4 && read_u32(magic) == preview_magic;
@@ -178,7 +178,7 @@ void put_u32(std::uint8_t* p, std::uint32_t value)
 // must stay within the 32 bits the table holds.
 class PreviewWriter {
 public:
-    bool open(const String& path) { return m_file.open_expanded(path, File::create_mode); }
+    bool open(const String& path) { return m_file.open(path, File::create_mode); }
 
     void append(const void* data, std::size_t count)
     {
@@ -468,7 +468,7 @@ std::unique_ptr<RenderSurface> load_thumbnail(StringView picture, StringView roo
     const String path = preview_path(picture, root);
     File file;
     PreviewTable table;
-    if (path.empty() || !file.open_expanded(path, File::read_mode) || !read_preview_table(file, -1, table) ||
+    if (path.empty() || !file.open(path, File::read_mode) || !read_preview_table(file, -1, table) ||
         table.thumbnail_length > max_thumbnail_length || !file.seek(table.thumbnail_offset))
         return nullptr;
     std::vector<std::uint8_t> bytes(table.thumbnail_length);
