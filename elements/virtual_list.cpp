@@ -155,12 +155,14 @@ int VirtualList::viewport_height() const
     return m_grow && root() ? root()->height() : height();
 }
 
-ListRow* VirtualList::make_row(int index)
+// The row is owned from the moment the adapter hands it over, so a fill that
+// throws (a skin without the row's nodes) does not leak it.
+std::unique_ptr<ListRow> VirtualList::make_row(int index)
 {
     if (!m_adapter) return nullptr;
-    ListRow* row = m_adapter->create_row(*this, index);
+    std::unique_ptr<ListRow> row(m_adapter->create_row(*this, index));
     if (!row) return nullptr;
-    if (row->parent()) row->parent()->remove_child(row);
+    if (row->parent()) row->parent()->remove_child(row.get());
     row->set_root(root());
     bind_row(*row, index, true);
     return row;
@@ -252,15 +254,15 @@ void VirtualList::fill()
 bool VirtualList::prepend_row()
 {
     while (m_before_first != -1) {
-        ListRow* row = make_row(m_before_first);
+        std::unique_ptr<ListRow> row = make_row(m_before_first);
         if (!row) {
             remove(m_before_first);
             continue;
         }
         row->set_height_now(row->height());
-        m_rows.emplace_front(row);
         m_rows_height += row->height();
         m_rows_target_height += row->height();
+        m_rows.push_front(std::move(row));
         --m_before_first;
         return true;
     }
@@ -293,15 +295,15 @@ void VirtualList::add_rows_below()
 {
     int viewport = viewport_height();
     while (m_end_index < m_count && m_rows_height + m_offset < viewport && may_add_row()) {
-        ListRow* row = make_row(m_end_index);
+        std::unique_ptr<ListRow> row = make_row(m_end_index);
         if (!row) {
             --m_count;
             continue;
         }
         row->set_height_now(row->height());
-        m_rows.emplace_back(row);
         m_rows_height += row->height();
         m_rows_target_height += row->height();
+        m_rows.push_back(std::move(row));
         ++m_end_index;
     }
 }
@@ -479,7 +481,7 @@ bool VirtualList::fill_gap(Rows::iterator before, int first, int last, bool from
     int budget = max_animating - m_animating;
     for (int made = 0; made < budget && first <= last; ++made) {
         int index = from_end ? last : first;
-        ListRow* row = make_row(index);
+        std::unique_ptr<ListRow> row = make_row(index);
         if (!row) {
             remove(index);
             return false;
@@ -487,7 +489,7 @@ bool VirtualList::fill_gap(Rows::iterator before, int first, int last, bool from
         row->set_height_now(0.0);
         row->set_animating(true);
         ++m_animating;
-        before = m_rows.emplace(before, row);
+        before = m_rows.insert(before, std::move(row));
         if (from_end) --last;
         else {
             ++first;

@@ -120,7 +120,7 @@ private:
     using Rows = std::deque<std::unique_ptr<ListRow>>;
 
     int viewport_height() const;
-    ListRow* make_row(int index);
+    std::unique_ptr<ListRow> make_row(int index);
     void bind_row(ListRow& row, int index, bool is_new);
     void place_row(ListRow& row);
     void apply_row_look(ListRow& row);
