@@ -29,13 +29,20 @@ case "$1" in
     seconds=${2:-60}
     CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         -DPICTAVIO_FUZZ=ON -DPICTAVIO_BENCH=OFF > /dev/null
-    cmake --build build-fuzz -j "$JOBS"
-    for target in build-fuzz/fuzz/fuzz_*; do
-        [ -x "$target" ] || continue
-        corpus="build-fuzz/corpus/$(basename "$target")"
-        mkdir -p "$corpus"
-        echo "fuzzing $(basename "$target") for ${seconds}s"
-        "$target" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 "$corpus" fuzz/seeds/"$(basename "$target" | sed 's/^fuzz_//')" 2>&1 | tail -3
+    targets=$(for source in fuzz/*.cpp; do echo "fuzz_$(basename "$source" .cpp)"; done)
+    cmake --build build-fuzz -j "$JOBS" --target $targets
+    for name in $targets; do
+        corpus="build-fuzz/corpus/$name"
+        seeds="fuzz/seeds/${name#fuzz_}"
+        mkdir -p "$corpus" "$seeds"
+        echo "fuzzing $name for ${seconds}s"
+        if ! "build-fuzz/fuzz/$name" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 \
+                -artifact_prefix="build-fuzz/$name-" "$corpus" "$seeds" > "build-fuzz/$name.log" 2>&1; then
+            tail -40 "build-fuzz/$name.log"
+            echo "$name found a failing input (saved under build-fuzz/)" >&2
+            exit 1
+        fi
+        tail -1 "build-fuzz/$name.log"
     done ;;
 *)
     echo "usage: ./test.sh [--sanitize | --tsan | --fuzz SECONDS]" >&2; exit 2 ;;
