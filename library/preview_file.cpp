@@ -1,69 +1,24 @@
 #include "library/preview_file.h"
 
-#include <sys/stat.h>
-#include <fcntl.h>
 #include <algorithm>
 #include <cstring>
 #include <cstdio>
 #include <ctime>
 
-#include "library/baseline_decoder.h"
 #include "library/jpeg_decoder.h"
-#include "library/jpeg_encoder.h"
 #include "library/jpeg_memory_stream.h"
+#include "library/preview_format.h"
 #include "library/preview_pixels.h"
-#include "library/reducer.h"
 #include "library/resume_record.h"
 #include "platform/file.h"
+#include "platform/file_identity.h"
 #include "platform/paths.h"
 #include "skin/render_surface.h"
 
 namespace {
 
-constexpr std::uint32_t table_fixed_size = 21;  // magic, L, level 0 entry, thumbnail entry
 // L of a picture whose longer side is below 2^31 pixels.
 constexpr int max_levels = 23;
-
-std::uint32_t header_size(int levels)
-{
-    return table_fixed_size + 16 * static_cast<std::uint32_t>(levels);
-}
-
-// What identifies the file behind a picture path: its size and creation time
-// name its preview; its inode and change time tell whether it was rewritten
-// or replaced while its preview was being built.
-struct FileIdentity {
-    std::uint64_t size = 0;
-    timespec created{};
-    std::uint64_t inode = 0;
-    std::int64_t changed_seconds = 0;
-    std::uint32_t changed_nanoseconds = 0;
-
-    bool operator==(const FileIdentity& other) const
-    {
-        return size == other.size && created.tv_sec == other.created.tv_sec &&
-               created.tv_nsec == other.created.tv_nsec && inode == other.inode &&
-               changed_seconds == other.changed_seconds && changed_nanoseconds == other.changed_nanoseconds;
-    }
-};
-
-// The creation time is the birth time where the file system records it, else
-// the modification time. False when the path is no regular file.
-bool file_identity(StringView path, FileIdentity& identity)
-{
-    struct statx info {};
-    const std::string name = to_utf8(expand_path(path));
-    if (statx(AT_FDCWD, name.c_str(), 0, STATX_BASIC_STATS | STATX_BTIME, &info) != 0 || !S_ISREG(info.stx_mode))
-        return false;
-    const statx_timestamp& stamp = (info.stx_mask & STATX_BTIME) ? info.stx_btime : info.stx_mtime;
-    identity.size = info.stx_size;
-    identity.created.tv_sec = static_cast<time_t>(stamp.tv_sec);
-    identity.created.tv_nsec = stamp.tv_nsec;
-    identity.inode = info.stx_ino;
-    identity.changed_seconds = info.stx_ctime.tv_sec;
-    identity.changed_nanoseconds = info.stx_ctime.tv_nsec;
-    return true;
-}
 
 String cache_folder(StringView root)
 {
@@ -95,30 +50,45 @@ int preview_levels(int width, int height)
     return bits > 8 ? bits - 8 : 0;
 }
 
+String preview_name(const FileIdentity& picture)
+{
+    const time_t created = static_cast<time_t>(picture.created.seconds);
+    tm fields{};
+    localtime_r(&created, &fields);
+    const double seconds = fields.tm_sec + static_cast<double>(picture.created.nanoseconds / 1000000) / 1000.0;
+    char name[96];
+    const int length = std::snprintf(name, sizeof name, "%d%d%d%d%d%f",
+                                     static_cast<int>(static_cast<std::uint32_t>(picture.size)), fields.tm_mon + 1,
+                                     fields.tm_mday, fields.tm_hour, fields.tm_min, seconds);
+    // The name is ASCII digits and a point: widened as it is, with no UTF-8 decoding.
+    return String(name, name + std::clamp(length, 0, static_cast<int>(sizeof name) - 1));
+}
+
+String preview_path(const FileIdentity& picture, StringView root)
+{
+    return cache_folder(root) + preview_name(picture);
+}
+
 String preview_path(StringView picture, StringView root)
 {
     FileIdentity identity;
     if (!file_identity(picture, identity))
         return String();
-    tm fields{};
-    localtime_r(&identity.created.tv_sec, &fields);
-    const double seconds = fields.tm_sec + static_cast<double>(identity.created.tv_nsec / 1000000) / 1000.0;
-    char name[96];
-    std::snprintf(name, sizeof name, "%d%d%d%d%d%f", static_cast<int>(static_cast<std::uint32_t>(identity.size)),
-                  fields.tm_mon + 1, fields.tm_mday, fields.tm_hour, fields.tm_min, seconds);
-    return cache_folder(root) + from_utf8(name);
+    return preview_path(identity, root);
+}
+
+bool is_preview_file_ready(StringView preview)
+{
+    File file;
+    if (preview.empty() || !file.open(preview, File::read_mode))
+        return false;
+    std::uint8_t magic[4];
+    return file.read(magic, 4) == 4 && read_u32(magic) == preview_magic;
 }
 
 bool is_preview_ready(StringView picture, StringView root)
 {
-    const String path = preview_path(picture, root);
-    if (path.empty())
-        return false;
-    File file;
-    if (!file.open(path, File::read_mode))
-        return false;
-    std::uint8_t magic[4];
-    return file.read(magic, 4) == 4 && read_u32(magic) == preview_magic;
+    return is_preview_file_ready(preview_path(picture, root));
 }
 
 // Everything read here is checked against the file's size, so that a truncated
@@ -133,8 +103,8 @@ bool read_preview_table(InputStream& preview, int expected_levels, PreviewTable&
     const int levels = head[4];
     if (levels > max_levels || (expected_levels >= 0 && levels != expected_levels))
         return false;
-    const std::uint32_t rest = header_size(levels) - 5;
-    if (size < header_size(levels))
+    const std::uint32_t rest = preview_header_size(levels) - 5;
+    if (size < preview_header_size(levels))
         return false;
     std::vector<std::uint8_t> bytes(rest);
     if (preview.read(bytes.data(), rest) != rest)
@@ -163,303 +133,10 @@ bool read_preview_table(InputStream& preview, int expected_levels, PreviewTable&
 
 namespace {
 
-constexpr std::size_t write_chunk = 64 * 1024;
-constexpr int thumbnail_side = 64;
 // A thumbnail JPEG is a few kilobytes; anything much larger is not ours.
 constexpr std::uint32_t max_thumbnail_length = 1024 * 1024;
 
-void put_u32(std::uint8_t* p, std::uint32_t value)
-{
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<std::uint8_t>(value >> (8 * i));
-}
-
-// Appends to the preview file through a buffer and tracks the offset, which
-// must stay within the 32 bits the table holds.
-class PreviewWriter {
-public:
-    bool open(const String& path) { return m_file.open(path, File::create_mode); }
-
-    void append(const void* data, std::size_t count)
-    {
-        const auto* bytes = static_cast<const std::uint8_t*>(data);
-        m_buffer.insert(m_buffer.end(), bytes, bytes + count);
-        m_offset += count;
-        if (m_offset > UINT32_MAX)
-            m_failed = true;
-        if (m_buffer.size() >= write_chunk)
-            flush();
-    }
-
-    bool flush()
-    {
-        if (!m_buffer.empty() && !m_failed &&
-            m_file.write(m_buffer.data(), static_cast<std::uint32_t>(m_buffer.size())) != m_buffer.size())
-            m_failed = true;
-        m_buffer.clear();
-        return !m_failed;
-    }
-
-    // Writes bytes at offset (after everything appended is on disk).
-    bool write_at(std::uint64_t offset, const std::uint8_t* bytes, std::uint32_t count)
-    {
-        if (!flush() || !m_file.seek(offset) || m_file.write(bytes, count) != count)
-            m_failed = true;
-        return !m_failed;
-    }
-
-    std::uint32_t offset() const { return static_cast<std::uint32_t>(m_offset); }
-    bool failed() const { return m_failed; }
-
-private:
-    File m_file;
-    std::vector<std::uint8_t> m_buffer;
-    std::uint64_t m_offset = 0;
-    bool m_failed = false;
-};
-
-// The next level being made while a level is decoded: the 2x2 reducer feeds
-// a JPEG encoder that compresses into memory.
-class NextLevel {
-public:
-    bool start(int width, int height)
-    {
-        m_reducer = std::make_unique<Reducer>(width, height,
-                                              [this](const std::uint8_t* rgb) { return m_encoder.write_scanline(rgb); });
-        return m_encoder.create(m_jpeg, m_reducer->output_width(), m_reducer->output_height(),
-                                JpegEncoder::level_quality);
-    }
-    bool push_row(const std::uint8_t* rgb) { return m_reducer->push_row(rgb); }
-    bool finish() { return m_reducer->finish() && m_encoder.finish(); }
-    MemoryStream& jpeg() { return m_jpeg; }
-
-private:
-    MemoryStream m_jpeg;
-    JpegEncoder m_encoder;
-    std::unique_ptr<Reducer> m_reducer;
-};
-
-// Builds one preview file, streaming: at any time it holds the decoder's few
-// MCU rows, two reducer rows, the JPEG of the level being decoded and the JPEG
-// of the next level being compressed.
-class PreviewBuilder {
-public:
-    PreviewBuilder(StringView picture, StringView root, const StopCheck& stop_requested)
-        : m_picture_path(picture), m_root(root), m_stop_requested(stop_requested)
-    {
-    }
-
-    PreviewBuild run();
-
-private:
-    bool stop_now();
-    PreviewBuild failure();
-    bool record(const ResumeRecord& record);
-    bool record_level(InputStream& data, std::uint64_t length, Size expected);
-    bool reduce_level(InputStream& data, std::uint64_t length, Size expected, NextLevel& next);
-    bool write_thumbnail(InputStream& source, std::uint64_t length);
-    bool write_table();
-
-    String m_picture_path;
-    String m_root;
-    const StopCheck& m_stop_requested;
-    bool m_stopped = false;
-    FileIdentity m_identity;
-    File m_picture;
-    int m_width = 0;
-    int m_height = 0;
-    int m_levels = 0;
-    PreviewWriter m_writer;
-    std::vector<PreviewLevel> m_entries;
-    PreviewLevel m_thumbnail;
-};
-
-bool PreviewBuilder::stop_now()
-{
-    if (!m_stopped && m_stop_requested && m_stop_requested())
-        m_stopped = true;
-    return m_stopped;
-}
-
-// A failed decode means a bad picture only when nothing else explains it: the
-// build was not stopped, every write succeeded and the picture is still the
-// file it was when the build began. Otherwise the preview stays incomplete.
-PreviewBuild PreviewBuilder::failure()
-{
-    FileIdentity now;
-    if (m_stopped || m_writer.failed() || !file_identity(m_picture_path, now) || !(now == m_identity))
-        return PreviewBuild::incomplete;
-    return PreviewBuild::bad_picture;
-}
-
-bool PreviewBuilder::record(const ResumeRecord& record)
-{
-    std::uint8_t bytes[resume_record_size];
-    serialise_resume_record(record, bytes);
-    m_writer.append(bytes, resume_record_size);
-    return !m_writer.failed();
-}
-
-// Each level is passed over twice. The records come from our baseline
-// decoder running its entropy stage only; the rows for the next level come
-// from libjpeg's decode, whose optimised pixel stages are several times faster
-// than our decoder's full decode (which would give the same rows). Both read
-// the level's compressed data as a stream; neither holds the picture.
-
-// The records of a level; a picture our decoder does not handle (progressive,
-// arithmetic-coded, CMYK) has none. False when the data is damaged or the build stops.
-bool PreviewBuilder::record_level(InputStream& data, std::uint64_t length, Size expected)
-{
-    BaselineDecoder decoder;
-    const BaselineStatus status = decoder.open(data, 0, length);
-    if (status == BaselineStatus::unsupported)
-        return true;
-    if (status == BaselineStatus::bad || decoder.info().width != expected.width ||
-        decoder.info().height != expected.height)
-        return false;
-    return decoder.decode_with_records([this](const ResumeRecord& r) { return !stop_now() && record(r); }, {});
-}
-
-// Feeds every RGB row of a level to the reducer of the next level.
-bool PreviewBuilder::reduce_level(InputStream& data, std::uint64_t length, Size expected, NextLevel& next)
-{
-    JpegDecoder decoder;
-    if (!data.seek(0) || !decoder.open(data, length) || !decoder.start() ||
-        decoder.output_width() != expected.width || decoder.output_height() != expected.height)
-        return false;
-    std::vector<std::uint8_t> row(static_cast<std::size_t>(expected.width) * 3);
-    for (int y = 0; y < expected.height; ++y)
-        if (stop_now() || !decoder.read_scanline(row.data()) || !next.push_row(row.data()))
-            return false;
-    return next.finish();
-}
-
-// The centred 64x64 square of the source, decoded at half size when its
-// shorter side is 130 pixels or more; black where the square lies outside.
-bool PreviewBuilder::write_thumbnail(InputStream& source, std::uint64_t length)
-{
-    JpegDecoder decoder;
-    if (!source.seek(0) || !decoder.open(source, length))
-        return false;
-    if (std::min(decoder.width(), decoder.height()) >= 130 && !decoder.set_scale(2))
-        return false;
-    if (!decoder.start())
-        return false;
-    const int width = decoder.output_width();
-    const int height = decoder.output_height();
-    const int top = height / 2 - thumbnail_side / 2;
-    const int left = width / 2 - thumbnail_side / 2;
-    std::vector<std::uint8_t> square(thumbnail_side * thumbnail_side * 3, 0);
-    std::vector<std::uint8_t> row(static_cast<std::size_t>(width) * 3);
-    for (int y = 0; y < height && y < top + thumbnail_side; ++y) {
-        if (stop_now() || !decoder.read_scanline(row.data()))
-            return false;
-        if (y < top)
-            continue;
-        for (int x = std::max(0, -left); x < thumbnail_side && left + x < width; ++x)
-            std::memcpy(&square[((y - top) * thumbnail_side + x) * 3], &row[(left + x) * 3], 3);
-    }
-    MemoryStream jpeg;
-    JpegEncoder encoder;
-    if (!encoder.create(jpeg, thumbnail_side, thumbnail_side, JpegEncoder::thumbnail_quality))
-        return false;
-    for (int y = 0; y < thumbnail_side; ++y)
-        if (!encoder.write_scanline(&square[y * thumbnail_side * 3]))
-            return false;
-    if (!encoder.finish())
-        return false;
-    m_thumbnail.jpeg_offset = m_writer.offset();
-    m_thumbnail.jpeg_length = static_cast<std::uint32_t>(jpeg.size());
-    m_writer.append(jpeg.bytes().data(), jpeg.bytes().size());
-    return !m_writer.failed();
-}
-
-// The table, then the magic: only a file whose every byte is written starts with 17.
-bool PreviewBuilder::write_table()
-{
-    std::vector<std::uint8_t> table(header_size(m_levels) - 4);
-    table[0] = static_cast<std::uint8_t>(m_levels);
-    put_u32(&table[1], m_entries[0].records_offset);
-    put_u32(&table[5], m_entries[0].records_length);
-    for (int k = 1; k <= m_levels; ++k) {
-        std::uint8_t* p = &table[9 + 16 * (k - 1)];
-        put_u32(p, m_entries[k].records_offset);
-        put_u32(p + 4, m_entries[k].records_length);
-        put_u32(p + 8, m_entries[k].jpeg_offset);
-        put_u32(p + 12, m_entries[k].jpeg_length);
-    }
-    put_u32(&table[table.size() - 8], m_thumbnail.jpeg_offset);
-    put_u32(&table[table.size() - 4], m_thumbnail.jpeg_length);
-    std::uint8_t magic[4];
-    put_u32(magic, preview_magic);
-    return m_writer.write_at(4, table.data(), static_cast<std::uint32_t>(table.size())) &&
-           m_writer.write_at(0, magic, 4);
-}
-
-PreviewBuild PreviewBuilder::run()
-{
-    const String path = preview_path(m_picture_path, m_root);
-    if (path.empty() || !file_identity(m_picture_path, m_identity) ||
-        !m_picture.open_expanded(expand_path(m_picture_path), File::read_mode))
-        return PreviewBuild::incomplete;
-    {
-        JpegDecoder header;
-        if (!header.open(m_picture, m_identity.size))
-            return failure();
-        m_width = header.width();
-        m_height = header.height();
-    }
-    m_levels = preview_levels(m_width, m_height);
-    if (!m_writer.open(path))
-        return PreviewBuild::incomplete;
-    // The zeroed header goes to disk at once: a build cut short must leave a
-    // file that starts with 0 (incomplete), never an empty one (bad picture).
-    m_writer.append(std::vector<std::uint8_t>(header_size(m_levels), 0).data(), header_size(m_levels));
-    if (!m_writer.flush())
-        return PreviewBuild::incomplete;
-    m_entries.assign(static_cast<std::size_t>(m_levels) + 1, PreviewLevel{});
-
-    // Level 0 is the picture itself; level k is made while level k - 1 is
-    // reduced, and reducing level L makes the source of the thumbnail.
-    Size size{m_width, m_height};
-    std::unique_ptr<NextLevel> next;
-    for (int k = 0; k <= m_levels; ++k) {
-        auto current = std::move(next);
-        InputStream& data = k == 0 ? static_cast<InputStream&>(m_picture) : current->jpeg();
-        const std::uint64_t length = k == 0 ? m_identity.size : current->jpeg().size();
-        PreviewLevel& entry = m_entries[static_cast<std::size_t>(k)];
-        entry.records_offset = m_writer.offset();
-        if (!record_level(data, length, size))
-            return failure();
-        entry.records_length = m_writer.offset() - entry.records_offset;
-        if (k > 0) {
-            entry.jpeg_offset = m_writer.offset();
-            entry.jpeg_length = static_cast<std::uint32_t>(length);
-            m_writer.append(current->jpeg().bytes().data(), current->jpeg().bytes().size());
-        }
-        if (m_levels > 0) {
-            next = std::make_unique<NextLevel>();
-            if (!next->start(size.width, size.height) || !reduce_level(data, length, size, *next))
-                return failure();
-            size = {(size.width + 1) / 2, (size.height + 1) / 2};
-        }
-    }
-    const bool thumbnail = m_levels > 0 ? write_thumbnail(next->jpeg(), next->jpeg().size())
-                                        : write_thumbnail(m_picture, m_identity.size);
-    if (!thumbnail)
-        return failure();
-    FileIdentity now;
-    if (!file_identity(m_picture_path, now) || !(now == m_identity))
-        return PreviewBuild::incomplete;
-    return write_table() ? PreviewBuild::ready : PreviewBuild::incomplete;
-}
-
 }  // namespace
-
-PreviewBuild build_preview(StringView picture, StringView root, const StopCheck& stop_requested)
-{
-    return PreviewBuilder(picture, root, stop_requested).run();
-}
 
 // The magic is checked: a file whose build was cut short may hold a table of zeros
 // or none at all.
