@@ -210,6 +210,8 @@ void pictures()
     Canvas& frame = add("thumb_frame", 56, 56);
     Shape outer = rounded_rect(0, 0, 56, 56, 6);
     Shape inner = rounded_rect(2, 2, 54, 54, 5);
+    // Outside the rounded corners the frame hides the preview under the row's colour.
+    frame.draw(subtract(rounded_rect(-1, -1, 57, 57, 0), outer), solid(surface));
     frame.draw(subtract(outer, inner), solid(rgb(0x0E1014)));
     frame.draw(subtract(inner, rounded_rect(3, 3, 53, 53, 4)), solid(rgb(0xFFFFFF, 0.3f)));
 
