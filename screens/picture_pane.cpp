@@ -556,10 +556,10 @@ void PicturePane::move_by_pen(int dx, int dy)
 
 void PicturePane::start_fling()
 {
+    // The tracker's velocity already points against the pen, the way the view moves.
     double vx = m_tracker.velocity_x(), vy = m_tracker.velocity_y();
-    // The view moves against the pen, in view axes.
-    double du = -(m_landscape ? vy : vx);
-    double dv = -(m_landscape ? -vx : vy);
+    double du = m_landscape ? vy : vx;
+    double dv = m_landscape ? -vx : vy;
     PanePoint rx = center_range_x(), ry = center_range_y();
     if ((du < 0 && m_center.x <= rx.x) || (du > 0 && m_center.x >= rx.y)) du = 0;
     if ((dv < 0 && m_center.y <= ry.x) || (dv > 0 && m_center.y >= ry.y)) dv = 0;

@@ -78,10 +78,15 @@ PictureViewer::PictureViewer(Properties& skin, StringView placeholder_folder)
     m_worker.start();
 }
 
+// The stop request and the wake-up are made under the queue lock, where the
+// worker decides to sleep: it cannot reset the event after this set.
 PictureViewer::~PictureViewer()
 {
-    m_worker.request_stop();
-    m_work_event.set();
+    {
+        MutexLock lock(m_queue_mutex);
+        m_worker.request_stop();
+        m_work_event.set();
+    }
     m_worker.join();
     m_scheduler.cancel(*m_tap_timer);
 }
@@ -358,7 +363,7 @@ void PictureViewer::run_worker(TileWorker& worker)
         log() << "run create_tile end\n";
         {
             LoggedLock lock(m_queue_mutex, "run", "m_queue_mutex");
-            if (m_queue.empty()) {
+            if (m_queue.empty() && !worker.stop_requested()) {
                 m_work_event.reset();
                 LoggedLock flag(m_flag_mutex, "run", "m_flag_mutex");
                 m_landscape_wanted = true;
@@ -573,12 +578,8 @@ void PictureViewer::on_pane_release(PicturePane* pane)
     if (pane != &pane_at(1) || m_slide != 0) return;
     const double quarter = pane->view_size().width / 4.0;
     const double over = pane->overscroll();
-    if (over < -quarter && has_picture(0)) m_slide = -1;
-    else if (over > quarter && has_picture(2)) m_slide = 1;
-    if (m_slide == 0) return;
-    PanePoint scroll = pane->scroll_position();
-    pane->set_scroll(scroll.x, scroll.y);
-    pane->set_settling(false);
+    if (over < -quarter) start_slide(-1);
+    else if (over > quarter) start_slide(1);
 }
 
 void PictureViewer::on_pane_tap(PicturePane* pane, Point point)
@@ -613,9 +614,21 @@ bool PictureViewer::on_click(Button* button, const ButtonEvent&)
     else if (button == m_btn_minus || button == m_key_zoom_out) zoom_out();
     else if (button == m_btn_landscape) toggle_landscape();
     else if (button == m_key_controls) on_single_tap();
-    else if (button == m_key_prev && m_slide == 0 && has_picture(0)) m_slide = -1;
-    else if (button == m_key_next && m_slide == 0 && has_picture(2)) m_slide = 1;
+    else if (button == m_key_prev) start_slide(-1);
+    else if (button == m_key_next) start_slide(1);
     return true;
+}
+
+// The pictures slide towards the neighbour in direction (-1 previous, +1
+// next) when there is one; the centre picture no longer returns to its place.
+void PictureViewer::start_slide(int direction)
+{
+    if (m_slide != 0 || !has_picture(direction < 0 ? 0 : 2)) return;
+    m_slide = direction;
+    PicturePane& center = pane_at(1);
+    PanePoint scroll = center.scroll_position();
+    center.set_scroll(scroll.x, scroll.y);
+    center.set_settling(false);
 }
 
 bool PictureViewer::on_key(const KeyEvent& event)

@@ -136,6 +136,9 @@ public:
     int queued_count();
     int finished_count();
     Button* button(StringView id) const;
+    // The lock the worker holds for a whole tile: while another holder keeps
+    // it, the worker starts no tile and the queue only grows by add_tile.
+    Mutex& tile_lock() { return m_tile_mutex; }
 
 private:
     friend class TileWorker;
@@ -157,6 +160,7 @@ private:
     void deliver_one_tile();
     void update_landscape_button();
     void update_slide(double seconds);
+    void start_slide(int direction);
     void zoom_in();
     void zoom_out();
     void set_counter();
