@@ -200,6 +200,14 @@ TEST_F(ThumbnailTest, ReadyPendingAndBadPreviews)
     ASSERT_EQ(make_framed_thumbnail(tree.path16("card/A/good.jpg"), root, frame, size, result), ThumbnailState::made);
     EXPECT_EQ(result.size().width, 56);
     EXPECT_EQ(result.size().height, 56);
+    // Drawn through a translucent copy, a pixel without the opacity flag would
+    // take colour from what lies below: every pixel of the thumbnail is opaque.
+    const PixelBuffer& pixels = *result.bitmap->pixels();
+    int translucent = 0;
+    for (int y = 0; y < pixels.height(); ++y)
+        for (int x = 0; x < pixels.width(); ++x)
+            translucent += (pixels.at(x, y) & 0x0020) == 0 ? 1 : 0;
+    EXPECT_EQ(translucent, 0);
     EXPECT_EQ(make_framed_thumbnail(tree.path16("card/A/broken.jpg"), root, frame, size, result), ThumbnailState::bad);
     EXPECT_EQ(make_framed_thumbnail(tree.path16("card/A/good.jpg"), root, frame, Size{0, 0}, result), ThumbnailState::bad);
 }
