@@ -2,11 +2,16 @@
 // a reference over the same files:
 // - a search of 20,000 pictures in 1,000 folders (no previews yet) against
 //   find ROOT -iname '*.jpg' -o -iname '*.jpeg', run at normal priority and at
-//   the worker's (nice 5);
+//   the worker's (nice 5); besides the wall time each reports the processor
+//   time it took (all threads of this process, or find and its shell) as cpu_ms,
+//   since the machine may be busy with other work;
+// - the walk alone (the pictures and their sizes and times, no preview names);
 // - the building of previews of 12-megapixel pictures against libjpeg's plain
 //   decode of the same pictures (pictures per second each).
 
 #include <benchmark/benchmark.h>
+
+#include <sys/resource.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +19,7 @@
 #include <fstream>
 #include <string>
 
+#include "library/drive_search.h"
 #include "library/photo_library.h"
 #include "tests/library/preview_pictures.h"
 
@@ -93,6 +99,21 @@ void remove_previews(const std::string& card)
     std::filesystem::remove_all(card + "/!pictaviocache", ignored);
 }
 
+// Processor seconds of this process (every thread) or of its waited-for children.
+double cpu_seconds(int who)
+{
+    rusage usage{};
+    getrusage(who, &usage);
+    const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// Reports the processor time per iteration beside the wall time.
+void report_cpu(benchmark::State& state, double seconds)
+{
+    state.counters["cpu_ms"] = benchmark::Counter(seconds * 1000.0, benchmark::Counter::kAvgIterations);
+}
+
 // Stops at the first search_complete event.
 class SearchWatcher : public LibraryObserver {
 public:
@@ -106,10 +127,12 @@ void BM_LibrarySearch(benchmark::State& state)
     setenv("PICTAVIO_CARDS", bench.search_root().c_str(), 1);
     const String ini = from_utf8(bench.root + "/folders.ini");
     int albums = 0;
+    double cpu = 0;
     for (auto _ : state) {
         state.PauseTiming();
         remove_previews(bench.search_root());
         state.ResumeTiming();
+        const double cpu_start = cpu_seconds(RUSAGE_SELF);
         PhotoLibrary library(ini);
         SearchWatcher watcher;
         library.add_observer(&watcher);
@@ -121,7 +144,9 @@ void BM_LibrarySearch(benchmark::State& state)
         albums = library.get_folders_size();
         library.remove_observer(&watcher);
         // The library's destruction cuts the preview building short.
+        cpu += cpu_seconds(RUSAGE_SELF) - cpu_start;
     }
+    report_cpu(state, cpu);
     state.counters["albums"] = albums;
     state.counters["pictures"] = search_folders * pictures_per_folder;
 }
@@ -132,12 +157,27 @@ void BM_FindSearch(benchmark::State& state)
 {
     const std::string command = "nice -n " + std::to_string(state.range(0)) + " find '" + trees().search_root()
         + "' -iname '*.jpg' -o -iname '*.jpeg' > /dev/null";
+    const double cpu_start = cpu_seconds(RUSAGE_CHILDREN);
     for (auto _ : state) {
         if (std::system(command.c_str()) != 0)
             state.SkipWithError("find failed");
     }
+    report_cpu(state, cpu_seconds(RUSAGE_CHILDREN) - cpu_start);
 }
 BENCHMARK(BM_FindSearch)->Arg(0)->Arg(5)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+
+// The walk of the search without the library around it.
+void BM_PictureWalk(benchmark::State& state)
+{
+    const String root = from_utf8(trees().search_root() + "/");
+    std::size_t pictures = 0;
+    const double cpu_start = cpu_seconds(RUSAGE_SELF);
+    for (auto _ : state)
+        pictures = find_pictures(root, {}).size();
+    report_cpu(state, cpu_seconds(RUSAGE_SELF) - cpu_start);
+    state.counters["pictures"] = static_cast<double>(pictures);
+}
+BENCHMARK(BM_PictureWalk)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 
 void BM_LibraryPreviews12MP(benchmark::State& state)
 {

@@ -110,26 +110,35 @@ private:
     std::vector<String>& m_files;
 };
 
-// Keeps the ".jpg" and the ".jpeg" files apart, each in walk order.
+enum class PictureKind { none, jpg, jpeg };
+
+PictureKind picture_kind(StringView name)
+{
+    if (wildcard_match(u"*.jpg", name))
+        return PictureKind::jpg;
+    return wildcard_match(u"*.jpeg", name) ? PictureKind::jpeg : PictureKind::none;
+}
+
+// Keeps the ".jpg" and the ".jpeg" files apart, each in walk order, with the
+// identities the walk read for them.
 class PictureCollector : public DirectoryCollector {
 public:
     explicit PictureCollector(WalkStopCheck stop) : m_stop(std::move(stop)) {}
 
-    bool on_file(const String& path) override
+    bool wants_identity(StringView name) const override { return picture_kind(name) != PictureKind::none; }
+    bool on_identified_file(const String& path, const FileIdentity& identity) override
     {
         const StringView name = StringView(path).substr(path.find_last_of(u'/') + 1);
-        if (wildcard_match(u"*.jpg", name))
-            m_jpg.push_back(path);
-        else if (wildcard_match(u"*.jpeg", name))
-            m_jpeg.push_back(path);
+        (picture_kind(name) == PictureKind::jpg ? m_jpg : m_jpeg).push_back({path, identity});
         return !stopped();
     }
+    bool on_file(const String&) override { return !stopped(); }
     bool on_directory(const String&) override { return !stopped(); }
 
     // The ".jpg" files, then the ".jpeg" files.
-    std::vector<String> pictures()
+    std::vector<PictureFile> pictures()
     {
-        std::vector<String> all = std::move(m_jpg);
+        std::vector<PictureFile> all = std::move(m_jpg);
         all.insert(all.end(), std::make_move_iterator(m_jpeg.begin()), std::make_move_iterator(m_jpeg.end()));
         return all;
     }
@@ -137,8 +146,8 @@ public:
 private:
     bool stopped() const { return m_stop && m_stop(); }
 
-    std::vector<String> m_jpg;
-    std::vector<String> m_jpeg;
+    std::vector<PictureFile> m_jpg;
+    std::vector<PictureFile> m_jpeg;
     const WalkStopCheck m_stop;
 };
 
@@ -184,7 +193,7 @@ void find_drives(std::vector<String>& drives)
     }
 }
 
-std::vector<String> find_pictures(StringView root, const WalkStopCheck& stop)
+std::vector<PictureFile> find_pictures(StringView root, const WalkStopCheck& stop)
 {
     // One walk sorts the files into the two lists that a "*.jpg" walk and a
     // "*.jpeg" walk would give: both visit the directories in the same order.

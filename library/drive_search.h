@@ -4,10 +4,17 @@
 
 #include <functional>
 #include <vector>
+#include "platform/file_identity.h"
 #include "platform/text.h"
 
 // Asked during a walk; true ends it early.
 using WalkStopCheck = std::function<bool()>;
+
+// A picture found by a walk, with its identity as the walk read it.
+struct PictureFile {
+    String path;
+    FileIdentity identity;
+};
 
 // Name of the folder under each search root that holds the preview files.
 inline constexpr StringView cache_folder_name = u"!pictaviocache";
@@ -18,7 +25,8 @@ void find_drives(std::vector<String>& drives);
 // The folders that are storage cards: PICTAVIO_CARDS when set, else the
 // mounted volumes below /media/$USER, /run/media/$USER, /media and /mnt.
 std::vector<String> storage_card_folders();
-// Every "*.jpg" below root, then every "*.jpeg", each pass depth first.
-std::vector<String> find_pictures(StringView root, const WalkStopCheck& stop);
+// Every "*.jpg" below root, then every "*.jpeg", each pass depth first;
+// pictures that are gone before their identity is read are left out.
+std::vector<PictureFile> find_pictures(StringView root, const WalkStopCheck& stop);
 // Names of the files directly in root's preview folder.
 std::vector<String> list_preview_files(StringView root);

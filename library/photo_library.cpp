@@ -49,12 +49,21 @@ void delete_file(StringView path)
     std::filesystem::remove(std::filesystem::path(to_utf8(expand_path(path))), ignored);
 }
 
-// A picture found by the walk, with what the file system says about its preview.
+// A picture found by the walk, with the position of its ready preview in the
+// listing of the preview folder (none when it needs one).
 struct FoundPicture {
+    static constexpr std::size_t not_ready = static_cast<std::size_t>(-1);
+
     String path;
-    String preview_name;
-    bool ready = false;
+    std::size_t ready_preview = not_ready;
 };
+
+// The directory part of path, with its separator, as a view into path.
+StringView directory_part(StringView path)
+{
+    const std::size_t last = path.find_last_of(u"\\/");
+    return last == StringView::npos ? StringView() : path.substr(0, last + 1);
+}
 
 } // namespace
 
@@ -357,23 +366,23 @@ void PhotoLibrary::search()
 
 void PhotoLibrary::check_drive(StringView root)
 {
-    const std::vector<String> pictures = find_pictures(root, [this] { return stop_requested(); });
+    std::vector<PictureFile> pictures = find_pictures(root, [this] { return stop_requested(); });
     const std::vector<String> previews = list_preview_files(root);
     std::unordered_map<String, std::size_t> preview_index;
     for (std::size_t i = 0; i < previews.size(); ++i)
         preview_index.emplace(previews[i], i);
+    const String cache = String(root) + String(cache_folder_name) + u"/";
 
-    // Preview names and readiness come from the file system; they are taken
-    // before m_map_mutex so that the queue stays usable during a long scan.
+    // Preview names come from the sizes and times the walk read, and only a
+    // preview the folder listing holds is opened for its magic. All of it is
+    // done before m_map_mutex, so that the queue stays usable during a long scan.
     std::vector<FoundPicture> found;
     found.reserve(pictures.size());
-    for (const String& picture : pictures) {
-        const String preview = preview_path(picture, root);
-        if (preview.empty())
-            continue;  // the picture vanished after the walk
-        FoundPicture item{picture, file_name_of(preview), false};
-        item.ready = preview_index.count(item.preview_name) != 0 && is_preview_ready(picture, root);
-        found.push_back(std::move(item));
+    for (PictureFile& picture : pictures) {
+        const String name = preview_name(picture.identity);
+        const auto existing = preview_index.find(name);
+        const bool ready = existing != preview_index.end() && is_preview_file_ready(cache + name);
+        found.push_back({std::move(picture.path), ready ? existing->second : FoundPicture::not_ready});
     }
 
     // With the file-system work done, the lists are updated in one short hold
@@ -387,19 +396,27 @@ void PhotoLibrary::check_drive(StringView root)
             std::unordered_map<String, std::size_t> folder_index;
             for (std::size_t i = 0; i < m_folders.size(); ++i)
                 folder_index.emplace(m_folders[i].folder_path, i);
+            // The walk hands out a folder's pictures one after another: the
+            // folder is looked up once per run of them.
+            constexpr std::size_t no_folder = static_cast<std::size_t>(-1);
+            StringView run_directory;
+            std::size_t run_folder = no_folder;
             for (const FoundPicture& item : found) {
-                if (item.ready) {
-                    used[preview_index.at(item.preview_name)] = true;
+                if (item.ready_preview != FoundPicture::not_ready) {
+                    used[item.ready_preview] = true;
                 } else {
                     enqueue(m_map, item.path, root);
                     ++queued;
                 }
-                const String folder_path = directory_of(item.path);
-                auto [known, added] = folder_index.try_emplace(folder_path, m_folders.size());
-                if (added)
-                    m_folders.push_back({String(root), folder_path, item.path, 1});
-                else
-                    ++m_folders[known->second].size;
+                const StringView directory = directory_part(item.path);
+                if (run_folder == no_folder || directory != run_directory) {
+                    auto [known, added] = folder_index.try_emplace(String(directory), m_folders.size());
+                    if (added)
+                        m_folders.push_back({String(root), String(directory), item.path, 0});
+                    run_directory = directory;
+                    run_folder = known->second;
+                }
+                ++m_folders[run_folder].size;
             }
             std::erase_if(m_folders, [](const Folder& folder) { return folder.size == 0; });
         }
@@ -408,7 +425,6 @@ void PhotoLibrary::check_drive(StringView root)
 
     // Previews of pictures that are gone or changed, and incomplete or empty
     // ones, are deleted once the queue is released again.
-    const String cache = String(root) + String(cache_folder_name) + u"/";
     for (std::size_t i = 0; i < previews.size(); ++i) {
         if (!used[i])
             delete_file(cache + previews[i]);

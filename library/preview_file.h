@@ -14,6 +14,8 @@
 #include <vector>
 #include "platform/text.h"
 
+struct FileIdentity;
+
 class InputStream;
 class RenderSurface;
 
@@ -52,8 +54,14 @@ int preview_levels(int width, int height);
 // Path of the preview of picture under root (root + "!pictaviocache/" + size and
 // creation time); empty when the picture does not exist.
 String preview_path(StringView picture, StringView root);
+// The same for a picture whose identity is known already (from a directory walk).
+String preview_path(const FileIdentity& picture, StringView root);
+// The file name of the preview of a picture with that identity.
+String preview_name(const FileIdentity& picture);
 // Whether the preview of picture exists and starts with the magic.
 bool is_preview_ready(StringView picture, StringView root);
+// Whether the preview file at preview (a path, macros expanded) starts with the magic.
+bool is_preview_file_ready(StringView preview);
 // Builds the preview of picture, streaming scanline by scanline; see PreviewBuild.
 PreviewBuild build_preview(StringView picture, StringView root, const StopCheck& stop_requested = {});
 // The 64x64 RGB565 thumbnail from a ready preview, or null on any failure.

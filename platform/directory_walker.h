@@ -4,6 +4,7 @@
 // "*.jpg" finds IMG_0001.JPG). Symbolic links to directories are never
 // followed, so a walk always ends.
 
+#include "platform/file_identity.h"
 #include "platform/text.h"
 
 // Receives what a walk finds; returning false from either call ends the whole walk.
@@ -14,6 +15,11 @@ public:
     virtual bool on_file(const String& path) = 0;
     // A sub-directory whose name matches the directory pattern ("." and ".." never).
     virtual bool on_directory(const String& path) = 0;
+    // Whether the matching file name goes to on_identified_file with its identity instead of to on_file.
+    virtual bool wants_identity(StringView name) const;
+    // A matching file with the identity the walk read for it; a file whose identity
+    // cannot be read (gone meanwhile, no regular file) is left out.
+    virtual bool on_identified_file(const String& path, const FileIdentity& identity);
 };
 
 // Lists directory's matching files (in file-system order), then each matching
