@@ -2,7 +2,9 @@
 // half-size JPEGs and the thumbnail, streaming scanline by scanline.
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -17,11 +19,14 @@
 #include "platform/file.h"
 #include "platform/file_identity.h"
 #include "platform/paths.h"
+#include "platform/thread.h"
 #include "skin/pixel_types.h"
 
 namespace {
 
 constexpr std::size_t write_chunk = 64 * 1024;
+// How often the caller's stop check is asked while only the records pass runs.
+constexpr unsigned stop_poll_milliseconds = 10;
 
 void put_u32(std::uint8_t* p, std::uint32_t value)
 {
@@ -94,6 +99,75 @@ private:
     std::unique_ptr<Reducer> m_reducer;
 };
 
+// An input stream over bytes owned elsewhere, so that a second reader can go
+// through a level's JPEG while the first one reads it too.
+class ByteReader : public InputStream {
+public:
+    explicit ByteReader(const std::vector<std::uint8_t>& bytes) : m_bytes(bytes) {}
+
+    std::uint32_t read(void* buffer, std::uint32_t count) override
+    {
+        const auto taken = static_cast<std::uint32_t>(std::min<std::uint64_t>(count, m_bytes.size() - m_position));
+        if (taken > 0)
+            std::memcpy(buffer, m_bytes.data() + m_position, taken);
+        m_position += taken;
+        return taken;
+    }
+    std::uint64_t size() override { return m_bytes.size(); }
+    std::uint64_t position() override { return m_position; }
+    bool seek(std::uint64_t offset) override
+    {
+        if (offset > m_bytes.size())
+            return false;
+        m_position = offset;
+        return true;
+    }
+    std::uint64_t skip(std::uint64_t count) override
+    {
+        const std::uint64_t moved = std::min<std::uint64_t>(count, m_bytes.size() - m_position);
+        m_position += moved;
+        return moved;
+    }
+
+private:
+    const std::vector<std::uint8_t>& m_bytes;
+    std::uint64_t m_position = 0;
+};
+
+// Work that runs on a worker thread beside the calling one. When no thread
+// can be started it runs on the calling thread when it is waited for.
+class SideTask : public Thread {
+public:
+    explicit SideTask(std::function<bool()> work) : m_work(std::move(work)) {}
+    ~SideTask() override { join(); }
+
+    void begin() { m_threaded = start(); }
+
+    // Waits for the work to end, calling poll every few milliseconds meanwhile; its result.
+    bool wait(const std::function<void()>& poll)
+    {
+        if (!m_threaded)
+            return m_work();
+        while (!m_done.wait_for(stop_poll_milliseconds))
+            poll();
+        join();
+        return m_result;
+    }
+
+protected:
+    void run() override
+    {
+        m_result = m_work();
+        m_done.set();
+    }
+
+private:
+    std::function<bool()> m_work;
+    Event m_done{true};
+    bool m_result = false;
+    bool m_threaded = false;
+};
+
 // Builds one preview file, streaming: at any time it holds the decoder's few
 // MCU rows, two reducer rows, the JPEG of the level being decoded and the JPEG
 // of the next level being compressed.
@@ -109,6 +183,8 @@ public:
 private:
     bool stop_now();
     PreviewBuild failure();
+    bool build_level(InputStream& data, InputStream& records_data, std::uint64_t length, Size size,
+                     NextLevel* next);
     bool record(const ResumeRecord& record);
     bool record_level(InputStream& data, std::uint64_t length, Size expected);
     bool reduce_level(InputStream& data, std::uint64_t length, Size expected, NextLevel& next);
@@ -119,8 +195,11 @@ private:
     String m_root;
     const StopCheck& m_stop_requested;
     bool m_stopped = false;
+    // Set when either pass of a level fails or the build stops: the other pass ends early.
+    std::atomic<bool> m_cancel{false};
     FileIdentity m_identity;
     File m_picture;
+    File m_picture_for_records;  // the records pass reads the picture through its own file
     int m_width = 0;
     int m_height = 0;
     int m_levels = 0;
@@ -129,10 +208,14 @@ private:
     PreviewLevel m_thumbnail;
 };
 
+// Only the calling thread asks the caller's stop check (which need not be
+// thread-safe); the records pass learns of a stop through m_cancel.
 bool PreviewBuilder::stop_now()
 {
-    if (!m_stopped && m_stop_requested && m_stop_requested())
+    if (!m_stopped && m_stop_requested && m_stop_requested()) {
         m_stopped = true;
+        m_cancel = true;
+    }
     return m_stopped;
 }
 
@@ -155,11 +238,29 @@ bool PreviewBuilder::record(const ResumeRecord& record)
     return !m_writer.failed();
 }
 
-// Each level is passed over twice. The records come from our baseline
-// decoder running its entropy stage only; the rows for the next level come
-// from libjpeg's decode, whose optimised pixel stages are several times faster
-// than our decoder's full decode (which would give the same rows). Both read
-// the level's compressed data as a stream; neither holds the picture.
+// Each level is passed over twice, at the same time. The records come from
+// our baseline decoder running its entropy stage only, on a worker thread;
+// the rows for the next level come from libjpeg's decode on the calling
+// thread, whose optimised pixel stages are several times faster than our
+// decoder's full decode (which would give the same rows). Each pass reads the
+// level's compressed data through its own stream; neither holds the picture.
+// The records pass alone appends to the writer until it is joined, so the
+// file's bytes are those of the two passes run one after the other.
+bool PreviewBuilder::build_level(InputStream& data, InputStream& records_data, std::uint64_t length, Size size,
+                                 NextLevel* next)
+{
+    SideTask records([&] {
+        const bool recorded = record_level(records_data, length, size);
+        if (!recorded)
+            m_cancel = true;
+        return recorded;
+    });
+    records.begin();
+    if (next && (!next->start(size.width, size.height) || !reduce_level(data, length, size, *next)))
+        m_cancel = true;
+    const bool recorded = records.wait([this] { stop_now(); });
+    return recorded && !m_cancel;
+}
 
 // The records of a level; a picture our decoder does not handle (progressive,
 // arithmetic-coded, CMYK) has none. False when the data is damaged or the build stops.
@@ -172,7 +273,7 @@ bool PreviewBuilder::record_level(InputStream& data, std::uint64_t length, Size 
     if (status == BaselineStatus::bad || decoder.info().width != expected.width ||
         decoder.info().height != expected.height)
         return false;
-    return decoder.decode_with_records([this](const ResumeRecord& r) { return !stop_now() && record(r); }, {});
+    return decoder.decode_with_records([this](const ResumeRecord& r) { return !m_cancel && record(r); }, {});
 }
 
 // Feeds every RGB row of a level to the reducer of the next level.
@@ -184,7 +285,7 @@ bool PreviewBuilder::reduce_level(InputStream& data, std::uint64_t length, Size 
         return false;
     std::vector<std::uint8_t> row(static_cast<std::size_t>(expected.width) * 3);
     for (int y = 0; y < expected.height; ++y)
-        if (stop_now() || !decoder.read_scanline(row.data()) || !next.push_row(row.data()))
+        if (stop_now() || m_cancel || !decoder.read_scanline(row.data()) || !next.push_row(row.data()))
             return false;
     return next.finish();
 }
@@ -255,7 +356,8 @@ PreviewBuild PreviewBuilder::run()
 {
     const String path = preview_path(m_picture_path, m_root);
     if (path.empty() || !file_identity(m_picture_path, m_identity) ||
-        !m_picture.open_expanded(expand_path(m_picture_path), File::read_mode))
+        !m_picture.open_expanded(expand_path(m_picture_path), File::read_mode) ||
+        !m_picture_for_records.open_expanded(expand_path(m_picture_path), File::read_mode))
         return PreviewBuild::incomplete;
     {
         JpegDecoder header;
@@ -280,11 +382,22 @@ PreviewBuild PreviewBuilder::run()
     std::unique_ptr<NextLevel> next;
     for (int k = 0; k <= m_levels; ++k) {
         auto current = std::move(next);
-        InputStream& data = k == 0 ? static_cast<InputStream&>(m_picture) : current->jpeg();
+        if (m_levels > 0)
+            next = std::make_unique<NextLevel>();
         const std::uint64_t length = k == 0 ? m_identity.size : current->jpeg().size();
         PreviewLevel& entry = m_entries[static_cast<std::size_t>(k)];
         entry.records_offset = m_writer.offset();
-        if (!record_level(data, length, size))
+        // Level 0 is read from the picture file, opened twice; level k from
+        // the JPEG made while level k - 1 was reduced.
+        InputStream* data = &m_picture;
+        InputStream* records_data = &m_picture_for_records;
+        std::unique_ptr<ByteReader> level_reader;
+        if (k > 0) {
+            level_reader = std::make_unique<ByteReader>(current->jpeg().bytes());
+            data = &current->jpeg();
+            records_data = level_reader.get();
+        }
+        if (!build_level(*data, *records_data, length, size, next.get()))
             return failure();
         entry.records_length = m_writer.offset() - entry.records_offset;
         if (k > 0) {
@@ -292,12 +405,7 @@ PreviewBuild PreviewBuilder::run()
             entry.jpeg_length = static_cast<std::uint32_t>(length);
             m_writer.append(current->jpeg().bytes().data(), current->jpeg().bytes().size());
         }
-        if (m_levels > 0) {
-            next = std::make_unique<NextLevel>();
-            if (!next->start(size.width, size.height) || !reduce_level(data, length, size, *next))
-                return failure();
-            size = {(size.width + 1) / 2, (size.height + 1) / 2};
-        }
+        size = {(size.width + 1) / 2, (size.height + 1) / 2};
     }
     const bool thumbnail = m_levels > 0 ? write_thumbnail(next->jpeg(), next->jpeg().size())
                                         : write_thumbnail(m_picture, m_identity.size);
