@@ -61,7 +61,7 @@ void PicturePane::bind(Properties& skin, const SkinNode* node)
     Element::bind(skin, node);
     m_empty_color = skin.get_color(node, u"empty_color", Color{0, 0, 0, 255});
     m_empty_font = skin.get_font(node, u"empty_font", Font());
-    const String& key = skin.get_string(node, u"empty_text", String());
+    const String key = skin.get_string(node, u"empty_text", String());
     m_empty_text = key.empty() ? String() : skin.translate(key);
     make_empty_picture();
 }
