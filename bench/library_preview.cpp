@@ -1,7 +1,8 @@
 // Preview files and tiles against libjpeg-turbo, on generated photo-like
 // pictures of 50 and 12 megapixels (written once into a temporary folder):
 //   - building the whole preview file vs libjpeg's decode of the picture to RGB
-//     (target: at most 2.0x);
+//     (target: at most 2.0x in wall time; the build runs each level's records
+//     pass on a second thread, so its process CPU time counts both threads);
 //   - the full-resolution bottom-right tile from the ready preview vs
 //     jpeg_crop_scanline + jpeg_skip_scanlines for the same region
 //     (target: at least 20x faster; 50 MP within 1.5x of 12 MP);
@@ -17,6 +18,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <ctime>
 #include <cstdio>
@@ -81,6 +83,27 @@ void timed(benchmark::State& state, const std::string& name, Body body)
     g_cpu[name] = (cpu_seconds() - cpu_begin) / static_cast<double>(state.iterations());
 }
 
+// For the whole-picture runs: each iteration is timed on its own and the
+// fastest one (wall and process CPU apart, all threads counted) is kept, since
+// other programs on a shared machine can only slow an iteration down.
+template <typename Body>
+void timed_best(benchmark::State& state, const std::string& name, Body body)
+{
+    double best_wall = 0;
+    double best_cpu = 0;
+    for (auto _ : state) {
+        const auto begin = std::chrono::steady_clock::now();
+        const double cpu_begin = cpu_seconds();
+        body();
+        const double cpu = cpu_seconds() - cpu_begin;
+        const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+        best_wall = best_wall == 0 ? wall : std::min(best_wall, wall);
+        best_cpu = best_cpu == 0 ? cpu : std::min(best_cpu, cpu);
+    }
+    g_seconds[name] = best_wall;
+    g_cpu[name] = best_cpu;
+}
+
 void build_preview_of(const Picture& p)
 {
     if (build_preview(from_utf8(p.path), from_utf8(g_root)) != PreviewBuild::ready)
@@ -90,13 +113,13 @@ void build_preview_of(const Picture& p)
 void BM_BuildPreview(benchmark::State& state)
 {
     const Picture& p = picture(static_cast<int>(state.range(0)));
-    timed(state, "build" + std::to_string(state.range(0)), [&] { build_preview_of(p); });
+    timed_best(state, "build" + std::to_string(state.range(0)), [&] { build_preview_of(p); });
 }
 
 void BM_LibjpegDecodeToRgb(benchmark::State& state)
 {
     const Picture& p = picture(static_cast<int>(state.range(0)));
-    timed(state, "decode" + std::to_string(state.range(0)), [&] {
+    timed_best(state, "decode" + std::to_string(state.range(0)), [&] {
         FILE* file = std::fopen(p.path.c_str(), "rb");
         jpeg_decompress_struct cinfo;
         jpeg_error_mgr jerr;
@@ -189,8 +212,8 @@ void BM_BuildPeakMemory(benchmark::State& state)
     g_seconds["peak_mb" + std::to_string(state.range(0))] = static_cast<double>(peak_kb) / 1024.0;
 }
 
-BENCHMARK(BM_BuildPreview)->Arg(12)->Arg(50)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(BM_LibjpegDecodeToRgb)->Arg(12)->Arg(50)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_BuildPreview)->Arg(12)->Arg(50)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_LibjpegDecodeToRgb)->Arg(12)->Arg(50)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_TileFromPreview)->Arg(12)->Arg(50)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_LibjpegCropSkip)->Arg(12)->Arg(50)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BuildPeakMemory)->Arg(50)->Unit(benchmark::kMillisecond)->Iterations(1);
@@ -202,7 +225,7 @@ void print_summary()
         const auto x = times.find(a), y = times.find(b);
         return x == times.end() || y == times.end() || y->second <= 0 ? 0.0 : x->second / y->second;
     };
-    std::printf("\nsummary (wall / cpu)\n");
+    std::printf("\nsummary (wall / process cpu; whole-picture runs: fastest of their iterations)\n");
     for (const int mp : {12, 50}) {
         const std::string m = std::to_string(mp);
         std::printf("%2d MP: build preview / libjpeg decode = %.2fx / %.2fx (target <= 2.0)\n", mp,
