@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -145,4 +146,79 @@ TEST(DirectoryWalker, SpecialFilesBadNamesAndMissingFoldersYieldNothing)
     EXPECT_TRUE(recorder.seen.empty());
     EXPECT_TRUE(walk_directory(from_utf8(root + "/none"), u"*", u"*", true, recorder));
     EXPECT_TRUE(recorder.seen.empty());
+}
+
+namespace {
+
+// Asks for the identities of the ".jpg" files only and records what arrives
+// through which call.
+class IdentityRecorder : public Recorder {
+public:
+    bool wants_identity(StringView name) const override { return wildcard_match(u"*.jpg", name); }
+    bool on_identified_file(const String& path, const FileIdentity& identity) override
+    {
+        identities.emplace_back(path, identity);
+        return on_file(path);
+    }
+
+    std::vector<std::pair<String, FileIdentity>> identities;
+};
+
+}  // namespace
+
+TEST(DirectoryWalkerIdentity, TheWalksIdentitiesEqualAStatOfTheSameFile)
+{
+    const std::string root = make_tree();
+    write_bytes(root + "/a/x.jpg", std::string(70000, 'p'));
+    std::filesystem::create_symlink(root + "/a/x.jpg", root + "/b/linked.jpg");
+    const String base = from_utf8(root);
+    IdentityRecorder recorder;
+    EXPECT_TRUE(walk_directory(base, u"*", u"*", true, recorder));
+
+    std::vector<String> identified;
+    for (const auto& [path, identity] : recorder.identities) {
+        identified.push_back(path);
+        FileIdentity stated;
+        ASSERT_TRUE(file_identity(path, stated)) << to_utf8(path);
+        EXPECT_EQ(identity, stated) << to_utf8(path);
+    }
+    std::sort(identified.begin(), identified.end());
+    EXPECT_EQ(identified, (std::vector<String>{base + u"/IMG_0001.JPG", base + u"/a/deep/y.Jpg", base + u"/a/x.jpg",
+                                               base + u"/b/linked.jpg"}));
+    // Files without a wish for their identity still reach on_file, in the same walk order.
+    EXPECT_NE(std::find(recorder.seen.begin(), recorder.seen.end(), u"F " + base + u"/notes.txt"), recorder.seen.end());
+    EXPECT_NE(std::find(recorder.seen.begin(), recorder.seen.end(), u"F " + base + u"/b/z.jpeg"), recorder.seen.end());
+    EXPECT_EQ(recorder.identities[0].second.size, 1u);  // IMG_0001.JPG, the root's only file of the kind
+}
+
+TEST(DirectoryWalkerIdentity, FilesWithoutAnIdentityAreLeftOutAndTheMacroRootKept)
+{
+    const std::string root = make_folder("identity_walk");
+    std::filesystem::create_symlink(root + "/missing.jpg", root + "/dangling.jpg");
+    touch(root + "/p.jpg");
+    setenv("PICTAVIO_MY_DOCUMENTS", root.c_str(), 1);
+    IdentityRecorder recorder;
+    EXPECT_TRUE(walk_directory(u"%my_documents%/", u"*", u"*", true, recorder));
+    unsetenv("PICTAVIO_MY_DOCUMENTS");
+    ASSERT_EQ(recorder.identities.size(), 1u);
+    EXPECT_EQ(recorder.identities[0].first, u"%my_documents%/p.jpg");
+    FileIdentity stated;
+    ASSERT_TRUE(file_identity(from_utf8(root + "/p.jpg"), stated));
+    EXPECT_EQ(recorder.identities[0].second, stated);
+    EXPECT_EQ(recorder.seen, (std::vector<String>{u"F %my_documents%/p.jpg"}));
+}
+
+TEST(DirectoryWalkerIdentity, NonAsciiNamesKeepTheirTextAndIdentity)
+{
+    const std::string root = make_folder("identity_names");
+    touch(root + "/ёлка.jpg");
+    touch(root + "/日本.JPG");
+    IdentityRecorder recorder;
+    EXPECT_TRUE(walk_directory(from_utf8(root), u"*", u"*", false, recorder));
+    ASSERT_EQ(recorder.identities.size(), 2u);
+    for (const auto& [path, identity] : recorder.identities) {
+        FileIdentity stated;
+        ASSERT_TRUE(file_identity(path, stated)) << to_utf8(path);
+        EXPECT_EQ(identity, stated);
+    }
 }
