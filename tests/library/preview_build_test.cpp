@@ -203,4 +203,24 @@ TEST(PreviewBuild, StopAtAnyPointLeavesTheFileIncomplete)
     }
 }
 
+// A marker in the middle of the entropy-coded data: libjpeg warns and decodes
+// the rest as flat grey, but the records cannot be made, so the picture is bad,
+// whichever of the two passes sees it first.
+TEST(PreviewBuild, DataOnlyTheRecordsPassRefusesMakesABadPicture)
+{
+    const std::string root = make_root();
+    std::filesystem::create_directory(root + "!pictaviocache");
+    const std::string picture = root + "p.jpg";
+    ASSERT_TRUE(write_picture(picture, {.width = 1200, .height = 900}));
+    std::vector<std::uint8_t> bytes = file_bytes(picture);
+    const std::size_t data = scan_data_offset(bytes.data(), bytes.size());
+    const std::size_t at = data + (bytes.size() - data) / 3;
+    bytes[at] = 0xFF;
+    bytes[at + 1] = 0xD9;
+    write_bytes(picture, bytes);
+    EXPECT_FALSE(decode_reference(picture).rgb.empty());
+    EXPECT_EQ(build_preview(from_utf8(picture), from_utf8(root)), PreviewBuild::bad_picture);
+    EXPECT_FALSE(is_preview_ready(from_utf8(picture), from_utf8(root)));
+}
+
 }  // namespace
