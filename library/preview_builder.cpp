@@ -89,6 +89,7 @@ public:
         return m_encoder.create(m_jpeg, m_reducer->output_width(), m_reducer->output_height(),
                                 JpegEncoder::level_quality);
     }
+    std::uint8_t* next_row() { return m_reducer->next_row(); }
     bool push_row(const std::uint8_t* rgb) { return m_reducer->push_row(rgb); }
     bool finish() { return m_reducer->finish() && m_encoder.finish(); }
     MemoryStream& jpeg() { return m_jpeg; }
@@ -283,10 +284,11 @@ bool PreviewBuilder::reduce_level(InputStream& data, std::uint64_t length, Size 
     if (!data.seek(0) || !decoder.open(data, length) || !decoder.start() ||
         decoder.output_width() != expected.width || decoder.output_height() != expected.height)
         return false;
-    std::vector<std::uint8_t> row(static_cast<std::size_t>(expected.width) * 3);
-    for (int y = 0; y < expected.height; ++y)
-        if (stop_now() || m_cancel || !decoder.read_scanline(row.data()) || !next.push_row(row.data()))
+    for (int y = 0; y < expected.height; ++y) {
+        std::uint8_t* row = next.next_row();
+        if (stop_now() || m_cancel || !decoder.read_scanline(row) || !next.push_row(row))
             return false;
+    }
     return next.finish();
 }
 

@@ -9,6 +9,7 @@ Reducer::Reducer(int width, int height, RowSink sink)
       m_output_height((height + 1) / 2),
       m_sink(std::move(sink)),
       m_pending(static_cast<std::size_t>(width) * 3),
+      m_second(static_cast<std::size_t>(width) * 3),
       m_sums(static_cast<std::size_t>(width) * 3),
       m_output(static_cast<std::size_t>(m_output_width) * 3)
 {
@@ -20,7 +21,9 @@ bool Reducer::push_row(const std::uint8_t* rgb)
         return false;
     ++m_rows_in;
     if (m_rows_in % 2 == 1) {
-        std::memcpy(m_pending.data(), rgb, m_pending.size());
+        // A row decoded straight into place needs no copy.
+        if (rgb != m_pending.data())
+            std::memcpy(m_pending.data(), rgb, m_pending.size());
         return true;
     }
     return emit(m_pending.data(), rgb);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "library/reducer.h"
@@ -103,6 +104,35 @@ TEST(PreviewReducer, MissingOrExtraRowsAndSinkFailuresAreReported)
     Reducer failing(2, 2, [](const std::uint8_t*) { return false; });
     EXPECT_TRUE(failing.push_row(row.data()));
     EXPECT_FALSE(failing.push_row(row.data()));
+}
+
+// Rows decoded straight into next_row() reduce exactly as rows pushed from
+// elsewhere, the unpaired last row of an odd height included.
+TEST(PreviewReducer, RowsWrittenInPlaceReduceLikeRowsPushedFromElsewhere)
+{
+    const int width = 5;
+    const int height = 7;
+    std::vector<std::vector<std::uint8_t>> rows;
+    for (int y = 0; y < height; ++y) {
+        std::vector<std::uint8_t> row(width * 3);
+        for (int i = 0; i < width * 3; ++i)
+            row[i] = static_cast<std::uint8_t>((y * 53 + i * 29) % 256);
+        rows.push_back(row);
+    }
+    Collected pushed;
+    Collected in_place;
+    Reducer a = make_reducer(width, height, pushed);
+    Reducer b = make_reducer(width, height, in_place);
+    for (const auto& row : rows) {
+        ASSERT_TRUE(a.push_row(row.data()));
+        std::uint8_t* target = b.next_row();
+        std::copy(row.begin(), row.end(), target);
+        ASSERT_TRUE(b.push_row(target));
+    }
+    ASSERT_TRUE(a.finish());
+    ASSERT_TRUE(b.finish());
+    ASSERT_EQ(pushed.rows.size(), 4u);
+    EXPECT_EQ(in_place.rows, pushed.rows);
 }
 
 }  // namespace
