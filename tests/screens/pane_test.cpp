@@ -321,3 +321,28 @@ TEST_F(PaneTest, FlingIsLimitedAndStops)
     EXPECT_FALSE(pane.is_flinging());
     EXPECT_GT(pane.scroll_position().x, previous);
 }
+
+TEST_F(PaneTest, ZoomWhileFlingingStopsTheFlingAndKeepsThePictureInRange)
+{
+    pane.configure({256, 256}, {20000, 3000}, false);
+    pane.set_zoom(pane.top_level());
+    pane.set_scroll(10000, 1500);
+    pane.set_interactive(true);
+    pane.on_stylus({200, 160, 0, 0, true, false});
+    for (int i = 1; i <= 5; ++i) pane.on_stylus_move({200 - 40 * i, 160 + 10 * i, 10 * i});
+    pane.on_stylus({0, 210, 60, 0, false, false});
+    ASSERT_TRUE(pane.is_flinging());
+    pane.zoom_towards_center(pane.lowest_level());
+    EXPECT_FALSE(pane.is_flinging());
+    requester.asks.clear();
+    for (int frame = 0; frame < 500 && pane.is_zooming(); ++frame) {
+        pane.update(0.02);
+        draw();
+        EXPECT_EQ(pane.overscroll(), 0.0);
+    }
+    EXPECT_EQ(pane.zoom(), pane.lowest_level());
+    // Only once the zoom stands still are tiles asked for, all of the new level.
+    draw();
+    ASSERT_FALSE(requester.asks.empty());
+    for (const Ask& ask : requester.asks) EXPECT_EQ(ask.level, pane.lowest_level());
+}
