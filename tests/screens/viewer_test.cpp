@@ -58,9 +58,10 @@ protected:
         }
         return from_utf8(path);
     }
+    // Not a picture; the name makes its size differ from other junk, and so its preview's name.
     String junk(const std::string& name)
     {
-        std::ofstream(album + name) << "not a picture";
+        std::ofstream(album + name) << "not a picture: " << name;
         return from_utf8(album + name);
     }
     // Marks a picture's preview bad: an empty preview file.
