@@ -112,11 +112,21 @@ private:
 
 enum class PictureKind { none, jpg, jpeg };
 
+// Whether name ends with the lower-case suffix, letter case ignored: what the
+// patterns "*.jpg" and "*.jpeg" match, without their general matching per name.
+bool ends_with_ignoring_case(StringView name, StringView suffix)
+{
+    if (name.size() < suffix.size())
+        return false;
+    const StringView end = name.substr(name.size() - suffix.size());
+    return std::equal(end.begin(), end.end(), suffix.begin(), [](char16_t a, char16_t b) { return to_lower(a) == b; });
+}
+
 PictureKind picture_kind(StringView name)
 {
-    if (wildcard_match(u"*.jpg", name))
+    if (ends_with_ignoring_case(name, u".jpg"))
         return PictureKind::jpg;
-    return wildcard_match(u"*.jpeg", name) ? PictureKind::jpeg : PictureKind::none;
+    return ends_with_ignoring_case(name, u".jpeg") ? PictureKind::jpeg : PictureKind::none;
 }
 
 // Keeps the ".jpg" and the ".jpeg" files apart, each in walk order, with the

@@ -55,11 +55,15 @@ String preview_name(const FileIdentity& picture)
     const time_t created = static_cast<time_t>(picture.created.seconds);
     tm fields{};
     localtime_r(&created, &fields);
-    const double seconds = fields.tm_sec + static_cast<double>(picture.created.nanoseconds / 1000000) / 1000.0;
+    // The seconds field is the seconds plus the milliseconds / 1000 printed with
+    // "%f". Whole milliseconds always print as ".mmm000" (the double lies far
+    // closer than 0.0000005 to that value), so they are printed as integers:
+    // the same text without the cost of formatting a floating-point number.
+    const int milliseconds = static_cast<int>(picture.created.nanoseconds / 1000000);
     char name[96];
-    const int length = std::snprintf(name, sizeof name, "%d%d%d%d%d%f",
+    const int length = std::snprintf(name, sizeof name, "%d%d%d%d%d%d.%03d000",
                                      static_cast<int>(static_cast<std::uint32_t>(picture.size)), fields.tm_mon + 1,
-                                     fields.tm_mday, fields.tm_hour, fields.tm_min, seconds);
+                                     fields.tm_mday, fields.tm_hour, fields.tm_min, fields.tm_sec, milliseconds);
     // The name is ASCII digits and a point: widened as it is, with no UTF-8 decoding.
     return String(name, name + std::clamp(length, 0, static_cast<int>(sizeof name) - 1));
 }

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <unistd.h>
+#include <cstdio>
+#include <ctime>
 #include <filesystem>
 
 #include "library/drive_search.h"
@@ -21,7 +23,33 @@ FileIdentity identity_of(const std::string& path)
     return identity;
 }
 
+// The name as the seconds plus milliseconds / 1000 printed as a double with "%f".
+String name_through_double(const FileIdentity& identity)
+{
+    const time_t created = static_cast<time_t>(identity.created.seconds);
+    tm fields{};
+    localtime_r(&created, &fields);
+    const double seconds = fields.tm_sec + static_cast<double>(identity.created.nanoseconds / 1000000) / 1000.0;
+    char name[96];
+    std::snprintf(name, sizeof name, "%d%d%d%d%d%f", static_cast<int>(static_cast<std::uint32_t>(identity.size)),
+                  fields.tm_mon + 1, fields.tm_mday, fields.tm_hour, fields.tm_min, seconds);
+    return from_utf8(name);
+}
+
 }  // namespace
+
+TEST(PreviewIdentity, EverySecondAndMillisecondNamesAsTheDoubleWould)
+{
+    FileIdentity identity;
+    identity.size = 0xFFFFFFFFu;  // prints as -1, the low 32 bits taken as a signed number
+    for (std::int64_t second = 1700000000; second < 1700000061; ++second) {
+        identity.created.seconds = second;
+        for (std::uint32_t millisecond = 0; millisecond < 1000; ++millisecond) {
+            identity.created.nanoseconds = millisecond * 1000000 + 999999;
+            ASSERT_EQ(preview_name(identity), name_through_double(identity)) << second << " " << millisecond;
+        }
+    }
+}
 
 TEST(PreviewIdentity, NamesFromTheWalkEqualNamesFromThePath)
 {
