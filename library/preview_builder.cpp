@@ -169,9 +169,10 @@ private:
     bool m_threaded = false;
 };
 
-// Builds one preview file, streaming: at any time it holds the decoder's few
-// MCU rows, two reducer rows, the JPEG of the level being decoded and the JPEG
-// of the next level being compressed.
+// Builds one preview file, streaming: at any time it holds the few MCU rows
+// of the two decoders (one per pass, each on its own thread), the reducer's
+// rows, the JPEG of the level being decoded and the JPEG of the next level
+// being compressed.
 class PreviewBuilder {
 public:
     PreviewBuilder(StringView picture, StringView root, const StopCheck& stop_requested)
