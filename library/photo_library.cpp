@@ -33,14 +33,24 @@ std::vector<QueuedPicture>::iterator find_queued(std::vector<QueuedPicture>& pic
                         [&](const QueuedPicture& queued) { return queued.path == picture; });
 }
 
-// Appends picture to the queue entry of its folder, numbered by the entry's length.
-void enqueue(std::map<String, PendingFolder>& map, StringView picture, StringView root)
+// The queue entry of directory, made with drive path root when missing.
+PendingFolder& queue_entry(std::map<String, PendingFolder>& map, StringView directory, StringView root)
 {
-    auto [entry, created] = map.try_emplace(directory_of(picture));
+    auto [entry, created] = map.try_emplace(String(directory));
     if (created)
         entry->second.drive_path = String(root);
-    std::vector<QueuedPicture>& pictures = entry->second.pictures;
-    pictures.push_back({static_cast<std::int32_t>(pictures.size()), String(picture)});
+    return entry->second;
+}
+
+// Appends picture to its folder's queue entry, numbered by the entry's length.
+void append_picture(PendingFolder& entry, StringView picture)
+{
+    entry.pictures.push_back({static_cast<std::int32_t>(entry.pictures.size()), String(picture)});
+}
+
+void enqueue(std::map<String, PendingFolder>& map, StringView picture, StringView root)
+{
+    append_picture(queue_entry(map, directory_of(picture), root), picture);
 }
 
 void delete_file(StringView path)
@@ -397,17 +407,12 @@ void PhotoLibrary::check_drive(StringView root)
             for (std::size_t i = 0; i < m_folders.size(); ++i)
                 folder_index.emplace(m_folders[i].folder_path, i);
             // The walk hands out a folder's pictures one after another: the
-            // folder is looked up once per run of them.
+            // folder and its queue entry are looked up once per run of them.
             constexpr std::size_t no_folder = static_cast<std::size_t>(-1);
             StringView run_directory;
             std::size_t run_folder = no_folder;
+            PendingFolder* run_entry = nullptr;
             for (const FoundPicture& item : found) {
-                if (item.ready_preview != FoundPicture::not_ready) {
-                    used[item.ready_preview] = true;
-                } else {
-                    enqueue(m_map, item.path, root);
-                    ++queued;
-                }
                 const StringView directory = directory_part(item.path);
                 if (run_folder == no_folder || directory != run_directory) {
                     auto [known, added] = folder_index.try_emplace(String(directory), m_folders.size());
@@ -415,8 +420,18 @@ void PhotoLibrary::check_drive(StringView root)
                         m_folders.push_back({String(root), String(directory), item.path, 0});
                     run_directory = directory;
                     run_folder = known->second;
+                    run_entry = nullptr;
                 }
                 ++m_folders[run_folder].size;
+                if (item.ready_preview != FoundPicture::not_ready) {
+                    used[item.ready_preview] = true;
+                    continue;
+                }
+                // Map entries stay where they are while others are added.
+                if (!run_entry)
+                    run_entry = &queue_entry(m_map, directory, root);
+                append_picture(*run_entry, item.path);
+                ++queued;
             }
             std::erase_if(m_folders, [](const Folder& folder) { return folder.size == 0; });
         }
