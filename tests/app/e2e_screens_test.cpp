@@ -103,7 +103,12 @@ protected:
         const std::string script_file = m_root.path() + "/script.txt";
         std::ofstream(script_file) << script;
         const std::string output_file = m_root.path() + "/output.txt";
-        const std::string command = "cd '" + m_root.path() + "' && PICTAVIO_CARDS='" + m_card +
+        // A runtime folder of its own, so runs in parallel are not one instance.
+        const std::string runtime = m_root.path() + "/run";
+        fs::create_directories(runtime);
+        fs::permissions(runtime, fs::perms::owner_all);
+        const std::string command = "cd '" + m_root.path() + "' && XDG_RUNTIME_DIR='" + runtime + "' TMPDIR='" +
+                                    m_root.path() + "' PICTAVIO_CARDS='" + m_card +
                                     "' PICTAVIO_MY_DOCUMENTS='" + m_documents + "' PICTAVIO_REGISTRY='" +
                                     m_root.path() + "/registry' PICTAVIO_TEST= timeout 120 '" + m_program +
                                     "/pictavio' --display offscreen --size " + GetParam().size + " --dpi " +
