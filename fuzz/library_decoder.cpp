@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <vector>
 #include "library/baseline_decoder.h"
-#include "library/jpeg_memory_stream.h"
+#include "platform/memory_stream.h"
 
 namespace {
 

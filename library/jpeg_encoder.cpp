@@ -2,7 +2,7 @@
 
 #include <vector>
 #include "library/jpeg_error.h"
-#include "library/jpeg_memory_stream.h"
+#include "platform/memory_stream.h"
 
 namespace {
 

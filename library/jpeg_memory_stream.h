@@ -1,35 +1,4 @@
 #pragma once
-// MemoryStream: a growing byte buffer that is both an output stream (the
-// JPEG encoder writes into it) and an input stream (a decoder reads it back).
-
-#include <cstdint>
-#include <vector>
-#include "platform/file.h"
-
-class MemoryStream : public InputStream, public OutputStream {
-public:
-    MemoryStream() = default;
-    // A stream over a copy of the given bytes, positioned at the start.
-    MemoryStream(const std::uint8_t* data, std::size_t length);
-
-    // Appends count bytes; returns count.
-    std::uint32_t write(const void* buffer, std::uint32_t count) override;
-    // Nothing to flush: the bytes are in memory.
-    void flush() override {}
-    // Reads from the read position onwards.
-    std::uint32_t read(void* buffer, std::uint32_t count) override;
-    std::uint64_t size() override { return m_bytes.size(); }
-    std::uint64_t position() override { return m_position; }
-    // Moves the read position; false past the end.
-    bool seek(std::uint64_t offset) override;
-    std::uint64_t skip(std::uint64_t count) override;
-
-    // The bytes written so far.
-    const std::vector<std::uint8_t>& bytes() const { return m_bytes; }
-    // Forgets every byte and rewinds, ready for the next image.
-    void reset();
-
-private:
-    std::vector<std::uint8_t> m_bytes;
-    std::uint64_t m_position = 0;
-};
+// The in-memory streams now live in platform/memory_stream.h; this header
+// stays only for sources that still include it by its old name.
+#include "platform/memory_stream.h"

@@ -11,7 +11,7 @@
 #include "library/baseline_decoder.h"
 #include "library/jpeg_decoder.h"
 #include "library/jpeg_encoder.h"
-#include "library/jpeg_memory_stream.h"
+#include "platform/memory_stream.h"
 #include "library/preview_file.h"
 #include "library/preview_format.h"
 #include "library/reducer.h"
@@ -98,41 +98,6 @@ private:
     MemoryStream m_jpeg;
     JpegEncoder m_encoder;
     std::unique_ptr<Reducer> m_reducer;
-};
-
-// An input stream over bytes owned elsewhere, so that a second reader can go
-// through a level's JPEG while the first one reads it too.
-class ByteReader : public InputStream {
-public:
-    explicit ByteReader(const std::vector<std::uint8_t>& bytes) : m_bytes(bytes) {}
-
-    std::uint32_t read(void* buffer, std::uint32_t count) override
-    {
-        const auto taken = static_cast<std::uint32_t>(std::min<std::uint64_t>(count, m_bytes.size() - m_position));
-        if (taken > 0)
-            std::memcpy(buffer, m_bytes.data() + m_position, taken);
-        m_position += taken;
-        return taken;
-    }
-    std::uint64_t size() override { return m_bytes.size(); }
-    std::uint64_t position() override { return m_position; }
-    bool seek(std::uint64_t offset) override
-    {
-        if (offset > m_bytes.size())
-            return false;
-        m_position = offset;
-        return true;
-    }
-    std::uint64_t skip(std::uint64_t count) override
-    {
-        const std::uint64_t moved = std::min<std::uint64_t>(count, m_bytes.size() - m_position);
-        m_position += moved;
-        return moved;
-    }
-
-private:
-    const std::vector<std::uint8_t>& m_bytes;
-    std::uint64_t m_position = 0;
 };
 
 // Work that runs on a worker thread beside the calling one. When no thread
@@ -394,9 +359,9 @@ PreviewBuild PreviewBuilder::run()
         // the JPEG made while level k - 1 was reduced.
         InputStream* data = &m_picture;
         InputStream* records_data = &m_picture_for_records;
-        std::unique_ptr<ByteReader> level_reader;
+        std::unique_ptr<MemoryReader> level_reader;
         if (k > 0) {
-            level_reader = std::make_unique<ByteReader>(current->jpeg().bytes());
+            level_reader = std::make_unique<MemoryReader>(current->jpeg().bytes());
             data = &current->jpeg();
             records_data = level_reader.get();
         }

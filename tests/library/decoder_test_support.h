@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 #include "library/baseline_decoder.h"
-#include "library/jpeg_memory_stream.h"
+#include "platform/memory_stream.h"
 
 // A decoder opened over a JPEG in memory (the stream lives as long as the helper).
 struct OpenedPicture {

@@ -7,7 +7,7 @@
 #include "library/baseline_decoder.h"
 #include "library/jpeg_decoder.h"
 #include "library/jpeg_encoder.h"
-#include "library/jpeg_memory_stream.h"
+#include "platform/memory_stream.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <vector>
 #include "elements/element_types.h"
 #include "library/jpeg_encoder.h"
-#include "library/jpeg_memory_stream.h"
+#include "platform/memory_stream.h"
 #include "platform/window_system.h"
 #include "screens/picture_pane.h"
 #include "shell/active_scheduler.h"

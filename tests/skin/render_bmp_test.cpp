@@ -3,46 +3,13 @@
 
 #include <gtest/gtest.h>
 #include <cstdio>
-#include <cstring>
 #include <fstream>
 #include <vector>
+#include "platform/memory_stream.h"
 #include "skin/bmp_reader.h"
 #include "skin/bmp_writer.h"
 
 namespace {
-
-// An input stream over bytes in memory.
-class MemoryStream : public InputStream {
-public:
-    explicit MemoryStream(std::vector<std::uint8_t> bytes) : m_bytes(std::move(bytes)) {}
-    std::uint32_t read(void* buffer, std::uint32_t count) override
-    {
-        const auto n = std::uint32_t(std::min<std::uint64_t>(count, m_bytes.size() - m_position));
-        if (n > 0)
-            std::memcpy(buffer, m_bytes.data() + m_position, n);
-        m_position += n;
-        return n;
-    }
-    std::uint64_t size() override { return m_bytes.size(); }
-    std::uint64_t position() override { return m_position; }
-    bool seek(std::uint64_t offset) override
-    {
-        if (offset > m_bytes.size())
-            return false;
-        m_position = offset;
-        return true;
-    }
-    std::uint64_t skip(std::uint64_t count) override
-    {
-        const std::uint64_t n = std::min<std::uint64_t>(count, m_bytes.size() - m_position);
-        m_position += n;
-        return n;
-    }
-
-private:
-    std::vector<std::uint8_t> m_bytes;
-    std::uint64_t m_position = 0;
-};
 
 void put16(std::vector<std::uint8_t>& out, std::uint32_t v)
 {
@@ -83,9 +50,9 @@ std::vector<std::uint8_t> make_bmp(std::int32_t width, std::int32_t height, std:
     return out;
 }
 
-std::unique_ptr<PixelBuffer> read(std::vector<std::uint8_t> bytes)
+std::unique_ptr<PixelBuffer> read(const std::vector<std::uint8_t>& bytes)
 {
-    MemoryStream stream(std::move(bytes));
+    MemoryStream stream(bytes.data(), bytes.size());
     return read_bmp_565(stream);
 }
 
