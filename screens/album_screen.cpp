@@ -7,6 +7,7 @@
 #include "library/preview_file.h"
 #include "screens/folder_screen.h"
 #include "screens/menu_screen.h"
+#include "screens/required_element.h"
 #include "screens/thumbnail.h"
 #include "shell/application.h"
 #include "shell/game_base.h"
@@ -15,15 +16,6 @@
 #include "skin/plexor.h"
 
 namespace {
-
-template <typename Kind>
-Kind* required(Element& owner, StringView id)
-{
-    Kind* element = dynamic_cast<Kind*>(owner.find_by_id(id));
-    if (!element)
-        throw plexor::NodeNotFound(owner.id(), String(id));
-    return element;
-}
 
 const SkinPicture& picture_of(ImageElement* image)
 {

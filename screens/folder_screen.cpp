@@ -5,6 +5,7 @@
 #include "elements/progress_bar.h"
 #include "library/photo_library.h"
 #include "platform/directory_walker.h"
+#include "screens/required_element.h"
 #include "screens/thumbnail.h"
 #include "screens/viewer.h"
 #include "shell/application.h"
@@ -12,15 +13,6 @@
 #include "skin/plexor.h"
 
 namespace {
-
-template <typename Kind>
-Kind* required(Element& owner, StringView id)
-{
-    Kind* element = dynamic_cast<Kind*>(owner.find_by_id(id));
-    if (!element)
-        throw plexor::NodeNotFound(owner.id(), String(id));
-    return element;
-}
 
 // The picture an image element holds in the skin, or the empty one.
 const SkinPicture& picture_of(Element* element)

@@ -2,6 +2,7 @@
 
 #include "platform/paths.h"
 #include "screens/about_screen.h"
+#include "screens/required_element.h"
 #include "shell/application.h"
 #include "shell/game_base.h"
 #include "shell/log.h"
@@ -11,9 +12,7 @@ namespace {
 
 Button* required_button(Element& owner, StringView id, ButtonListener* listener)
 {
-    auto* button = dynamic_cast<Button*>(owner.find_by_id(id));
-    if (!button)
-        throw plexor::NodeNotFound(owner.id(), String(id));
+    auto* button = required<Button>(owner, id);
     button->set_listener(listener);
     return button;
 }

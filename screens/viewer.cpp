@@ -10,6 +10,7 @@
 #include "library/photo_library_status.h"
 #include "library/preview_file.h"
 #include "platform/file.h"
+#include "screens/required_element.h"
 #include "screens/tile_transform.h"
 #include "shell/active_scheduler.h"
 #include "shell/application.h"
@@ -29,14 +30,6 @@ constexpr int direct_decode_levels = 3;
 // Slide towards the neighbour: a share of the distance per second, and at least this speed.
 constexpr double slide_rate = 12.0;
 constexpr double slide_min_speed = 400.0;
-
-template <typename Kind>
-Kind* required(Element& owner, StringView id)
-{
-    Kind* element = dynamic_cast<Kind*>(owner.find_by_id(id));
-    if (!element) throw plexor::NodeNotFound(owner.id(), String(id));
-    return element;
-}
 
 std::unique_ptr<PixelBuffer> read_placeholder(const String& path)
 {
