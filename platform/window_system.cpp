@@ -53,6 +53,16 @@ bool is_headless_driver(const char* name)
     return name == nullptr || SDL_strcmp(name, "dummy") == 0 || SDL_strcmp(name, "offscreen") == 0;
 }
 
+// Moves the oldest message of queue into message; false when it is empty.
+bool take_first(std::deque<Message>& queue, Message& message)
+{
+    if (queue.empty())
+        return false;
+    message = std::move(queue.front());
+    queue.pop_front();
+    return true;
+}
+
 }  // namespace
 
 struct WindowSystem::State {
@@ -258,21 +268,10 @@ struct WindowSystem::State {
     bool take_posted(Message& message)
     {
         std::lock_guard<std::mutex> lock(posted_mutex);
-        if (posted.empty())
-            return false;
-        message = std::move(posted.front());
-        posted.pop_front();
-        return true;
+        return take_first(posted, message);
     }
 
-    bool take_input(Message& message)
-    {
-        if (input.empty())
-            return false;
-        message = std::move(input.front());
-        input.pop_front();
-        return true;
-    }
+    bool take_input(Message& message) { return take_first(input, message); }
 
     bool take_paint(Message& message)
     {
