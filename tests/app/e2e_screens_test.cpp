@@ -14,55 +14,11 @@
 #include <string>
 #include <vector>
 
+#include "tests/app/program_run.h"
+
 namespace {
 
 namespace fs = std::filesystem;
-
-// A temporary folder removed at the end.
-class TempFolder {
-public:
-    TempFolder()
-    {
-        std::string pattern = testing::TempDir() + "pictavio_e2eXXXXXX";
-        const char* made = mkdtemp(pattern.data());
-        m_path = made ? made : "";
-    }
-    ~TempFolder()
-    {
-        std::error_code ignored;
-        fs::remove_all(m_path, ignored);
-    }
-    const std::string& path() const { return m_path; }
-
-private:
-    std::string m_path;
-};
-
-// The element trees the script dumped, in order.
-std::vector<std::string> dumps_of(const std::string& output)
-{
-    std::vector<std::string> dumps;
-    std::size_t at = 0;
-    while ((at = output.find("dump begin\n", at)) != std::string::npos) {
-        const std::size_t end = output.find("dump end\n", at);
-        if (end == std::string::npos)
-            break;
-        dumps.push_back(output.substr(at, end - at));
-        at = end;
-    }
-    return dumps;
-}
-
-bool has(const std::string& dump, const std::string& text)
-{
-    return dump.find(text) != std::string::npos;
-}
-
-std::string read_file(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 // A screen size and density the skin must lay out well at.
 struct ScreenSize {
@@ -78,21 +34,12 @@ protected:
         const std::string demo = program + "/demo";
         ASSERT_TRUE(fs::exists(program + "/pictavio")) << "the program folder is built";
         ASSERT_TRUE(fs::exists(demo + "/Evening")) << "the demo album is built";
-        // A private program folder: folders.ini and the log stay in the test.
-        m_program = m_root.path() + "/program";
-        fs::create_directories(m_program);
-        for (const auto& entry : fs::directory_iterator(program))
-            if (entry.path().filename() != "demo" && entry.path().filename() != "folders.ini")
-                fs::copy(entry.path(), m_program + "/" + entry.path().filename().string(),
-                         fs::copy_options::recursive);
-        m_card = m_root.path() + "/card";
-        fs::create_directories(m_card);
+        m_run.prepare();
+        m_card = m_run.card();
         fs::copy(demo + "/Evening", m_card + "/Evening", fs::copy_options::recursive);
         fs::copy(demo + "/Mountains", m_card + "/Mountains", fs::copy_options::recursive);
         // A picture that cannot be decoded shows the bad look.
         std::ofstream(m_card + "/Mountains/IMG_9999.jpg") << "not a picture";
-        m_documents = m_root.path() + "/documents";
-        fs::create_directories(m_documents);
         m_shots = std::string(PICTAVIO_BINARY_DIR) + "/e2e-screens/" + GetParam().size + "-" + GetParam().dpi;
         fs::create_directories(m_shots);
     }
@@ -100,31 +47,14 @@ protected:
     // Runs the program with script; its standard output and the exit code.
     int run(const std::string& script, std::string& output)
     {
-        const std::string script_file = m_root.path() + "/script.txt";
-        std::ofstream(script_file) << script;
-        const std::string output_file = m_root.path() + "/output.txt";
-        // A runtime folder of its own, so runs in parallel are not one instance.
-        const std::string runtime = m_root.path() + "/run";
-        fs::create_directories(runtime);
-        fs::permissions(runtime, fs::perms::owner_all);
-        const std::string command = "cd '" + m_root.path() + "' && XDG_RUNTIME_DIR='" + runtime + "' TMPDIR='" +
-                                    m_root.path() + "' PICTAVIO_CARDS='" + m_card +
-                                    "' PICTAVIO_MY_DOCUMENTS='" + m_documents + "' PICTAVIO_REGISTRY='" +
-                                    m_root.path() + "/registry' PICTAVIO_TEST= timeout 120 '" + m_program +
-                                    "/pictavio' --display offscreen --size " + GetParam().size + " --dpi " +
-                                    GetParam().dpi + " --script '" +
-                                    script_file + "' > '" + output_file + "' 2>&1";
-        const int status = std::system(command.c_str());
-        output = read_file(output_file);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        const std::string options = std::string("--size ") + GetParam().size + " --dpi " + GetParam().dpi;
+        return m_run.run(script, options, "TMPDIR='" + m_run.root() + "' PICTAVIO_TEST=", 120, output);
     }
 
     std::string shot(const std::string& name) const { return "screenshot " + m_shots + "/" + name + ".bmp\n"; }
 
-    TempFolder m_root;
-    std::string m_program;
+    ProgramRun m_run{"pictavio_e2e"};
     std::string m_card;
-    std::string m_documents;
     std::string m_shots;
 };
 
@@ -231,7 +161,7 @@ TEST_P(EndToEnd, AlbumsGridMenuLanguageAboutAndExit)
     EXPECT_TRUE(has(back, "text=\"Mountains\"")) << back;
     EXPECT_FALSE(has(back, "warning_text")) << back;
 
-    const std::string folders = read_file(m_program + "/folders.ini");
+    const std::string folders = read_file(m_run.program() + "/folders.ini");
     EXPECT_FALSE(folders.empty());
 }
 

@@ -12,53 +12,11 @@
 #include <string>
 #include <vector>
 
+#include "tests/app/program_run.h"
+
 namespace {
 
 namespace fs = std::filesystem;
-
-class TempFolder {
-public:
-    TempFolder()
-    {
-        std::string pattern = testing::TempDir() + "pictavio_e2e_viewerXXXXXX";
-        const char* made = mkdtemp(pattern.data());
-        m_path = made ? made : "";
-    }
-    ~TempFolder()
-    {
-        std::error_code ignored;
-        fs::remove_all(m_path, ignored);
-    }
-    const std::string& path() const { return m_path; }
-
-private:
-    std::string m_path;
-};
-
-std::string read_file(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-// The element trees the script dumped, in order.
-std::vector<std::string> dumps_of(const std::string& output)
-{
-    std::vector<std::string> dumps;
-    std::size_t at = 0;
-    while ((at = output.find("dump begin\n", at)) != std::string::npos) {
-        const std::size_t end = output.find("dump end\n", at);
-        if (end == std::string::npos) break;
-        dumps.push_back(output.substr(at, end - at));
-        at = end;
-    }
-    return dumps;
-}
-
-bool has(const std::string& text, const std::string& part)
-{
-    return text.find(part) != std::string::npos;
-}
 
 struct ScreenSize {
     const char* size;
@@ -73,36 +31,16 @@ protected:
         const std::string program = PICTAVIO_PROGRAM_DIR;
         ASSERT_TRUE(fs::exists(program + "/pictavio")) << "the program folder is built";
         ASSERT_TRUE(fs::exists(program + "/demo/Large")) << "the demo album is built";
-        m_program = m_root.path() + "/program";
-        fs::create_directories(m_program);
-        for (const auto& entry : fs::directory_iterator(program))
-            if (entry.path().filename() != "demo" && entry.path().filename() != "folders.ini")
-                fs::copy(entry.path(), m_program + "/" + entry.path().filename().string(),
-                         fs::copy_options::recursive);
-        m_card = m_root.path() + "/card";
-        fs::create_directories(m_card);
+        m_run.prepare();
+        m_card = m_run.card();
         fs::copy(program + "/demo/Large", m_card + "/Large", fs::copy_options::recursive);
-        fs::create_directories(m_root.path() + "/documents");
-        fs::create_directories(m_root.path() + "/run");
-        fs::permissions(m_root.path() + "/run", fs::perms::owner_all);
         m_shots = std::string(PICTAVIO_BINARY_DIR) + "/e2e-viewer/" + GetParam().size;
         fs::create_directories(m_shots);
     }
 
     int run(const std::string& script, std::string& output)
     {
-        const std::string script_file = m_root.path() + "/script.txt";
-        std::ofstream(script_file) << script;
-        const std::string output_file = m_root.path() + "/output.txt";
-        const std::string command = "cd '" + m_root.path() + "' && XDG_RUNTIME_DIR='" + m_root.path() +
-                                    "/run' PICTAVIO_CARDS='" + m_card + "' PICTAVIO_MY_DOCUMENTS='" +
-                                    m_root.path() + "/documents' PICTAVIO_REGISTRY='" + m_root.path() +
-                                    "/registry' timeout 240 '" + m_program +
-                                    "/pictavio' --display offscreen --size " + GetParam().size +
-                                    " --dpi 96 --script '" + script_file + "' > '" + output_file + "' 2>&1";
-        const int status = std::system(command.c_str());
-        output = read_file(output_file);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return m_run.run(script, std::string("--size ") + GetParam().size + " --dpi 96", "", 240, output);
     }
 
     std::string shot(const std::string& name) const { return "screenshot " + m_shots + "/" + name + ".png\n"; }
@@ -119,8 +57,7 @@ protected:
     // A single tap shows the controls again once the tap timer has run out.
     std::string show_controls() const { return "tap " + point(0.5, 0.5) + "\nwait 800\n"; }
 
-    TempFolder m_root;
-    std::string m_program;
+    ProgramRun m_run{"pictavio_e2e_viewer"};
     std::string m_card;
     std::string m_shots;
 };
