@@ -11,25 +11,7 @@
 #include <string>
 #include <vector>
 
-// A temporary folder removed at the end.
-class TempFolder {
-public:
-    explicit TempFolder(const std::string& name)
-    {
-        std::string pattern = testing::TempDir() + name + "XXXXXX";
-        const char* made = mkdtemp(pattern.data());
-        m_path = made ? made : "";
-    }
-    ~TempFolder()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_path, ignored);
-    }
-    const std::string& path() const { return m_path; }
-
-private:
-    std::string m_path;
-};
+#include "tests/temp_folder.h"
 
 inline std::string read_file(const std::string& path)
 {

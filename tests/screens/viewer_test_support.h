@@ -18,6 +18,7 @@
 #include "shell/active_scheduler.h"
 #include "skin/element_type_registry.h"
 #include "skin/properties.h"
+#include "tests/temp_folder.h"
 #include "skin_compiler.h"
 
 namespace viewer_test {
@@ -88,26 +89,6 @@ inline const char* image_skin = R"(node Image {
     }
 }
 )";
-
-// A folder removed at the end.
-class TempFolder {
-public:
-    explicit TempFolder(const std::string& name)
-    {
-        std::string pattern = testing::TempDir() + name + "XXXXXX";
-        const char* made = mkdtemp(pattern.data());
-        m_path = made ? made : "";
-    }
-    ~TempFolder()
-    {
-        std::error_code ignored;
-        fs::remove_all(m_path, ignored);
-    }
-    const std::string& path() const { return m_path; }
-
-private:
-    std::string m_path;
-};
 
 // Writes a width x height JPEG whose colours change across the picture.
 inline bool write_jpeg(const std::string& path, int width, int height, int shade = 0)
