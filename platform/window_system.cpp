@@ -601,24 +601,14 @@ ScreenSettings WindowSystem::screen_settings() const
 bool WindowSystem::post_message(WindowId window, unsigned id, std::uintptr_t wparam,
                                 std::intptr_t lparam)
 {
-    Message message;
-    message.window = window;
-    message.id = id;
-    message.wparam = wparam;
-    message.lparam = lparam;
-    m_state->post(std::move(message));
+    m_state->post(Message{window, id, wparam, lparam, 0, {}});
     return true;
 }
 
 bool WindowSystem::post_copy_data(WindowId window, std::uintptr_t tag,
                                   std::vector<std::uint8_t> bytes)
 {
-    Message message;
-    message.window = window;
-    message.id = WM_COPYDATA;
-    message.wparam = tag;
-    message.data = std::move(bytes);
-    m_state->post(std::move(message));
+    m_state->post(Message{window, WM_COPYDATA, tag, 0, 0, std::move(bytes)});
     return true;
 }
 
@@ -630,12 +620,7 @@ void WindowSystem::post_quit_message(int exit_code)
 std::intptr_t WindowSystem::send_message(WindowId window, unsigned id, std::uintptr_t wparam,
                                          std::intptr_t lparam)
 {
-    Message message;
-    message.window = window;
-    message.id = id;
-    message.wparam = wparam;
-    message.lparam = lparam;
-    message.time = get_tick_count();
+    const Message message{window, id, wparam, lparam, get_tick_count(), {}};
     return dispatch_message(message);
 }
 
