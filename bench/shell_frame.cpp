@@ -35,6 +35,15 @@ void prepare_environment(bool direct)
     set_startup_options(options);
 }
 
+// Loads the program folder's default skin; skips the benchmark when it is missing.
+bool load_default_skin(benchmark::State& state, Properties& skin)
+{
+    if (skin.load_skin(skin_path, 192))
+        return true;
+    state.SkipWithError("the program folder has no default skin");
+    return false;
+}
+
 double processor_seconds()
 {
     rusage usage{};
@@ -71,10 +80,8 @@ void BM_overlay_frame(benchmark::State& state)
 {
     prepare_environment(false);
     Properties skin;
-    if (!skin.load_skin(skin_path, 192)) {
-        state.SkipWithError("the program folder has no default skin");
+    if (!load_default_skin(state, skin))
         return;
-    }
     Application application(u"Pictavio");
     auto below = screen_of(skin, u"Main");
     auto overlay = screen_of(skin, u"Menu");
@@ -98,10 +105,8 @@ void BM_idle_window(benchmark::State& state)
 {
     prepare_environment(false);
     Properties skin;
-    if (!skin.load_skin(skin_path, 192)) {
-        state.SkipWithError("the program folder has no default skin");
+    if (!load_default_skin(state, skin))
         return;
-    }
     Application application(u"Pictavio");
     auto screen = screen_of(skin, u"Splash");
     application.show_screen(screen.get(), false);
@@ -139,10 +144,8 @@ void BM_start_to_first_frame(benchmark::State& state)
     for (auto _ : state) {
         Properties skin;
         Application application(u"Pictavio");
-        if (!skin.load_skin(skin_path, 192)) {
-            state.SkipWithError("the program folder has no default skin");
+        if (!load_default_skin(state, skin))
             return;
-        }
         GameBase& game_base = application.game_base();
         game_base.set_window_mode(false);
         game_base.set_direct_mode(0);
