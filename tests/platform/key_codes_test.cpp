@@ -4,17 +4,7 @@
 #include <string>
 
 #include "shell/key_codes.h"
-
-namespace {
-
-class TextLog : public LogStream {
-public:
-    void write(const char16_t* begin, const char16_t* end) override { text.append(begin, end); }
-    void flush() override {}
-    String text;
-};
-
-}  // namespace
+#include "text_log.h"
 
 TEST(KeyCodes, EveryCodeHasOneUniqueNameThatLeadsBack)
 {

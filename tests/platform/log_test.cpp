@@ -9,16 +9,9 @@
 
 #include "sandbox.h"
 #include "shell/log.h"
+#include "text_log.h"
 
 namespace {
-
-// Collects what is written, to check the writers' text.
-class TextLog : public LogStream {
-public:
-    void write(const char16_t* begin, const char16_t* end) override { text.append(begin, end); }
-    void flush() override {}
-    String text;
-};
 
 String log_text()
 {
