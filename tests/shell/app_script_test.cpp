@@ -31,19 +31,8 @@ bool parse_mark(const ScriptArguments& arguments, int line, std::vector<ScriptSt
     return true;
 }
 
-class ScriptRun : public AppTest {
+class ScriptRun : public PlainScreenTest {
 protected:
-    void SetUp() override
-    {
-        AppTest::SetUp();
-        m_screen = std::make_unique<RecordingScreen>(m_skin, u"PlainScreen");
-        app().show_screen(m_screen.get(), false);
-    }
-    void TearDown() override
-    {
-        m_screen.reset();
-        AppTest::TearDown();
-    }
     // Writes the script, runs it on the real loop and returns the runner.
     std::unique_ptr<ScriptRunner> run(const std::string& text)
     {
@@ -55,7 +44,6 @@ protected:
         game_base().run_message_loop();
         return runner;
     }
-    std::unique_ptr<RecordingScreen> m_screen;
 };
 
 }  // namespace

@@ -160,3 +160,21 @@ protected:
     Properties m_skin;
     std::unique_ptr<Application> m_application;
 };
+
+// The application with a plain recording screen shown.
+class PlainScreenTest : public AppTest {
+protected:
+    void SetUp() override
+    {
+        AppTest::SetUp();
+        m_screen = std::make_unique<RecordingScreen>(m_skin, u"PlainScreen");
+        app().show_screen(m_screen.get(), false);
+    }
+    void TearDown() override
+    {
+        m_screen.reset();
+        AppTest::TearDown();
+    }
+
+    std::unique_ptr<RecordingScreen> m_screen;
+};

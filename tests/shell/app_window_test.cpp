@@ -24,21 +24,18 @@ std::vector<std::uint8_t> utf16_bytes(StringView text)
     return bytes;
 }
 
-class AppWindow : public AppTest {
+class AppWindow : public PlainScreenTest {
 protected:
     void SetUp() override
     {
-        AppTest::SetUp();
-        m_screen = std::make_unique<RecordingScreen>(m_skin, u"PlainScreen");
-        app().show_screen(m_screen.get(), false);
+        PlainScreenTest::SetUp();
         app().set_listener(&m_listener);
     }
     void TearDown() override
     {
         if (m_application)
             app().set_listener(nullptr);
-        m_screen.reset();
-        AppTest::TearDown();
+        PlainScreenTest::TearDown();
     }
     WindowId window() { return game_base().main_window(); }
     // Runs the real message loop for about milliseconds, then quits it.
@@ -54,7 +51,6 @@ protected:
         windows().destroy_window(stopper);
     }
 
-    std::unique_ptr<RecordingScreen> m_screen;
     RecordingListener m_listener;
 };
 
