@@ -6,7 +6,7 @@
 #include <ctime>
 
 #include "library/jpeg_decoder.h"
-#include "library/jpeg_memory_stream.h"
+#include "platform/memory_stream.h"
 #include "library/preview_format.h"
 #include "library/preview_pixels.h"
 #include "library/resume_record.h"

@@ -148,9 +148,10 @@ TEST(JpegDecoder, DeliversGreyCmykAndProgressivePicturesAsRgb)
 TEST(JpegDecoder, ReadsAJpegInsideALargerStreamFromItsPosition)
 {
     const Bytes jpeg = make_test_jpeg(TestPictureOptions{});
-    Bytes container(100, 0xAB);
-    container.insert(container.end(), jpeg.begin(), jpeg.end());
-    container.insert(container.end(), 50, 0xCD);
+    // 100 bytes before the picture and 50 after it.
+    Bytes container(100 + jpeg.size() + 50, 0xCD);
+    std::fill_n(container.begin(), 100, 0xAB);
+    std::copy(jpeg.begin(), jpeg.end(), container.begin() + 100);
     MemoryStream stream(container.data(), container.size());
     ASSERT_TRUE(stream.seek(100));
     JpegDecoder decoder;

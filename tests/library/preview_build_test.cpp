@@ -13,7 +13,7 @@
 #include "library/baseline_decoder.h"
 #include "library/jpeg_decoder.h"
 #include "library/jpeg_encoder.h"
-#include "library/jpeg_memory_stream.h"
+#include "platform/memory_stream.h"
 #include "library/preview_file.h"
 #include "library/resume_record.h"
 #include "tests/library/preview_test_support.h"
