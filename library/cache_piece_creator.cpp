@@ -22,7 +22,7 @@ CachePieceCreator::CachePieceCreator(StringView picture, StringView root) : m_pi
     // The table is read with the L of the picture: a preview made for another
     // picture, or damaged, is refused here rather than when a tile is asked for.
     const String preview = preview_path(picture, root);
-    if (preview.empty() || !m_preview.open_expanded(preview, File::read_mode) ||
+    if (preview.empty() || !m_preview.open(preview, File::read_mode) ||
         !read_preview_table(m_preview, m_levels, m_table))
         return;
     m_ok = check_levels();

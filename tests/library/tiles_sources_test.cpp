@@ -259,3 +259,20 @@ TEST(TilesDamagedPreview, WildOffsetsLengthsAndRecordsNeverReadOutside)
 }
 
 }  // namespace
+
+// Albums of the pictures folder name their pictures and root with the
+// "%my_documents%" macro; the tile source must expand it to find the preview.
+TEST(TilesMacroPaths, PicturesFolderPathsFindTheirPreview)
+{
+    const Prepared p = prepare({.width = 300, .height = 200});
+    const char* saved = std::getenv("PICTAVIO_MY_DOCUMENTS");
+    const std::string saved_value = saved ? saved : "";
+    setenv("PICTAVIO_MY_DOCUMENTS", p.root.c_str(), 1);
+    CachePieceCreator creator(u"%my_documents%/picture.jpg", u"%my_documents%/");
+    EXPECT_TRUE(creator.ok());
+    EXPECT_TRUE(creator.get_piece(0, 0, 0));
+    if (saved)
+        setenv("PICTAVIO_MY_DOCUMENTS", saved_value.c_str(), 1);
+    else
+        unsetenv("PICTAVIO_MY_DOCUMENTS");
+}
