@@ -92,7 +92,7 @@ inline bool write_picture(const std::string& path, const PictureSpec& spec)
     return std::fclose(file) == 0;
 }
 
-// libjpeg's whole decode of path to RGB with default settings (scale 1/denom).
+// An RGB picture as libjpeg decodes it, three bytes a pixel, rows top-down.
 struct ReferenceImage {
     int width = 0;
     int height = 0;
@@ -100,17 +100,11 @@ struct ReferenceImage {
     const std::uint8_t* pixel(int x, int y) const { return &rgb[(static_cast<std::size_t>(y) * width + x) * 3]; }
 };
 
-inline ReferenceImage decode_reference(const std::string& path, int denom = 1)
+// Reads the whole picture of a decompressor whose source is set, as RGB at
+// 1/denom of its size, and releases the decompressor.
+inline ReferenceImage read_rgb(jpeg_decompress_struct& cinfo, int denom = 1)
 {
     ReferenceImage image;
-    FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file)
-        return image;
-    jpeg_decompress_struct cinfo;
-    jpeg_error_mgr jerr;
-    cinfo.err = jpeg_std_error(&jerr);
-    jpeg_create_decompress(&cinfo);
-    jpeg_stdio_src(&cinfo, file);
     jpeg_read_header(&cinfo, TRUE);
     cinfo.out_color_space = JCS_RGB;
     cinfo.scale_num = 1;
@@ -125,6 +119,21 @@ inline ReferenceImage decode_reference(const std::string& path, int denom = 1)
     }
     jpeg_finish_decompress(&cinfo);
     jpeg_destroy_decompress(&cinfo);
+    return image;
+}
+
+// libjpeg's decode of a JPEG file (default settings) at 1/denom of its size.
+inline ReferenceImage decode_reference(const std::string& path, int denom = 1)
+{
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file)
+        return ReferenceImage{};
+    jpeg_decompress_struct cinfo;
+    jpeg_error_mgr jerr;
+    cinfo.err = jpeg_std_error(&jerr);
+    jpeg_create_decompress(&cinfo);
+    jpeg_stdio_src(&cinfo, file);
+    ReferenceImage image = read_rgb(cinfo, denom);
     std::fclose(file);
     return image;
 }

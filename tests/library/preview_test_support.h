@@ -80,25 +80,12 @@ inline std::pair<int, int> header_size_of(const std::string& path)
 // libjpeg's decode of JPEG bytes in memory to RGB.
 inline ReferenceImage decode_bytes(const std::uint8_t* data, std::size_t size)
 {
-    ReferenceImage image;
     jpeg_decompress_struct cinfo;
     jpeg_error_mgr jerr;
     cinfo.err = jpeg_std_error(&jerr);
     jpeg_create_decompress(&cinfo);
     jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));
-    jpeg_read_header(&cinfo, TRUE);
-    cinfo.out_color_space = JCS_RGB;
-    jpeg_start_decompress(&cinfo);
-    image.width = static_cast<int>(cinfo.output_width);
-    image.height = static_cast<int>(cinfo.output_height);
-    image.rgb.resize(static_cast<std::size_t>(image.width) * image.height * 3);
-    while (cinfo.output_scanline < cinfo.output_height) {
-        JSAMPROW rows[1] = {&image.rgb[static_cast<std::size_t>(cinfo.output_scanline) * image.width * 3]};
-        jpeg_read_scanlines(&cinfo, rows, 1);
-    }
-    jpeg_finish_decompress(&cinfo);
-    jpeg_destroy_decompress(&cinfo);
-    return image;
+    return read_rgb(cinfo);
 }
 
 // Halves an image with the rounded 2x2 mean (edges repeated), as the preview does.
