@@ -6,6 +6,7 @@
 #include "elements/visibility_animation.h"
 #include "shell/log.h"
 #include "skin/element_type_registry.h"
+#include "skin/plexor.h"
 #include "skin/properties.h"
 #include "skin/render_draw.h"
 
@@ -374,6 +375,12 @@ bool Element::load_from_node(Properties& skin, StringView node_name)
     bind(skin, node);
     invalidate_measurements();
     return true;
+}
+
+void Element::load_required_node(Properties& skin, StringView node_name)
+{
+    if (!load_from_node(skin, node_name))
+        throw plexor::NodeNotFoundInSkin(String(node_name));
 }
 
 void Element::set_root(Element* root)

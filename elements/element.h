@@ -97,6 +97,9 @@ public:
     Element* find_by_id(StringView id) const;
     // Rebuilds the children from the named node; false (nothing changed) when absent.
     bool load_from_node(Properties& skin, StringView node_name);
+    // The same for a node the caller cannot work without: throws
+    // plexor::NodeNotFoundInSkin naming it when the skin lacks it.
+    void load_required_node(Properties& skin, StringView node_name);
     // Destroys every child.
     void destroy_children();
     Element* parent() const { return m_parent; }

@@ -19,8 +19,7 @@ AboutScreen::~AboutScreen()
 
 void AboutScreen::load_skin()
 {
-    if (!load_from_node(m_skin, u"About"))
-        throw plexor::NodeNotFoundInSkin(u"About");
+    load_required_node(m_skin, u"About");
     m_btn_back = dynamic_cast<Button*>(find_by_id(u"btnBack"));
     if (!m_btn_back)
         throw plexor::NodeNotFound(id(), u"btnBack");

@@ -35,8 +35,7 @@ class AlbumRow : public ListRow {
 public:
     AlbumRow(Properties& skin, const Folder& album) : ListRow(nullptr), m_album(album)
     {
-        if (!load_from_node(skin, u"AlbumElement"))
-            throw plexor::NodeNotFoundInSkin(u"AlbumElement");
+        load_required_node(skin, u"AlbumElement");
         m_image = required<ImageElement>(*this, u"image");
         m_loading = required<ImageElement>(*this, u"loading");
         m_bad = required<ImageElement>(*this, u"bad");
@@ -130,8 +129,7 @@ void AlbumScreen::load_skin()
     const bool search_enabled = m_btn_search ? m_btn_search->is_enabled() : true;
     const bool progress_shown = m_progress && m_progress->is_visible();
     const double progress_value = m_progress ? m_progress->value() : 0.0;
-    if (!load_from_node(m_skin, u"Main"))
-        throw plexor::NodeNotFoundInSkin(u"Main");
+    load_required_node(m_skin, u"Main");
     m_btn_search = required<Button>(*this, u"btnSearch");
     m_btn_search->set_listener(this);
     m_btn_menu = required<Button>(*this, u"btnMenu");

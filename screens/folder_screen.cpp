@@ -44,8 +44,7 @@ class FolderRow : public ListRow, public ButtonListener {
 public:
     FolderRow(FolderScreen& screen, Properties& skin) : ListRow(nullptr), m_screen(screen)
     {
-        if (!load_from_node(skin, u"FolderElement"))
-            throw plexor::NodeNotFoundInSkin(u"FolderElement");
+        load_required_node(skin, u"FolderElement");
         m_bad = required<Element>(*this, u"bad");
         m_loading = required<Element>(*this, u"loading");
         m_bad->set_visible(false);
@@ -116,8 +115,7 @@ FolderScreen::~FolderScreen()
 
 void FolderScreen::load_skin()
 {
-    if (!load_from_node(m_skin, u"Folder"))
-        throw plexor::NodeNotFoundInSkin(u"Folder");
+    load_required_node(m_skin, u"Folder");
     m_btn_back = required<Button>(*this, u"btnBack");
     m_btn_back->set_listener(this);
     m_list = required<VirtualList>(*this, u"listFolder");

@@ -36,8 +36,7 @@ MenuScreen::~MenuScreen()
 
 void MenuScreen::load_skin()
 {
-    if (!load_from_node(m_skin, u"MenuForm"))
-        throw plexor::NodeNotFoundInSkin(u"MenuForm");
+    load_required_node(m_skin, u"MenuForm");
     m_btn_back = required_button(*this, u"btnBack", this);
     m_btn_exit = required_button(*this, u"btnExit", this);
     m_btn_collapse = required_button(*this, u"btnCollapse", this);

@@ -86,7 +86,7 @@ PictureViewer::~PictureViewer()
 
 void PictureViewer::bind_skin()
 {
-    if (!load_from_node(m_skin, u"Image")) throw plexor::NodeNotFoundInSkin(u"Image");
+    load_required_node(m_skin, u"Image");
     m_btn_back = required<Button>(*this, u"btnBack");
     m_btn_minus = required<Button>(*this, u"btnMinus");
     m_btn_plus = required<Button>(*this, u"btnPlus");

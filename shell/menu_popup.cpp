@@ -35,8 +35,7 @@ void MenuRow::fill(VirtualList& /*list*/, bool /*is_new*/)
         return;
     const MenuItem& item = items[index()];
     const String node = m_popup.item_node(item);
-    if (!load_from_node(m_popup.skin(), node))
-        throw plexor::NodeNotFoundInSkin(node);
+    load_required_node(m_popup.skin(), node);
     set_text_by_id(u"#text", item.text.empty() ? m_popup.skin().translate(item.key) : item.text);
     if (Element* separator = find_by_id(u"separator"))
         separator->set_visible(item.separator);
@@ -60,8 +59,7 @@ bool MenuRow::on_click(Button* button, const ButtonEvent& /*event*/)
 MenuPopup::MenuPopup(MenuProvider& owner, Properties& skin, StringView node_name, StringView item_node_name)
     : Element(nullptr), m_owner(owner), m_skin(skin), m_item_node_name(item_node_name)
 {
-    if (!load_from_node(skin, node_name))
-        throw plexor::NodeNotFoundInSkin(String(node_name));
+    load_required_node(skin, node_name);
     m_panel = &required_child(u"panel");
     m_panel->set_observer(nullptr);
     m_list = dynamic_cast<VirtualList*>(&required_child(u"vlist"));

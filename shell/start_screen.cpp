@@ -86,8 +86,7 @@ StartScreen::~StartScreen()
 
 void StartScreen::bind_splash(Properties& skin)
 {
-    if (!load_from_node(skin, splash_node))
-        throw plexor::NodeNotFoundInSkin(String(splash_node));
+    load_required_node(skin, splash_node);
 }
 
 void StartScreen::on_skin_reloaded(Properties& skin)
