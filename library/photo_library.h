@@ -10,7 +10,7 @@
 #include "library/folder.h"
 #include "library/library_event.h"
 #include "library/photo_library_status.h"
-#include "library/singleton.h"
+#include "platform/singleton.h"
 #include "platform/thread.h"
 
 class PhotoLibrary : public Thread, public Singleton<PhotoLibrary> {

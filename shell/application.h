@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 #include "elements/events.h"
-#include "library/singleton.h"
+#include "platform/singleton.h"
 #include "platform/text.h"
 #include "shell/game_base.h"
 #include "skin/font.h"
