@@ -8,10 +8,13 @@ set -e
 cd "$(dirname "$0")"
 ./install-deps
 JOBS=$(nproc)
+# A compiler cache, when one is installed, makes rebuilds of unchanged files free.
+LAUNCHER=""
+command -v ccache > /dev/null && LAUNCHER="-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache"
 
 run_suite() { # build-dir cmake-options...
     dir=$1; shift
-    cmake -S . -B "$dir" -G Ninja "$@" > /dev/null
+    cmake -S . -B "$dir" -G Ninja $LAUNCHER "$@" > /dev/null
     cmake --build "$dir" -j "$JOBS"
     ctest --test-dir "$dir" --output-on-failure -j "$JOBS" --timeout 600
 }
@@ -27,7 +30,7 @@ case "$1" in
         run_suite build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPICTAVIO_SANITIZE=thread -DPICTAVIO_BENCH=OFF ;;
 --fuzz)
     seconds=${2:-60}
-    CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja $LAUNCHER -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         -DPICTAVIO_FUZZ=ON -DPICTAVIO_BENCH=OFF > /dev/null
     targets=$(for source in fuzz/*.cpp; do echo "fuzz_$(basename "$source" .cpp)"; done)
     cmake --build build-fuzz -j "$JOBS" --target $targets
