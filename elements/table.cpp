@@ -118,10 +118,11 @@ std::vector<Element*> visible_children(const Element& table)
     return visible;
 }
 
+// The design size only raises the natural size: a table may still shrink to
+// what its cells can give up.
 void measure_table(Element& table, Axis axis, MeasuredSize& pair)
 {
     pair.natural = std::max(pair.natural, axis.design(&table));
-    pair.minimum = std::max(pair.minimum, axis.design(&table));
     long long need = 0, give = 0;
     for (Element* child : visible_children(table)) {
         const MeasuredSize& measured = axis.measured(child);

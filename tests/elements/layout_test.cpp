@@ -183,18 +183,61 @@ TEST(ElementLayout, TenThousandChildrenLayOutAndDraw)
     EXPECT_EQ(Element::live_count(), before);
 }
 
+namespace {
+
+// A box that fills its own rectangle, so a test sees where layout and drawing put it.
+class Painter : public Box {
+public:
+    using Box::Box;
+    static constexpr Pixel paint = 0x1234;
+    void draw_content(DrawTarget& target, Point origin) override
+    {
+        const auto far_edge = [](std::int32_t start, std::int32_t length) {
+            return static_cast<std::int32_t>(std::min<long long>(static_cast<long long>(start) + length, INT32_MAX));
+        };
+        fill_rect(target, {origin.x, origin.y, far_edge(origin.x, width()), far_edge(origin.y, height())}, paint);
+        Box::draw_content(target, origin);
+    }
+};
+
+// The rectangle covered by painted pixels (empty when none).
+Rect painted_box(const PixelBuffer& buffer)
+{
+    Rect box{buffer.width(), buffer.height(), 0, 0};
+    for (int y = 0; y < buffer.height(); ++y)
+        for (int x = 0; x < buffer.width(); ++x)
+            if (buffer.at(x, y) == Painter::paint)
+                box = {std::min(box.left, x), std::min(box.top, y), std::max(box.right, x + 1), std::max(box.bottom, y + 1)};
+    return box;
+}
+
+}  // namespace
+
 TEST(ElementLayout, DegenerateGeometryDrawsNothingOutside)
 {
     Element root(nullptr);
-    Box* negative = add_box(root, {-50, -50}, MIN_SIDE, MIN_SIDE, {-1000, -1000});
-    Box* huge = add_box(root, {2147483647, 2147483647}, MIN_SIDE_NO_SIZE, MIN_SIDE_NO_SIZE,
-                        {2147483647, 2147483647});
+    auto* negative = new Painter(&root, {-50, -50});
+    negative->set_anchors(MIN_SIDE, MIN_SIDE);
+    negative->set_borders({-1000, -1000}, {});
+    auto* huge = new Painter(&root, {2147483647, 2147483647});
+    huge->set_anchors(MIN_SIDE_NO_SIZE, MIN_SIDE_NO_SIZE);
+    huge->set_borders({2147483647, 2147483647}, {});
+    auto* plain = new Painter(&root, {8, 8});
+    plain->set_anchors(MIN_SIDE, MIN_SIDE);
+    plain->set_borders({4, 4}, {});
     lay_out(root, {-10, -10});
     EXPECT_EQ(root.width(), 0);
     EXPECT_GE(negative->width(), 0);
     EXPECT_GE(huge->width(), 0);
+
     lay_out(root, {16, 16});
     RenderSurface surface({16, 16});
+    surface.buffer()->clear(0);
     root.draw(surface, {0, 0});
+    EXPECT_EQ(painted_box(*surface.buffer()), (Rect{4, 4, 12, 12}));
+
+    surface.buffer()->clear(0);
     root.draw(surface, {2147483600, -2147483600});
+    root.draw(surface, {-2147483600, 2147483600});
+    EXPECT_TRUE(painted_box(*surface.buffer()).is_empty());
 }

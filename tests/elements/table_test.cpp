@@ -89,6 +89,17 @@ TEST(RowTable, LinesVisibleChildrenUp)
     EXPECT_EQ(right->height(), 50);
 }
 
+TEST(RowTable, DesignSizeRaisesOnlyTheNaturalWidth)
+{
+    Element root(nullptr);
+    auto* table = new RowTable(&root);
+    table->set_design_size({300, 0});
+    new Box(table, {40, 10}, {10, 10});
+    new Box(table, {20, 10});
+    EXPECT_EQ(table->measured_width().natural, 300);
+    EXPECT_EQ(table->measured_width().minimum, 30);
+}
+
 TEST(ColumnTable, StacksChildrenAndMeasuresTheirSum)
 {
     Element root(nullptr);

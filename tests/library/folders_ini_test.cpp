@@ -155,10 +155,11 @@ TEST(FoldersIni, DamagedFilesLoadWhateverParses)
     std::string binary;
     for (int i = 0; i < 5000; ++i)
         binary += static_cast<char>((i * 7919) >> 3);
+    // Bytes that hold no key make no album, with or without the byte-order mark.
     tree.file("binary.ini", binary);
-    read_folders_file(tree.path16("binary.ini"));
+    EXPECT_TRUE(read_folders_file(tree.path16("binary.ini")).empty());
     tree.file("binary16.ini", "\xFF\xFE" + binary);
-    read_folders_file(tree.path16("binary16.ini"));
+    EXPECT_TRUE(read_folders_file(tree.path16("binary16.ini")).empty());
 
     // Without the byte-order mark each byte is one character.
     tree.file("ascii.ini", "KeyPicturePath0\t/c/a/1.jpg\r\nFolderSize0 7\r\n");

@@ -99,9 +99,16 @@ TEST_F(Log, UnwritableLocationIsSkippedSilently)
     log() << "lost\n";
     log().flush();
     EXPECT_TRUE(log_enabled());
+    EXPECT_FALSE(std::filesystem::exists(sandbox() + "/no/such"));
     set_log_switch(0);
     log();
     setenv("TMPDIR", old_tmp.c_str(), 1);
+
+    // Once the place is writable again, the next switch-on logs there.
+    set_log_switch(1);
+    log() << "found\n";
+    log().flush();
+    EXPECT_EQ(log_text(), u"\uFEFFfound\n");
 }
 
 TEST_F(Log, FatalErrorLogsFlushesAndEndsWithoutDestructors)

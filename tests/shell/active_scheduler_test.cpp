@@ -2,12 +2,9 @@
 // threads, cancelling, and every fatal check.
 
 #include <gtest/gtest.h>
-#include <filesystem>
-#include <fstream>
-#include <regex>
 #include <thread>
 #include <vector>
-#include "platform/registry.h"
+#include "tests/fatal_log.h"
 #include "shell/active_scheduler.h"
 #include "shell/log.h"
 #include "window_test_loop.h"
@@ -120,49 +117,11 @@ TEST_F(ActiveSchedulerTest, CancelOfAnInactiveObjectDoesNothing)
 // each is never reached) and leave their message as the log's last line.
 class ActiveSchedulerDeathTest : public ActiveSchedulerTest {
 protected:
-    void SetUp() override
-    {
-        // The window system runs threads of its own: the child process starts
-        // afresh and finds the parent's folder in the environment.
-        GTEST_FLAG_SET(death_test_style, "threadsafe");
-        if (const char* inherited = std::getenv("PICTAVIO_FATAL_TEST_FOLDER")) {
-            m_folder = inherited;
-        } else {
-            const auto* info = testing::UnitTest::GetInstance()->current_test_info();
-            m_folder = testing::TempDir() + "pictavio_fatal_" + info->name();
-            std::filesystem::create_directories(m_folder);
-            setenv("PICTAVIO_FATAL_TEST_FOLDER", m_folder.c_str(), 1);
-        }
-        setenv("TMPDIR", m_folder.c_str(), 1);
-        setenv("PICTAVIO_REGISTRY", (m_folder + "/registry").c_str(), 1);
-        ASSERT_TRUE(write_registry_dword(u"HKEY_CURRENT_USER\\Software\\Kelm", u"Log", 1));
-        std::filesystem::remove(to_utf8(log_file_path()));
-    }
-    void TearDown() override
-    {
-        unsetenv("TMPDIR");
-        unsetenv("PICTAVIO_REGISTRY");
-        unsetenv("PICTAVIO_FATAL_TEST_FOLDER");
-        std::filesystem::remove_all(m_folder);
-    }
+    void SetUp() override { m_log.open(); }
+    void TearDown() override { m_log.close(); }
+    bool log_has(const std::string& pattern) const { return m_log.has(pattern); }
 
-    // Whether the log holds a line matching pattern (a regular expression).
-    bool log_has(const std::string& pattern) const
-    {
-        return std::regex_search(log_text(), std::regex(pattern));
-    }
-    // The log's text with each UTF-16 unit narrowed (the lines checked are ASCII).
-    std::string log_text() const
-    {
-        std::ifstream in(to_utf8(log_file_path()), std::ios::binary);
-        std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-        std::string text;
-        for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
-            text += bytes[i];
-        return text;
-    }
-
-    std::string m_folder;
+    FatalLog m_log;
 };
 
 TEST_F(ActiveSchedulerDeathTest, SettingAnActiveObjectActiveAgainIsFatal)

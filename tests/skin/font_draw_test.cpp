@@ -204,11 +204,24 @@ TEST(DrawText, ClipScopeOfTheTargetIsHonoured)
 
 TEST(DrawText, RectangleHangingOffTheBufferIsSafe)
 {
+    // The part inside the buffer is the same as that part of the text drawn
+    // whole into a larger buffer.
     RenderSurface surface({40, 20});
     surface.buffer()->clear(translucent_grey);
     draw_text(surface, test_font(), black, u"Wide text here", {-30, -10, 60, 25}, align_center, align_vcenter, false);
-    draw_text(surface, test_font(), black, u"Off", {100, 100, 160, 130}, align_left, align_top, false);
-    SUCCEED();
+    RenderSurface whole({100, 50});
+    whole.buffer()->clear(translucent_grey);
+    draw_text(whole, test_font(), black, u"Wide text here", {0, 0, 90, 35}, align_center, align_vcenter, false);
+    EXPECT_FALSE(changed_box(*surface.buffer(), translucent_grey).is_empty());
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 40; ++x)
+            ASSERT_EQ(surface.buffer()->at(x, y), whole.buffer()->at(x + 30, y + 10)) << "at " << x << "," << y;
+
+    RenderSurface untouched({40, 20});
+    untouched.buffer()->clear(translucent_grey);
+    draw_text(untouched, test_font(), black, u"Off", {100, 100, 160, 130}, align_left, align_top, false);
+    draw_text(untouched, test_font(), black, u"Off", {-200, -100, -10, -5}, align_left, align_top, false);
+    EXPECT_TRUE(changed_box(*untouched.buffer(), translucent_grey).is_empty());
 }
 
 TEST(DrawText, NothingToDraw)

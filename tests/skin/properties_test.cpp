@@ -276,10 +276,19 @@ TEST_F(PropertiesTest, ListenersComingAndGoingDuringTheCallAreSafe) {
 
 TEST_F(PropertiesTest, ListenerOutlivingItsPropertiesIsSafe) {
     std::vector<int> calls;
-    auto properties = std::make_unique<Properties>();
-    RecordingListener listener(*properties, calls, 1);
+    std::optional<Properties> properties;
+    properties.emplace();
+    auto outliving = std::make_unique<RecordingListener>(*properties, calls, 1);
     properties.reset();
-    // The listener's destructor runs after this; the sanitizer build catches a touch of freed memory.
+    // A new Properties in the same place knows only its own listeners, before
+    // and after the old listener goes (the sanitizer build also catches a
+    // touch of the freed one).
+    properties.emplace();
+    RecordingListener current(*properties, calls, 2);
+    properties->send_reload_skin();
+    outliving.reset();
+    properties->send_reload_skin();
+    EXPECT_EQ(calls, (std::vector<int>{2, 2}));
 }
 
 TEST_F(PropertiesTest, TranslateFallsBackToTheKey) {

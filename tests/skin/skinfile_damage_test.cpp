@@ -3,6 +3,7 @@
 // the file.
 
 #include <gtest/gtest.h>
+#include <cstdint>
 #include <random>
 #include "skin/skin_file.h"
 #include "skinfile_support.h"
@@ -40,35 +41,73 @@ static const char16_t* const sample_names[] = {u"Main", u"Button", u"Splash", u"
 static const char16_t* const sample_keys[] = {u"type", u"cache", u"cache_alpha", u"border_min", u"outside_color",
                                               u"font", u"normal", u"id", u"back", u"text", u"missing"};
 
-// Touches everything a loaded skin offers, the way the viewer would.
+// Whether the whole record lies inside the file's buffer.
+template <class Record>
+static bool inside(const SkinFile& file, const Record* record) {
+    const auto start = reinterpret_cast<std::uintptr_t>(file.buffer()->data());
+    const auto at = reinterpret_cast<std::uintptr_t>(record);
+    return at >= start && at - start + sizeof(Record) <= file.buffer()->size();
+}
+
+// Whether the text lies inside the file's buffer (an empty view may be anywhere).
+static bool inside(const SkinFile& file, StringView text) {
+    if (text.empty())
+        return true;
+    const auto start = reinterpret_cast<std::uintptr_t>(file.buffer()->data());
+    const auto at = reinterpret_cast<std::uintptr_t>(text.data());
+    return at >= start && at - start + text.size() * sizeof(char16_t) <= file.buffer()->size();
+}
+
+// Touches everything a loaded skin offers, the way the viewer would, and
+// checks that every record a lookup hands out lies inside the file.
 static int walk_node(const SkinFile& file, const SkinNode& node) {
     const SkinHeader& header = *file.header();
     int sum = 0;
     for (const char16_t* key : sample_keys) {
-        if (const IntegerNode* e = file.find_int(node, key))
+        if (const IntegerNode* e = file.find_int(node, key)) {
+            EXPECT_TRUE(inside(file, e));
             sum += e->value;
-        if (const IntegerNode* e = file.find_font(node, key))
-            sum += static_cast<int>(file.font_description(static_cast<std::uint32_t>(e->value)).size());
-        if (const PointNode* e = file.find_point(node, key))
+        }
+        if (const IntegerNode* e = file.find_font(node, key)) {
+            EXPECT_TRUE(inside(file, e));
+            const StringView description = file.font_description(static_cast<std::uint32_t>(e->value));
+            EXPECT_TRUE(inside(file, description));
+            sum += static_cast<int>(description.size());
+        }
+        if (const PointNode* e = file.find_point(node, key)) {
+            EXPECT_TRUE(inside(file, e));
             sum += e->x + e->y;
-        if (const StringNode* e = file.find_string(node, key))
+        }
+        if (const StringNode* e = file.find_string(node, key)) {
+            EXPECT_TRUE(inside(file, e));
+            EXPECT_TRUE(inside(file, file.string(e->index)));
             sum += static_cast<int>(file.string(e->index).size());
+        }
         if (const PictureNode* e = file.find_picture(node, key)) {
+            EXPECT_TRUE(inside(file, e));
             EXPECT_LT(e->picture, header.picture_count);
+            EXPECT_TRUE(inside(file, file.bitmap_name(e->picture)));
             sum += static_cast<int>(file.bitmap_name(e->picture).size()) + e->x3;
         }
-        if (const ColorNode* e = file.find_color(node, key))
+        if (const ColorNode* e = file.find_color(node, key)) {
+            EXPECT_TRUE(inside(file, e));
             sum += e->red;
+        }
     }
-    for (int i = 0; i < node.child_count; ++i)
-        sum += walk_node(file, *file.child(node, i));
+    for (int i = 0; i < node.child_count; ++i) {
+        const SkinNode* child = file.child(node, i);
+        EXPECT_TRUE(inside(file, child));
+        sum += walk_node(file, *child);
+    }
     return sum;
 }
 
 static void walk(const SkinFile& file) {
     for (const char16_t* name : sample_names)
-        if (const SkinNode* node = file.find_node(name))
+        if (const SkinNode* node = file.find_node(name)) {
+            EXPECT_TRUE(inside(file, node));
             walk_node(file, *node);
+        }
 }
 
 // Opens bytes and, when they are accepted, reads everything in them.
@@ -113,12 +152,16 @@ TEST_F(SkinfileDamage, TruncationAtEveryLengthIsRefused) {
 }
 
 TEST_F(SkinfileDamage, EverySingleByteChangeIsRefusedOrSafe) {
+    int accepted = 0, refused = 0;
     for (std::size_t offset = 0; offset < m_bytes.size(); ++offset)
         for (std::uint8_t value : {0x00, 0x01, 0x7F, 0x80, 0xFF}) {
             std::vector<std::uint8_t> bytes = m_bytes;
             bytes[offset] = static_cast<std::uint8_t>(value);
-            open_and_walk(std::move(bytes));
+            ++(open_and_walk(std::move(bytes)) ? accepted : refused);
         }
+    // Changed values and names still make a file; changed structure does not.
+    EXPECT_GT(accepted, 0);
+    EXPECT_GT(refused, 0);
 }
 
 TEST_F(SkinfileDamage, RandomBytesBehindTheMagicAreRefusedOrSafe) {
@@ -135,6 +178,8 @@ TEST_F(SkinfileDamage, RandomBytesBehindTheMagicAreRefusedOrSafe) {
         patch<std::uint32_t>(bytes, 84, static_cast<std::uint32_t>(92 + 2 * (random() % 150)));
         patch<std::uint32_t>(bytes, 88, random() % 4);
         open_and_walk(std::move(bytes));
+        if (HasFailure())
+            FAIL() << "round " << round;
     }
 }
 
