@@ -23,11 +23,20 @@ bool Thread::start()
     if (m_thread.joinable())
         return false;
     m_stop_requested = false;
+    m_system_id = 0;
+    // The worker's kernel id is known before start returns, so that any
+    // thread may set the worker's priority at once.
+    Event id_known(true);
     try {
-        m_thread = std::thread([this] { run(); });
+        m_thread = std::thread([this, &id_known] {
+            m_system_id = static_cast<int>(syscall(SYS_gettid));
+            id_known.set();
+            run();
+        });
     } catch (const std::system_error&) {
         return false;
     }
+    id_known.wait();
     return true;
 }
 
@@ -38,16 +47,20 @@ void Thread::request_stop()
 
 void Thread::join()
 {
-    if (m_thread.joinable() && m_thread.get_id() != std::this_thread::get_id())
+    if (m_thread.joinable() && m_thread.get_id() != std::this_thread::get_id()) {
         m_thread.join();
+        m_system_id = 0;   // the id may now belong to another thread
+    }
 }
 
 bool Thread::set_priority(int level)
 {
     static constexpr int nice_values[] = {10, 5, 0, -5, -10};
     const int index = std::clamp(level, -2, 2) + 2;
-    const auto thread_id = static_cast<id_t>(syscall(SYS_gettid));
-    return setpriority(PRIO_PROCESS, thread_id, nice_values[index]) == 0;
+    const int system_id = m_system_id.load();
+    if (system_id == 0)
+        return false;
+    return setpriority(PRIO_PROCESS, static_cast<id_t>(system_id), nice_values[index]) == 0;
 }
 
 Event::Event(bool manual_reset) : m_manual_reset(manual_reset) {}

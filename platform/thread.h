@@ -22,8 +22,8 @@ public:
     bool stop_requested() const { return m_stop_requested.load(); }
     // Waits until the worker has ended; returns at once when none runs.
     void join();
-    // Priority -2..2 (clamped) of the calling worker thread, as its nice value;
-    // false when the system refuses the change.
+    // Priority -2..2 (clamped) of this worker's thread, whichever thread asks,
+    // as its nice value; false when no worker runs or the system refuses.
     bool set_priority(int level);
 
 protected:
@@ -32,6 +32,7 @@ protected:
 
 private:
     std::thread m_thread;
+    std::atomic<int> m_system_id{0};   // the worker's kernel thread id while it runs
     std::atomic<bool> m_stop_requested{false};
 };
 

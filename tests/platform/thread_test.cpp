@@ -127,6 +127,30 @@ TEST(Thread, PriorityIsClampedToTheNiceRange)
     EXPECT_EQ(probe.highest, -10);
 }
 
+TEST(Thread, PriorityActsOnTheWorkerWhicheverThreadAsks)
+{
+    // Reads its own nice value once it is let go.
+    struct Probe : Thread {
+        ~Probe() override { join(); }
+        Event go{true};
+        int nice_seen = 99;
+        void run() override
+        {
+            go.wait();
+            nice_seen = getpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)));
+        }
+    } probe;
+    EXPECT_FALSE(probe.set_priority(-2));   // no worker thread yet
+    const auto own_id = static_cast<id_t>(syscall(SYS_gettid));
+    const int own_nice = getpriority(PRIO_PROCESS, own_id);
+    ASSERT_TRUE(probe.start());
+    EXPECT_TRUE(probe.set_priority(-2));
+    EXPECT_EQ(getpriority(PRIO_PROCESS, own_id), own_nice);
+    probe.go.set();
+    probe.join();
+    EXPECT_EQ(probe.nice_seen, 10);
+}
+
 TEST(Thread, StopRequestIsClearedByStart)
 {
     Worker worker;
