@@ -3,8 +3,11 @@
 #include "shell/game_base.h"
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
+#include <cstdint>
 #include <thread>
+#include <sys/utsname.h>
 #include "display/display.h"
 #include "display/paint_surface.h"
 #include "elements/element.h"
@@ -382,6 +385,9 @@ std::intptr_t GameBase::window_procedure(const Message& message)
 {
     switch (message.id) {
     case WM_CREATE:
+        // The soft-key menu bar would be chosen by the platform type; it
+        // cannot be created on this platform, so it takes no height.
+        static_capability_is_smartphone();
         m_menu_bar_height = 0;
         break;
     case WM_DESTROY:
@@ -498,6 +504,30 @@ void GameBase::on_timer()
         m_windows->invalidate_window(m_main_window);
 }
 
+namespace {
+
+// The key messages' lParam is a 32-bit value: bit 31 marks a key-up and bit 30
+// a repeat, so it is logged as the signed number it is on the original system.
+std::int32_t signed_lparam(const Message& message)
+{
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(message.lparam));
+}
+
+}  // namespace
+
+bool static_capability_is_smartphone()
+{
+    static const bool is_smartphone = [] {
+        utsname system{};
+        std::string type = uname(&system) == 0 ? std::string(system.sysname).substr(0, 200) : std::string();
+        log() << "static_capability_is_smartphone=" << type.c_str() << "\n";
+        std::transform(type.begin(), type.end(), type.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        return type == "smartphone";
+    }();
+    return is_smartphone;
+}
+
 void GameBase::on_key_message(const Message& message, bool pressed)
 {
     const KeyCode key = key_from_virtual_key(static_cast<int>(message.wparam));
@@ -506,7 +536,7 @@ void GameBase::on_key_message(const Message& message, bool pressed)
     event.pressed = pressed;
     event.first = !pressed || (message.lparam & key_repeat_flag) == 0;
     log() << (pressed ? "WM_KEYDOWN = " : "WM_KEYUP = ") << static_cast<long>(message.wparam) << "(" << key
-          << ")" << " lParam=" << static_cast<long>(message.lparam) << " ticks=" << get_tick_count() << "\n";
+          << ")" << " lParam=" << signed_lparam(message) << " ticks=" << get_tick_count() << "\n";
     dispatch_key(event);
 }
 
@@ -526,7 +556,7 @@ void GameBase::on_hot_key(const Message& message)
     event.pressed = (message.lparam & 0x1000) == 0;
     event.first = true;
     log() << "WM_HOTKEY = " << static_cast<long>(message.wparam) << "(" << KeyCode(event.key) << ")"
-          << " lParam=" << static_cast<long>(message.lparam) << " ticks=" << get_tick_count() << "\n";
+          << " lParam=" << signed_lparam(message) << " ticks=" << get_tick_count() << "\n";
     application()->on_key(event);
 }
 
@@ -534,7 +564,7 @@ void GameBase::on_char(const Message& message)
 {
     CharEvent event;
     event.text = String(1, static_cast<char16_t>(message.wparam & 0xFFFF));
-    log() << "WM_CHAR=" << event.text << " lParam=" << static_cast<long>(message.lparam)
+    log() << "WM_CHAR=" << event.text << " lParam=" << signed_lparam(message)
           << " ticks=" << get_tick_count() << "\n";
     if (message.wparam >= 32)
         application()->on_char(event);

@@ -27,6 +27,9 @@ double frame_elapsed(std::uint32_t last_tick, std::uint32_t now);
 // Position of the last pen-up while none has been seen since the pen went down.
 constexpr int no_pen_up = -1000000;
 
+// Whether the system calls itself a smartphone (its type logged once, then cached).
+bool static_capability_is_smartphone();
+
 class GameBase {
 public:
     // Starts the window system and the scheduler and creates the main window (window mode).

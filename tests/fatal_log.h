@@ -14,6 +14,17 @@
 #include "platform/registry.h"
 #include "shell/log.h"
 
+// The log file's text with each UTF-16 unit narrowed (the lines checked are ASCII).
+inline std::string read_log_text()
+{
+    std::ifstream in(to_utf8(log_file_path()), std::ios::binary);
+    std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::string narrowed;
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
+        narrowed += bytes[i];
+    return narrowed;
+}
+
 class FatalLog {
 public:
     // Points the temporary folder and the registry at the test's folder and switches the log on.
@@ -43,16 +54,7 @@ public:
     }
     // Whether the log holds a line matching pattern (a regular expression).
     bool has(const std::string& pattern) const { return std::regex_search(text(), std::regex(pattern)); }
-    // The log's text with each UTF-16 unit narrowed (the lines checked are ASCII).
-    std::string text() const
-    {
-        std::ifstream in(to_utf8(log_file_path()), std::ios::binary);
-        std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-        std::string narrowed;
-        for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
-            narrowed += bytes[i];
-        return narrowed;
-    }
+    std::string text() const { return read_log_text(); }
 
 private:
     std::string m_folder;

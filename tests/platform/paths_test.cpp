@@ -126,7 +126,13 @@ TEST(ExecuteFile, PassesThePathAsOneArgumentWithoutAShell)
     std::filesystem::permissions(bin + "/xdg-open", std::filesystem::perms::owner_all);
     const std::string old_path = std::getenv("PATH");
     setenv("PATH", (bin + ":" + old_path).c_str(), 1);
+    set_log_switch(1);
     const bool started = execute_file(u"/x/a b;touch injected", u"-p");
+    log().flush();
+    set_log_switch(0);
+    log();
+    EXPECT_NE(read_bytes(to_utf8(log_file_path())).find(utf16le(u"execute_file(/x/a b;touch injected} {-p)\n", false)),
+              std::string::npos);
     for (int i = 0; i < 500 && read_bytes(record).empty(); ++i)
         usleep(10000);
     setenv("PATH", "/nonexistent", 1);

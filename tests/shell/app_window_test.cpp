@@ -7,8 +7,10 @@
 #include "display/display.h"
 #include "platform/registry.h"
 #include "platform/tick.h"
+#include "tests/fatal_log.h"
 // Last: SDL's headers come after the program's own.
 #include <SDL.h>
+#include <regex>
 
 namespace {
 
@@ -124,6 +126,27 @@ TEST_F(AppWindow, KeysGoToTheListenerFirst)
     EXPECT_FALSE(m_listener.keys[2].pressed);
     EXPECT_TRUE(m_listener.keys[2].first);
     EXPECT_EQ(m_screen->keys.size(), 1u);
+}
+
+// Each key, hot key and character message leaves a line with lParam as the
+// signed 32-bit value it is; a real size change leaves its line too.
+TEST_F(AppWindow, InputAndResolutionChangesAreLogged)
+{
+    ASSERT_TRUE(write_registry_dword(u"HKEY_CURRENT_USER\\Software\\Kelm", u"Log", 1));
+    windows().post_message(window(), WM_KEYDOWN, 0x0D, 1);
+    windows().post_message(window(), WM_KEYUP, 0x0D, 1 | key_repeat_flag | key_release_flag);
+    windows().post_message(window(), WM_CHAR, u'a', 1);
+    windows().post_message(window(), WM_HOTKEY, 0, std::intptr_t(0x70) << 16);
+    pump();
+    SDL_SetWindowSize(windows().sdl_window(window()), 100, 100);
+    pump();
+    const std::string text = read_log_text();
+    EXPECT_TRUE(std::regex_search(text, std::regex(R"(WM_KEYDOWN = 13\(Enter\) lParam=1 ticks=\d+\n)"))) << text;
+    EXPECT_TRUE(std::regex_search(text, std::regex(R"(WM_KEYUP = 13\(Enter\) lParam=-1073741823 ticks=\d+\n)"))) << text;
+    EXPECT_TRUE(std::regex_search(text, std::regex(R"(WM_CHAR=a lParam=1 ticks=\d+\n)"))) << text;
+    EXPECT_TRUE(std::regex_search(text, std::regex(R"(WM_HOTKEY = 0\(SOFT_LEFT\) lParam=7340032 ticks=\d+\n)"))) << text;
+    EXPECT_NE(text.find("Application::ResolutionChanged 2\n"), std::string::npos) << text;
+    ASSERT_TRUE(write_registry_dword(u"HKEY_CURRENT_USER\\Software\\Kelm", u"Log", 0));
 }
 
 TEST_F(AppWindow, SoftKeysOfTheMenuBarSkipTheListener)
