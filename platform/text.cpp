@@ -1,6 +1,10 @@
-// UTF-8 <-> UTF-16 conversion and the character case table.
+// UTF-8 <-> UTF-16 conversion and Unicode case mapping.
 
 #include "platform/text.h"
+
+#include <clocale>
+#include <cwctype>
+#include <locale.h>
 
 namespace {
 
@@ -75,17 +79,53 @@ void append_utf8(std::string& out, char32_t code)
 bool is_high_surrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 bool is_low_surrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
-// Latin Extended-A pairs upper/lower as even/odd code points, except in the
-// two runs where the upper-case letter sits on the odd code point.
-bool latin_extended_odd_upper(char16_t c)
+// The C library's character table of a UTF-8 locale, whatever the process's
+// own locale is: Unicode's simple case mappings for every script. C.UTF-8 is
+// part of the C library; without it only ASCII letters change case.
+locale_t unicode_case_locale()
 {
-    return (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E);
+    static const locale_t locale = [] {
+        locale_t made = newlocale(LC_CTYPE_MASK, "C.UTF-8", locale_t(0));
+        return made ? made : newlocale(LC_CTYPE_MASK, "POSIX", locale_t(0));
+    }();
+    return locale;
 }
 
-bool latin_extended_paired(char16_t c)
+char32_t mapped_case(char32_t code, bool upper)
 {
-    return c >= 0x100 && c <= 0x17F && c != 0x130 && c != 0x131 && c != 0x138 && c != 0x149
-        && c != 0x178 && c != 0x17F;
+    const locale_t locale = unicode_case_locale();
+    const wint_t mapped = upper ? towupper_l(static_cast<wint_t>(code), locale)
+                                : towlower_l(static_cast<wint_t>(code), locale);
+    return static_cast<char32_t>(mapped);
+}
+
+// A character's case mapping stays in its plane: a mapping that would turn
+// a UTF-16 unit into a pair (or back) is not applied.
+char16_t mapped_unit(char16_t c, bool upper)
+{
+    if (c >= 0xD800 && c <= 0xDFFF)
+        return c;
+    const char32_t mapped = mapped_case(c, upper);
+    return mapped < 0x10000 && !(mapped >= 0xD800 && mapped <= 0xDFFF) ? static_cast<char16_t>(mapped) : c;
+}
+
+String mapped_copy(StringView text, bool upper)
+{
+    String out(text);
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        if (is_high_surrogate(out[i]) && i + 1 < out.size() && is_low_surrogate(out[i + 1])) {
+            const char32_t code = 0x10000 + ((char32_t(out[i]) - 0xD800) << 10) + (out[i + 1] - 0xDC00);
+            const char32_t mapped = mapped_case(code, upper);
+            if (mapped >= 0x10000 && mapped <= 0x10FFFF) {
+                out[i] = static_cast<char16_t>(0xD800 + ((mapped - 0x10000) >> 10));
+                out[i + 1] = static_cast<char16_t>(0xDC00 + ((mapped - 0x10000) & 0x3FF));
+            }
+            ++i;
+        } else {
+            out[i] = mapped_unit(out[i], upper);
+        }
+    }
+    return out;
 }
 
 }  // namespace
@@ -136,58 +176,22 @@ String from_ascii(std::string_view ascii)
 
 char16_t to_lower(char16_t c)
 {
-    if ((c >= u'A' && c <= u'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7))
-        return c + 0x20;
-    if (latin_extended_paired(c)) {
-        const bool upper = latin_extended_odd_upper(c) ? (c & 1) : !(c & 1);
-        return upper ? c + 1 : c;
-    }
-    if (c == 0x178)
-        return 0xFF;
-    if ((c >= 0x391 && c <= 0x3A9 && c != 0x3A2))
-        return c + 0x20;
-    if (c >= 0x410 && c <= 0x42F)
-        return c + 0x20;
-    if (c >= 0x400 && c <= 0x40F)
-        return c + 0x50;
-    return c;
+    return mapped_unit(c, false);
 }
 
 char16_t to_upper(char16_t c)
 {
-    if ((c >= u'a' && c <= u'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7))
-        return c - 0x20;
-    if (latin_extended_paired(c)) {
-        const bool lower = latin_extended_odd_upper(c) ? !(c & 1) : (c & 1);
-        return lower ? c - 1 : c;
-    }
-    if (c == 0xFF)
-        return 0x178;
-    if (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2)
-        return c - 0x20;
-    if (c == 0x3C2)  // final sigma
-        return 0x3A3;
-    if (c >= 0x430 && c <= 0x44F)
-        return c - 0x20;
-    if (c >= 0x450 && c <= 0x45F)
-        return c - 0x50;
-    return c;
+    return mapped_unit(c, true);
 }
 
 String lower_case_copy(StringView text)
 {
-    String out(text);
-    for (char16_t& c : out)
-        c = to_lower(c);
-    return out;
+    return mapped_copy(text, false);
 }
 
 String upper_case_copy(StringView text)
 {
-    String out(text);
-    for (char16_t& c : out)
-        c = to_upper(c);
-    return out;
+    return mapped_copy(text, true);
 }
 
 String to_string16(long long value)

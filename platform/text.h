@@ -14,9 +14,10 @@ std::string to_utf8(StringView text);
 // ASCII literal to UTF-16, byte by byte as a signed value (log literals, key names).
 String from_ascii(std::string_view ascii);
 
-// Case mapping of the system's character table (Latin, Latin-1, Greek, Cyrillic).
+// Unicode simple case mapping of one UTF-16 unit (surrogates stay as they are).
 char16_t to_lower(char16_t c);
 char16_t to_upper(char16_t c);
+// The same over a whole text, surrogate pairs mapped as the one character they are.
 String lower_case_copy(StringView text);
 String upper_case_copy(StringView text);
 

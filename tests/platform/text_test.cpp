@@ -45,6 +45,20 @@ TEST(Text, CaseMappingCoversLatinGreekCyrillic)
     EXPECT_EQ(to_lower(u'1'), u'1');
 }
 
+// Every script with case, the process's own locale notwithstanding.
+TEST(Text, CaseMappingCoversEveryScript)
+{
+    EXPECT_EQ(lower_case_copy(u"ԱՐԱՐԱՏ"), u"արարատ");               // Armenian
+    EXPECT_EQ(upper_case_copy(u"ǆemal"), u"ǄEMAL");                 // Latin Extended-B
+    EXPECT_EQ(lower_case_copy(u"ＪＰＧ"), u"ｊｐｇ");                  // full-width forms
+    EXPECT_EQ(lower_case_copy(u"ẞ ႠႡ"), u"ß ⴀⴁ");                   // capital sharp s, Georgian
+    EXPECT_EQ(lower_case_copy(u"\U00010400x"), u"\U00010428x");     // Deseret, a surrogate pair
+    EXPECT_EQ(upper_case_copy(u"\U00010428"), u"\U00010400");
+    EXPECT_EQ(to_lower(char16_t(0xD801)), char16_t(0xD801));
+    EXPECT_EQ(lower_case_copy(String(1, char16_t(0xDC00))), String(1, char16_t(0xDC00)));
+    EXPECT_EQ(lower_case_copy(u"東京 1.JPG"), u"東京 1.jpg");
+}
+
 TEST(Text, DecimalNumbers)
 {
     EXPECT_EQ(to_string16(-42), u"-42");
