@@ -86,7 +86,7 @@ void MenuScreen::on_menu(MenuPopup&, StringView id, String&, MenuItems& items)
 {
     std::vector<MenuEntry> entries;
     const bool changed = m_skin.translations().handle_language_command(AboutScreen::application_name, id, entries,
-                                                                       u"MenuElementCancel");
+                                                                       u"MenuElement");
     items.clear();
     for (const MenuEntry& entry : entries) {
         MenuItem item;

@@ -50,7 +50,7 @@ void MenuRow::fill(VirtualList& /*list*/, bool /*is_new*/)
 // the next frame instead of running inside the button's click.
 bool MenuRow::on_click(Button* button, const ButtonEvent& /*event*/)
 {
-    m_popup.open_menu_later(button->id());
+    m_popup.open_menu_later(button->id(), button->caption());
     return true;
 }
 
@@ -130,9 +130,10 @@ void MenuPopup::open_menu(StringView id, StringView caption, bool first)
         m_caption->set_text_by_id(m_caption->id(), m_caption_text);
 }
 
-void MenuPopup::open_menu_later(StringView id)
+void MenuPopup::open_menu_later(StringView id, StringView caption)
 {
     m_deferred_id = String(id);
+    m_deferred_caption = String(caption);
     m_has_deferred = true;
 }
 
@@ -141,7 +142,7 @@ void MenuPopup::update(double seconds)
     Element::update(seconds);
     if (m_has_deferred) {
         m_has_deferred = false;
-        open_menu(m_deferred_id, u"", false);
+        open_menu(m_deferred_id, m_deferred_caption, false);
     }
 }
 

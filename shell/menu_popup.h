@@ -74,8 +74,8 @@ public:
     // An enabled item opens the menu of its key.
     void on_row_activated(VirtualList& list, int index) override;
 
-    // Asks for the menu id to be opened at the next frame.
-    void open_menu_later(StringView id);
+    // Asks for the menu id to be opened at the next frame, with the caption (empty: its translation).
+    void open_menu_later(StringView id, StringView caption);
     const MenuItems& items() const { return m_items; }
     const String& caption_text() const { return m_caption_text; }
     const String& current_id() const { return m_current_id; }
@@ -102,5 +102,6 @@ private:
     String m_caption_text;
     String m_current_id;
     String m_deferred_id;
+    String m_deferred_caption;
     bool m_has_deferred = false;
 };

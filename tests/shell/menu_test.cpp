@@ -4,6 +4,7 @@
 #include "app_test_support.h"
 
 #include <map>
+#include "elements/button.h"
 #include "shell/menu_popup.h"
 #include "skin/plexor.h"
 
@@ -197,4 +198,23 @@ TEST_F(Menus, TapsOnRowsChooseEnabledItemsOnly)
     tap(20 + 1 * 20 + 10);
     ASSERT_EQ(m_menus.asked.size(), asked + 1);
     EXPECT_EQ(m_menus.asked.back(), u"Language");
+}
+
+// A button inside a row opens the menu of its id, captioned as the button is.
+TEST_F(Menus, ARowButtonOpensItsMenuWithItsCaption)
+{
+    MenuItem with_button = item(u"Help");
+    with_button.node = u"MenuElementWithAbout";
+    m_menus.menus[u"Main"] = {with_button};
+    m_menus.menus[u"About"] = {item(u"Version")};
+    m_popup->open_menu(u"Main", u"", true);
+    frames();
+    ASSERT_NE(row(0), nullptr);
+    auto* button = dynamic_cast<Button*>(row(0)->find_by_id(u"About"));
+    ASSERT_NE(button, nullptr);
+    EXPECT_TRUE(row(0)->on_click(button, ButtonEvent{}));
+    EXPECT_EQ(m_popup->current_id(), u"Main") << "not inside the click";
+    frames(1);
+    EXPECT_EQ(m_popup->current_id(), u"About");
+    EXPECT_EQ(m_popup->caption_text(), u"Program info");
 }
