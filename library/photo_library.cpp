@@ -59,6 +59,15 @@ void delete_file(StringView path)
     std::filesystem::remove(std::filesystem::path(to_utf8(expand_path(path))), ignored);
 }
 
+// Builds the preview of picture in its root's preview folder, made first.
+PreviewBuild build_in_preview_folder(StringView picture, StringView root, const StopCheck& stop)
+{
+    if (!make_preview_folder(root).empty())
+        return build_preview(picture, root, stop);
+    // Without a folder nothing can be written, unless the picture itself is gone.
+    return preview_path(picture, root).empty() ? PreviewBuild::incomplete : PreviewBuild::unwritten;
+}
+
 // A picture found by the walk, with the position of its ready preview in the
 // listing of the preview folder (none when it needs one).
 struct FoundPicture {
@@ -480,9 +489,9 @@ void PhotoLibrary::create_cache()
     const std::uint32_t begin = get_tick_count();
     log() << "Time for create cache begin " << seconds_text(0) << "\n";
     // A picture queued twice (by a search and by a list row) is built once.
-    const PreviewBuild result = is_preview_ready(picture, root) ? PreviewBuild::ready
-        : make_preview_folder(root).empty()                    ? PreviewBuild::unwritten
-                                                               : build_preview(picture, root, [this] { return stop_requested(); });
+    const PreviewBuild result = is_preview_ready(picture, root)
+        ? PreviewBuild::ready
+        : build_in_preview_folder(picture, root, [this] { return stop_requested(); });
     if (result == PreviewBuild::bad_picture) {
         const String preview = preview_path(picture, root);
         if (!preview.empty()) {

@@ -123,6 +123,12 @@ String make_preview_folder(StringView root)
     create_directory_path(local);
     if (directory_exists(local) && can_create_files_in(local))
         return local;
+    // A root that is gone (a card taken out) is not a read-only one: it must
+    // not be tied to a folder in the user's cache for good.
+    if (!directory_exists(root)) {
+        log() << "no preview folder for the missing root " << root << "\n";
+        return String();
+    }
     create_directory_path(user);
     if (directory_exists(user) && can_create_files_in(user))
         return user;

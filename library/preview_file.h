@@ -60,7 +60,8 @@ int preview_levels(int width, int height);
 String preview_folder(StringView root);
 // Makes the folder that will hold root's previews and returns it: the existing
 // one of preview_folder, else root + "!pictaviocache/" when files can be created
-// there, else the one in the user's cache folder; empty when neither can be written.
+// there, else the one in the user's cache folder; empty when neither can be
+// written or the root does not exist.
 String make_preview_folder(StringView root);
 // Path of the preview of picture under root (preview_folder + size and
 // creation time); empty when the picture does not exist.

@@ -18,32 +18,6 @@
 
 namespace {
 
-// Sets an environment variable for one test and puts the old value back.
-class ScopedVariable {
-public:
-    ScopedVariable(const char* name, const std::string& value) : m_name(name)
-    {
-        if (const char* old = std::getenv(name))
-            m_old = old;
-        m_had = std::getenv(name) != nullptr;
-        setenv(name, value.c_str(), 1);
-    }
-    ~ScopedVariable()
-    {
-        if (m_had)
-            setenv(m_name, m_old.c_str(), 1);
-        else
-            unsetenv(m_name);
-    }
-    ScopedVariable(const ScopedVariable&) = delete;
-    ScopedVariable& operator=(const ScopedVariable&) = delete;
-
-private:
-    const char* m_name;
-    std::string m_old;
-    bool m_had = false;
-};
-
 std::vector<std::string> files_in(const std::string& folder)
 {
     std::vector<std::string> names;
