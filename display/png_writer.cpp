@@ -111,17 +111,40 @@ std::uint32_t adler32(const std::uint8_t* bytes, std::size_t count)
     return (b << 16) | a;
 }
 
-std::vector<std::uint8_t> encode_png_565(const PixelBuffer& pixels)
+namespace {
+
+// A whole PNG of 8-bit channels: colour type 2 (RGB) or 6 (RGBA), deflate,
+// adaptive filtering, no interlace, over the filtered scanlines.
+std::vector<std::uint8_t> encode_png(int width, int height, std::uint8_t colour_type,
+                                     const std::vector<std::uint8_t>& filtered)
 {
     static const std::uint8_t signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     std::vector<std::uint8_t> out(signature, signature + 8);
     std::vector<std::uint8_t> header;
-    put_u32_be(header, static_cast<std::uint32_t>(pixels.width()));
-    put_u32_be(header, static_cast<std::uint32_t>(pixels.height()));
-    // 8 bits per channel, colour type 2 (RGB), deflate, adaptive filtering, no interlace.
-    header.insert(header.end(), {8, 2, 0, 0, 0});
+    put_u32_be(header, static_cast<std::uint32_t>(width));
+    put_u32_be(header, static_cast<std::uint32_t>(height));
+    header.insert(header.end(), {8, colour_type, 0, 0, 0});
     put_chunk(out, "IHDR", header);
-    put_chunk(out, "IDAT", zlib_stored(scanlines(pixels)));
+    put_chunk(out, "IDAT", zlib_stored(filtered));
     put_chunk(out, "IEND", {});
     return out;
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> encode_png_565(const PixelBuffer& pixels)
+{
+    return encode_png(pixels.width(), pixels.height(), 2, scanlines(pixels));
+}
+
+std::vector<std::uint8_t> encode_png_rgba(int width, int height, const std::uint8_t* rgba)
+{
+    std::vector<std::uint8_t> filtered;
+    const std::size_t row_bytes = static_cast<std::size_t>(width) * 4;
+    filtered.reserve(static_cast<std::size_t>(height) * (1 + row_bytes));
+    for (int y = 0; y < height; ++y) {
+        filtered.push_back(0);
+        filtered.insert(filtered.end(), rgba + y * row_bytes, rgba + (y + 1) * row_bytes);
+    }
+    return encode_png(width, height, 6, filtered);
 }

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <iterator>
 #include <utility>
+#include "library/preview_file.h"
 #include "platform/directory_walker.h"
 #include "platform/file.h"
 #include "platform/paths.h"
@@ -216,7 +217,7 @@ std::vector<String> list_preview_files(StringView root)
 {
     std::vector<String> paths;
     PathCollector collector(paths);
-    walk_directory(String(root) + String(cache_folder_name), u"*", u"*", false, collector);
+    walk_directory(preview_folder(root), u"*", u"*", false, collector);
     for (String& path : paths)
         path = file_name_of(path);
     return paths;

@@ -28,5 +28,5 @@ std::vector<String> storage_card_folders();
 // Every "*.jpg" below root, then every "*.jpeg", each pass depth first;
 // pictures that are gone before their identity is read are left out.
 std::vector<PictureFile> find_pictures(StringView root, const WalkStopCheck& stop);
-// Names of the files directly in root's preview folder.
+// Names of the files directly in root's preview folder (preview_folder).
 std::vector<String> list_preview_files(StringView root);

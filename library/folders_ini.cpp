@@ -194,3 +194,20 @@ bool write_folders_file(StringView path, const std::vector<Folder>& folders)
     std::filesystem::rename(std::filesystem::path(to_utf8(temporary)), std::filesystem::path(to_utf8(target)), error);
     return !error;
 }
+
+AlbumListFiles album_list_files()
+{
+    const String program = u"%app_path%/folders.ini";
+    const String user = user_data_folder() + u"/pictavio/folders.ini";
+    if (can_create_files_in(u"%app_path%"))
+        return {program, user};
+    create_directory_path(folder_of(user));
+    return {user, program};
+}
+
+std::vector<Folder> read_folders_file(const AlbumListFiles& files)
+{
+    std::error_code error;
+    const bool present = std::filesystem::exists(std::filesystem::path(to_utf8(expand_path(files.file))), error);
+    return read_folders_file(present || files.fallback.empty() ? files.file : files.fallback);
+}

@@ -19,3 +19,15 @@ String folders_to_text(const std::vector<Folder>& folders);
 std::vector<Folder> read_folders_file(StringView path);
 // Writes the album list file through a temporary file renamed into place.
 bool write_folders_file(StringView path, const std::vector<Folder>& folders);
+
+// Where the program keeps its album list, and where an older one may lie.
+struct AlbumListFiles {
+    String file;      // read and written
+    String fallback;  // read when file does not exist; empty for none
+};
+// The program's album list: "%app_path%/folders.ini" when files can be created
+// in the program folder, else folders.ini in the user's data folder's
+// "pictavio/" (created here); the fallback is the other of the two.
+AlbumListFiles album_list_files();
+// Reads files.file, or files.fallback when files.file does not exist.
+std::vector<Folder> read_folders_file(const AlbumListFiles& files);

@@ -59,6 +59,15 @@ void delete_file(StringView path)
     std::filesystem::remove(std::filesystem::path(to_utf8(expand_path(path))), ignored);
 }
 
+// Builds the preview of picture in its root's preview folder, made first.
+PreviewBuild build_in_preview_folder(StringView picture, StringView root, const StopCheck& stop)
+{
+    if (!make_preview_folder(root).empty())
+        return build_preview(picture, root, stop);
+    // Without a folder nothing can be written, unless the picture itself is gone.
+    return preview_path(picture, root).empty() ? PreviewBuild::incomplete : PreviewBuild::unwritten;
+}
+
 // A picture found by the walk, with the position of its ready preview in the
 // listing of the preview folder (none when it needs one).
 struct FoundPicture {
@@ -79,11 +88,16 @@ StringView directory_part(StringView path)
 
 // ---- construction ----
 
-PhotoLibrary::PhotoLibrary(StringView folders_file, bool start_worker) : m_folders_file(folders_file)
+PhotoLibrary::PhotoLibrary(StringView folders_file, bool start_worker)
+    : PhotoLibrary(AlbumListFiles{String(folders_file), String()}, start_worker)
+{
+}
+
+PhotoLibrary::PhotoLibrary(const AlbumListFiles& files, bool start_worker) : m_folders_file(files.file)
 {
     m_idle_event.set();
     log() << "ini load start\n";
-    load_folders(m_folders_file);
+    load_folders(files);
     log() << "ini load end\n";
     notify_folders_changed();
     if (start_worker)
@@ -168,9 +182,9 @@ bool PhotoLibrary::is_bad_preview(StringView preview_file)
     return file.open(preview_file, File::read_mode) && file.size() == 0;
 }
 
-void PhotoLibrary::load_folders(StringView path)
+void PhotoLibrary::load_folders(const AlbumListFiles& files)
 {
-    std::vector<Folder> folders = read_folders_file(path);
+    std::vector<Folder> folders = read_folders_file(files);
     LoggedLock lock(m_folders_mutex, "load_folders", "m_folders_mutex");
     m_folders = std::move(folders);
 }
@@ -219,6 +233,8 @@ void PhotoLibrary::dispatch_events()
 }
 
 void PhotoLibrary::read_progress(std::int32_t& value, std::int32_t& maximum) { m_status.read_progress(value, maximum); }
+
+void PhotoLibrary::read_unwritten(std::int32_t& count, String& folder) { m_status.read_unwritten(count, folder); }
 
 // ---- requests from the user-interface thread ----
 
@@ -381,7 +397,7 @@ void PhotoLibrary::check_drive(StringView root)
     std::unordered_map<String, std::size_t> preview_index;
     for (std::size_t i = 0; i < previews.size(); ++i)
         preview_index.emplace(previews[i], i);
-    const String cache = String(root) + String(cache_folder_name) + u"/";
+    const String cache = preview_folder(root);
 
     // Preview names come from the sizes and times the walk read, and only a
     // preview the folder listing holds is opened for its magic. All of it is
@@ -470,13 +486,12 @@ void PhotoLibrary::create_cache()
         picture = entry->second.pictures.front().path;
     }
 
-    create_directory_path(root + String(cache_folder_name));
     const std::uint32_t begin = get_tick_count();
     log() << "Time for create cache begin " << seconds_text(0) << "\n";
     // A picture queued twice (by a search and by a list row) is built once.
     const PreviewBuild result = is_preview_ready(picture, root)
         ? PreviewBuild::ready
-        : build_preview(picture, root, [this] { return stop_requested(); });
+        : build_in_preview_folder(picture, root, [this] { return stop_requested(); });
     if (result == PreviewBuild::bad_picture) {
         const String preview = preview_path(picture, root);
         if (!preview.empty()) {
@@ -489,6 +504,14 @@ void PhotoLibrary::create_cache()
     if (result == PreviewBuild::incomplete && stop_requested())
         return;
     remove_from_queue(picture);
+    // A preview that could not be written leaves its picture pending: it is
+    // counted as dealt with, but not reported complete, so that no screen
+    // reloads it and queues it again at once.
+    if (result == PreviewBuild::unwritten) {
+        log() << "preview not written for " << picture << " in " << preview_folder(root) << "\n";
+        m_status.picture_unwritten("create_cache", preview_folder(root));
+        return;
+    }
     m_status.picture_done("create_cache", picture);
 }
 

@@ -8,6 +8,7 @@
 #include <map>
 #include <vector>
 #include "library/folder.h"
+#include "library/folders_ini.h"
 #include "library/library_event.h"
 #include "library/photo_library_status.h"
 #include "platform/singleton.h"
@@ -15,9 +16,12 @@
 
 class PhotoLibrary : public Thread, public Singleton<PhotoLibrary> {
 public:
-    // Loads the album list from folders_file and starts the worker (unless
-    // start_worker is false: the owner then calls start() itself).
-    explicit PhotoLibrary(StringView folders_file = u"%app_path%/folders.ini", bool start_worker = true);
+    // Loads the album list (files.file, else the older files.fallback), keeps it
+    // in files.file and starts the worker (unless start_worker is false: the
+    // owner then calls start() itself).
+    explicit PhotoLibrary(const AlbumListFiles& files = album_list_files(), bool start_worker = true);
+    // The same with one album list file and no older place.
+    explicit PhotoLibrary(StringView folders_file, bool start_worker = true);
     // Stops and joins the worker.
     ~PhotoLibrary() override;
 
@@ -53,6 +57,8 @@ public:
     bool wait_until_idle(unsigned milliseconds);
     // Previews built and queued since the last reset.
     void read_progress(std::int32_t& value, std::int32_t& maximum);
+    // Pictures whose preview could not be written, and the last folder that refused one.
+    void read_unwritten(std::int32_t& count, String& folder);
 
     // ---- events (user-interface thread) ----
     void add_observer(LibraryObserver* observer);
@@ -65,7 +71,7 @@ protected:
     void run() override;
 
 private:
-    void load_folders(StringView path);
+    void load_folders(const AlbumListFiles& files);
     void save_folders(StringView path);
     void notify(const LibraryEvent& event);
     void notify_folders_changed();

@@ -58,6 +58,21 @@ void PhotoLibraryStatus::picture_done(const char* operation, StringView picture)
     ++m_progress_value;
 }
 
+void PhotoLibraryStatus::picture_unwritten(const char* operation, StringView folder)
+{
+    LoggedLock lock(m_mutex, operation, "m_progress_value_mutex");
+    ++m_progress_value;
+    ++m_unwritten;
+    m_unwritten_folder = String(folder);
+}
+
+void PhotoLibraryStatus::read_unwritten(std::int32_t& count, String& folder)
+{
+    LoggedLock lock(m_mutex, "read_unwritten", "m_progress_value_mutex");
+    count = m_unwritten;
+    folder = m_unwritten_folder;
+}
+
 void PhotoLibraryStatus::search_done(const char* operation)
 {
     LoggedLock lock(m_mutex, operation, "m_search_complete_mutex");

@@ -17,6 +17,12 @@ public:
     void reset_progress(const char* operation);
     // A queued picture was dealt with: it becomes the picture to report.
     void picture_done(const char* operation, StringView picture);
+    // A queued picture's preview could not be written in folder: counted as
+    // dealt with, never reported as a complete picture.
+    void picture_unwritten(const char* operation, StringView folder);
+    // Pictures whose preview could not be written since the library started,
+    // and the last folder that refused one.
+    void read_unwritten(std::int32_t& count, String& folder);
     // A search ended: report it, and count the built previews from zero.
     void search_done(const char* operation);
     // The events the status calls for now (at most one of each kind), in
@@ -32,6 +38,8 @@ private:
     std::int32_t m_last_reported = 0;
     bool m_search_complete = false;
     String m_picture_complete;
+    std::int32_t m_unwritten = 0;
+    String m_unwritten_folder;
 };
 
 // Takes a named lock for an operation, writing "<operation> <name> start" before

@@ -188,11 +188,16 @@ bool PreviewBuilder::stop_now()
 
 // A failed decode means a bad picture only when nothing else explains it: the
 // build was not stopped, every write succeeded and the picture is still the
-// file it was when the build began. Otherwise the preview stays incomplete.
+// file it was when the build began. Otherwise the preview stays incomplete,
+// or unwritten when a write failed.
 PreviewBuild PreviewBuilder::failure()
 {
     FileIdentity now;
-    if (m_stopped || m_writer.failed() || !file_identity(m_picture_path, now) || !(now == m_identity))
+    if (m_stopped)
+        return PreviewBuild::incomplete;
+    if (m_writer.failed())
+        return PreviewBuild::unwritten;
+    if (!file_identity(m_picture_path, now) || !(now == m_identity))
         return PreviewBuild::incomplete;
     return PreviewBuild::bad_picture;
 }
@@ -336,12 +341,12 @@ PreviewBuild PreviewBuilder::run()
     }
     m_levels = preview_levels(m_width, m_height);
     if (!m_writer.open(path))
-        return PreviewBuild::incomplete;
+        return PreviewBuild::unwritten;
     // The zeroed header goes to disk at once: a build cut short must leave a
     // file that starts with 0 (incomplete), never an empty one (bad picture).
     m_writer.append(std::vector<std::uint8_t>(preview_header_size(m_levels), 0).data(), preview_header_size(m_levels));
     if (!m_writer.flush())
-        return PreviewBuild::incomplete;
+        return PreviewBuild::unwritten;
     m_entries.assign(static_cast<std::size_t>(m_levels) + 1, PreviewLevel{});
 
     // Level 0 is the picture itself; level k is made while level k - 1 is
@@ -382,7 +387,7 @@ PreviewBuild PreviewBuilder::run()
     FileIdentity now;
     if (!file_identity(m_picture_path, now) || !(now == m_identity))
         return PreviewBuild::incomplete;
-    return write_table() ? PreviewBuild::ready : PreviewBuild::incomplete;
+    return write_table() ? PreviewBuild::ready : PreviewBuild::unwritten;
 }
 
 }  // namespace

@@ -1,9 +1,12 @@
 #include "library/preview_file.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <cstdio>
 #include <ctime>
+#include <string>
+#include <sys/stat.h>
 
 #include "library/jpeg_decoder.h"
 #include "platform/memory_stream.h"
@@ -13,6 +16,7 @@
 #include "platform/file.h"
 #include "platform/file_identity.h"
 #include "platform/paths.h"
+#include "shell/log.h"
 #include "skin/render_surface.h"
 
 namespace {
@@ -20,12 +24,45 @@ namespace {
 // L of a picture whose longer side is below 2^31 pixels.
 constexpr int max_levels = 23;
 
-String cache_folder(StringView root)
+bool is_separator(char16_t c) { return c == u'/' || c == u'\\'; }
+
+// The preview folder inside the search root itself.
+String root_preview_folder(StringView root)
 {
     String folder(root);
-    if (!folder.empty() && folder.back() != u'/' && folder.back() != u'\\')
+    if (!folder.empty() && !is_separator(folder.back()))
         folder += u'/';
     return folder + u"!pictaviocache/";
+}
+
+// A folder name for root that no other root shares: its last component (for
+// the reader of the cache folder) and a 64-bit FNV-1a hash of its whole
+// expanded path.
+String user_folder_name(StringView root)
+{
+    const std::string path = to_utf8(strip_trailing_separator(expand_path(root)));
+    std::uint64_t hash = 0xcbf29ce484222325ull;
+    for (const char c : path)
+        hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001b3ull;
+    std::string label = to_utf8(file_name_of(from_utf8(path)));
+    for (char& c : label)
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '_')
+            c = '_';
+    char tail[24];
+    std::snprintf(tail, sizeof tail, "-%016llx", static_cast<unsigned long long>(hash));
+    return from_utf8((label.empty() ? std::string("root") : label) + tail);
+}
+
+// The preview folder of root in the user's cache folder.
+String user_preview_folder(StringView root)
+{
+    return user_cache_folder() + u"/pictavio/" + user_folder_name(root) + u"/!pictaviocache/";
+}
+
+bool directory_exists(StringView path)
+{
+    struct stat status{};
+    return stat(to_utf8(expand_path(path)).c_str(), &status) == 0 && S_ISDIR(status.st_mode);
 }
 
 std::uint32_t read_u32(const std::uint8_t* p)
@@ -68,9 +105,40 @@ String preview_name(const FileIdentity& picture)
     return String(name, name + std::clamp(length, 0, static_cast<int>(sizeof name) - 1));
 }
 
+// Once previews of a root have gone to the user's cache folder, they are found
+// there and new ones join them, even when the root has become writable: the
+// previews of a root always lie in one folder.
+String preview_folder(StringView root)
+{
+    const String user = user_preview_folder(root);
+    return directory_exists(user) ? user : root_preview_folder(root);
+}
+
+String make_preview_folder(StringView root)
+{
+    const String user = user_preview_folder(root);
+    if (directory_exists(user))
+        return user;
+    const String local = root_preview_folder(root);
+    create_directory_path(local);
+    if (directory_exists(local) && can_create_files_in(local))
+        return local;
+    // A root that is gone (a card taken out) is not a read-only one: it must
+    // not be tied to a folder in the user's cache for good.
+    if (!directory_exists(root)) {
+        log() << "no preview folder for the missing root " << root << "\n";
+        return String();
+    }
+    create_directory_path(user);
+    if (directory_exists(user) && can_create_files_in(user))
+        return user;
+    log() << "no preview folder can be written for " << root << "\n";
+    return String();
+}
+
 String preview_path(const FileIdentity& picture, StringView root)
 {
-    return cache_folder(root) + preview_name(picture);
+    return preview_folder(root) + preview_name(picture);
 }
 
 String preview_path(StringView picture, StringView root)

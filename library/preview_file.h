@@ -1,5 +1,6 @@
 #pragma once
-// Preview files: one per picture under ROOT/!pictaviocache/, holding the
+// Preview files: one per picture in the preview folder of its search root
+// (ROOT/!pictaviocache/, or one in the user's cache folder), holding the
 // resume records of the picture, a chain of half-size JPEG copies with their
 // own records, and a 64x64 thumbnail.
 //
@@ -26,8 +27,10 @@ using StopCheck = std::function<bool()>;
 enum class PreviewBuild {
     ready,        // the file is complete and carries the magic
     bad_picture,  // the picture cannot be decoded: the caller marks it bad (empty file)
-    incomplete    // stopped, picture missing or changed while building, or a write failed:
-                  // the file (if any) lacks the magic; the picture must not be marked bad
+    incomplete,   // stopped, or picture missing or changed while building: the file (if
+                  // any) lacks the magic; the picture must not be marked bad
+    unwritten     // the preview file could not be created or written (read-only folder,
+                  // full disk): the picture stays without a preview
 };
 
 // One entry of the level table: where a level's records and JPEG lie in the file.
@@ -51,7 +54,16 @@ constexpr std::uint32_t preview_magic = 17;
 
 // Number of halvings after which the longer side is at most 256 pixels.
 int preview_levels(int width, int height);
-// Path of the preview of picture under root (root + "!pictaviocache/" + size and
+// The folder that holds the previews of the pictures under root, with trailing
+// separator: the user's cache folder's "pictavio/<name of root>/!pictaviocache/"
+// when that exists, else root + "!pictaviocache/".
+String preview_folder(StringView root);
+// Makes the folder that will hold root's previews and returns it: the existing
+// one of preview_folder, else root + "!pictaviocache/" when files can be created
+// there, else the one in the user's cache folder; empty when neither can be
+// written or the root does not exist.
+String make_preview_folder(StringView root);
+// Path of the preview of picture under root (preview_folder + size and
 // creation time); empty when the picture does not exist.
 String preview_path(StringView picture, StringView root);
 // The same for a picture whose identity is known already (from a directory walk).

@@ -45,6 +45,23 @@ bool read_app_path(String& path)
     return true;
 }
 
+bool is_directory(const String& path)
+{
+    struct stat status{};
+    return stat(to_utf8(path).c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+// The folder that holds the program's data: the executable's own folder in
+// the portable layout (skins/bin/ beside the executable), else PREFIX/share/pictavio
+// for an executable installed as PREFIX/bin/pictavio.
+String data_folder_of(const String& executable_folder)
+{
+    if (is_directory(executable_folder + u"/skins/bin"))
+        return executable_folder;
+    const String installed = folder_of(executable_folder) + u"share/pictavio";
+    return is_directory(installed) ? installed : executable_folder;
+}
+
 const ProgramNames& program_names()
 {
     static const ProgramNames names = [] {
@@ -52,7 +69,7 @@ const ProgramNames& program_names()
         read_app_path(result.full_name);
         const auto separator = last_separator(result.full_name);
         if (separator) {
-            result.folder = result.full_name.substr(0, *separator);
+            result.folder = data_folder_of(result.full_name.substr(0, *separator));
             result.file_name = result.full_name.substr(*separator + 1);
         } else {
             result.file_name = result.full_name;
@@ -87,6 +104,14 @@ std::string config_folder()
 {
     const std::string config = environment("XDG_CONFIG_HOME");
     return !config.empty() ? config : home_folder() + "/.config";
+}
+
+// An XDG base folder: the variable when it holds an absolute path (relative
+// ones are ignored, as the base-directory rules say), else HOME + fallback.
+String xdg_folder(const char* variable, const char* fallback)
+{
+    const std::string chosen = environment(variable);
+    return from_utf8(!chosen.empty() && chosen[0] == '/' ? chosen : home_folder() + fallback);
 }
 
 // XDG_PICTURES_DIR from user-dirs.dirs ("$HOME/..." or an absolute path).
@@ -214,6 +239,29 @@ String expand_path(StringView text)
     for (; i < text.size(); ++i)
         result += is_separator(text[i]) ? u'/' : text[i];
     return result;
+}
+
+String user_data_folder()
+{
+    return xdg_folder("XDG_DATA_HOME", "/.local/share");
+}
+
+String user_cache_folder()
+{
+    return xdg_folder("XDG_CACHE_HOME", "/.cache");
+}
+
+bool can_create_files_in(StringView folder)
+{
+    // A probe file rather than the permission bits: a read-only mount, a
+    // network share or an access-control list can refuse what the bits allow.
+    const std::string probe = to_utf8(join_path(expand_path(folder), u".pictavio-probe-")) + std::to_string(getpid());
+    const int descriptor = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (descriptor < 0)
+        return false;
+    close(descriptor);
+    unlink(probe.c_str());
+    return true;
 }
 
 String temp_folder()

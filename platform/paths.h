@@ -10,6 +10,12 @@
 String get_app_path();
 // Expands a macro at the very start of text and turns every "\" into "/".
 String expand_path(StringView text);
+// The user's data folder ($XDG_DATA_HOME, else ~/.local/share), without trailing separator.
+String user_data_folder();
+// The user's cache folder ($XDG_CACHE_HOME, else ~/.cache), without trailing separator.
+String user_cache_folder();
+// Whether a file can be created in folder (macros expanded): tried with a probe file.
+bool can_create_files_in(StringView folder);
 // The folder for temporary files ($TMPDIR, else /tmp), without trailing separator.
 String temp_folder();
 

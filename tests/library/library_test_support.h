@@ -75,6 +75,33 @@ private:
     std::string m_root;
 };
 
+// Sets an environment variable for one test and puts the old value back.
+class ScopedVariable {
+public:
+    ScopedVariable(const char* name, const std::string& value) : m_name(name)
+    {
+        const char* old = std::getenv(name);
+        m_had = old != nullptr;
+        if (old)
+            m_old = old;
+        setenv(name, value.c_str(), 1);
+    }
+    ~ScopedVariable()
+    {
+        if (m_had)
+            setenv(m_name, m_old.c_str(), 1);
+        else
+            unsetenv(m_name);
+    }
+    ScopedVariable(const ScopedVariable&) = delete;
+    ScopedVariable& operator=(const ScopedVariable&) = delete;
+
+private:
+    const char* m_name;
+    std::string m_old;
+    bool m_had = false;
+};
+
 // Points the library at the tree: cards, My Documents and a registry of its own.
 inline void use_library_environment(const TempTree& tree, const std::vector<std::string>& cards,
                                     const std::string& my_documents)

@@ -128,9 +128,11 @@ TEST_F(QueueTest, AMissingPictureLeavesNoFileButStillCounts)
 
 TEST_F(QueueTest, APreviewFolderThatCannotBeCreatedDoesNotStopTheQueue)
 {
-    // A plain file where the preview folder belongs: nothing can be written
-    // below it, as on a read-only card.
+    // A plain file where the preview folder belongs, and one where the user's
+    // cache folder would hold it instead: nothing can be written anywhere.
     m_tree.file("!pictaviocache", "");
+    m_tree.file("cache", "");
+    ScopedVariable cache("XDG_CACHE_HOME", m_tree.path("cache"));
     m_tree.picture("album/0.jpg");
     m_tree.picture("album/1.jpg", 48, 32, 2);
     PhotoLibrary library(m_tree.path16("folders.ini"));

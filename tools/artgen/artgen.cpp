@@ -2,8 +2,11 @@
 // 16-bit RGB565 BMPs at the 96-dpi design size (the skin engine doubles
 // pixels on 192-dpi screens). Keyed pictures use 0xF81F where they are
 // empty and translucent words at anti-aliased edges and in shadows.
+// artgen --icon SIZE OUTPUT.png: draws the program's desktop icon, the logo on
+// a transparent square of SIZE pixels, as an 8-bit RGBA PNG.
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -69,15 +72,36 @@ void buttons()
 }
 
 // The logo: a photo frame with a sun and two hills, centred on (cx, cy).
-void draw_logo(Canvas& c, float cx, float cy)
+// The logo centred on cx, cy; its design size (88 x 72 and a shadow) times scale.
+void draw_logo(Canvas& c, float cx, float cy, float scale = 1)
 {
-    c.shadow(rounded_rect(cx - 44, cy - 34, cx + 44, cy + 38, 12), 6, 0.45f);
-    c.draw(rounded_rect(cx - 44, cy - 36, cx + 44, cy + 36, 12), vertical_gradient(rgb(0x5AA2FF), accent, cy - 36, cy + 36));
-    Shape picture = rounded_rect(cx - 34, cy - 26, cx + 34, cy + 26, 6);
-    c.draw(picture, vertical_gradient(rgb(0xBFE1FF), rgb(0xE8F3FF), cy - 26, cy + 26));
-    c.draw(circle(cx + 16, cy - 10, 7), solid(warning_yellow));
-    c.draw(intersect(picture, triangle(cx - 40, cy + 26, cx - 10, cy - 6, cx + 20, cy + 26)), solid(rgb(0x2E7D5B)));
-    c.draw(intersect(picture, triangle(cx - 6, cy + 26, cx + 18, cy + 2, cx + 44, cy + 26)), solid(rgb(0x3FA172)));
+    // A point of the design relative to the centre.
+    const auto x = [&](float dx) { return cx + dx * scale; };
+    const auto y = [&](float dy) { return cy + dy * scale; };
+    c.shadow(rounded_rect(x(-44), y(-34), x(44), y(38), 12 * scale), 6 * scale, 0.45f);
+    c.draw(rounded_rect(x(-44), y(-36), x(44), y(36), 12 * scale), vertical_gradient(rgb(0x5AA2FF), accent, y(-36), y(36)));
+    Shape picture = rounded_rect(x(-34), y(-26), x(34), y(26), 6 * scale);
+    c.draw(picture, vertical_gradient(rgb(0xBFE1FF), rgb(0xE8F3FF), y(-26), y(26)));
+    c.draw(circle(x(16), y(-10), 7 * scale), solid(warning_yellow));
+    c.draw(intersect(picture, triangle(x(-40), y(26), x(-10), y(-6), x(20), y(26))), solid(rgb(0x2E7D5B)));
+    c.draw(intersect(picture, triangle(x(-6), y(26), x(18), y(2), x(44), y(26))), solid(rgb(0x3FA172)));
+}
+
+// The desktop icon: the logo filling a transparent square of side pixels.
+int write_icon(int side, const std::string& path)
+{
+    if (side < 16 || side > 1024) {
+        std::fprintf(stderr, "artgen: icon size %d is not between 16 and 1024\n", side);
+        return 2;
+    }
+    Canvas canvas(side, side);
+    // The design with its shadow spans about 100 x 84 units.
+    draw_logo(canvas, side / 2.0f, side / 2.0f - side * 0.01f, side / 100.0f);
+    if (!canvas.save_png(path)) {
+        std::fprintf(stderr, "artgen: cannot write %s\n", path.c_str());
+        return 1;
+    }
+    return 0;
 }
 
 void backgrounds()
@@ -239,8 +263,10 @@ void pictures()
 
 int main(int argc, char** argv)
 {
+    if (argc == 4 && std::string(argv[1]) == "--icon")
+        return write_icon(std::atoi(argv[2]), argv[3]);
     if (argc != 2) {
-        std::fprintf(stderr, "usage: artgen OUTPUT_DIR\n");
+        std::fprintf(stderr, "usage: artgen OUTPUT_DIR\n       artgen --icon SIZE OUTPUT.png\n");
         return 2;
     }
     backgrounds();

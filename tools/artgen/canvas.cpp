@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <fstream>
 
+#include "display/png_writer.h"
+
 Rgba rgb(unsigned hex, float alpha)
 {
     return {((hex >> 16) & 0xFF) / 255.0f, ((hex >> 8) & 0xFF) / 255.0f, (hex & 0xFF) / 255.0f, alpha};
@@ -224,5 +226,21 @@ bool Canvas::save_565(const std::string& path, bool keyed) const
         for (unsigned pad = m_width * 2; pad < row_bytes; ++pad)
             out.put(0);
     }
+    return static_cast<bool>(out);
+}
+
+bool Canvas::save_png(const std::string& path) const
+{
+    std::vector<std::uint8_t> rgba;
+    rgba.reserve(m_pixels.size() * 4);
+    const auto channel = [](float value) { return static_cast<std::uint8_t>(std::lround(std::clamp(value, 0.0f, 1.0f) * 255)); };
+    for (const Rgba& pixel : m_pixels) {
+        // The canvas keeps colours pre-multiplied by their opacity.
+        const float a = pixel.a > 0 ? pixel.a : 1.0f;
+        rgba.insert(rgba.end(), {channel(pixel.r / a), channel(pixel.g / a), channel(pixel.b / a), channel(pixel.a)});
+    }
+    const std::vector<std::uint8_t> png = encode_png_rgba(m_width, m_height, rgba.data());
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
     return static_cast<bool>(out);
 }

@@ -55,6 +55,9 @@ public:
     // colour pre-multiplied by its opacity) for the half-translucent copy.
     bool save_565(const std::string& path, bool keyed) const;
 
+    // Writes an 8-bit RGBA PNG with straight (not pre-multiplied) alpha.
+    bool save_png(const std::string& path) const;
+
 private:
     Rgba& at(int x, int y) { return m_pixels[static_cast<size_t>(y) * m_width + x]; }
     const Rgba& at(int x, int y) const { return m_pixels[static_cast<size_t>(y) * m_width + x]; }

@@ -1,7 +1,8 @@
 // pictavio-preview: the preview files and tile sources of the photo library,
 // driven from the command line.
 //
-//   build PICTURE ROOT               builds the preview under ROOT/!pictaviocache/, prints its path
+//   build PICTURE ROOT               builds the preview in ROOT's preview folder (ROOT/!pictaviocache/,
+//                                    or the user's cache folder when ROOT cannot be written), prints its path
 //   info PREVIEW                     prints L and the level table
 //   tile PICTURE ROOT TX TY Z OUT    writes one 256x256 tile (ready preview, else direct decode)
 //   thumb PICTURE ROOT OUT           writes the 64x64 thumbnail of a ready preview
@@ -87,18 +88,28 @@ int write_image(const std::string& path, const std::unique_ptr<RenderSurface>& s
 
 int build(const std::string& picture, const std::string& root)
 {
-    const String path = preview_path(from_utf8(picture), from_utf8(root));
-    if (path.empty()) {
+    if (preview_path(from_utf8(picture), from_utf8(root)).empty()) {
         std::fprintf(stderr, "%s: no such picture\n", picture.c_str());
         return 1;
     }
-    create_directory_path(folder_of(path));
+    const String folder = make_preview_folder(from_utf8(root));
+    if (folder.empty()) {
+        std::fprintf(stderr, "%s: no preview folder can be written\n", root.c_str());
+        return 1;
+    }
+    // The folder decides the path: a root that cannot be written keeps its
+    // previews in the user's cache folder.
+    const String path = preview_path(from_utf8(picture), from_utf8(root));
     const PreviewBuild result = build_preview(from_utf8(picture), from_utf8(root));
     if (result == PreviewBuild::bad_picture) {
         // As the library does: an empty preview marks the picture bad.
         File mark;
         mark.open_expanded(path, File::create_mode);
         std::fprintf(stderr, "%s: bad picture\n", picture.c_str());
+        return 1;
+    }
+    if (result == PreviewBuild::unwritten) {
+        std::fprintf(stderr, "%s: cannot write the preview %s\n", picture.c_str(), to_utf8(path).c_str());
         return 1;
     }
     if (result != PreviewBuild::ready) {
