@@ -140,12 +140,18 @@ struct WindowSystem::State {
             return;
         active = now_active;
         queue_input(main_window, WM_ACTIVATE, now_active ? 1 : 0, 0);
-        if (!now_active && capture != 0) {
-            // The capture is lost without a button release.
-            queue_input(capture, WM_CAPTURECHANGED, 0, 0);
-            capture = 0;
-            SDL_CaptureMouse(SDL_FALSE);
-        }
+        if (!now_active)
+            cancel_capture();
+    }
+
+    // The capture is lost without a button release.
+    void cancel_capture()
+    {
+        if (capture == 0)
+            return;
+        queue_input(capture, WM_CAPTURECHANGED, 0, 0);
+        capture = 0;
+        SDL_CaptureMouse(SDL_FALSE);
     }
 
     void translate_window_event(const SDL_WindowEvent& event)
@@ -165,17 +171,16 @@ struct WindowSystem::State {
             record->needs_paint = true;
             queue_input(window, WM_SETTINGCHANGE, setting_work_area, 0);
             break;
-        case SDL_WINDOWEVENT_FOCUS_GAINED:
-        case SDL_WINDOWEVENT_RESTORED:
-            set_active(true);
-            break;
         case SDL_WINDOWEVENT_FOCUS_LOST:
-        case SDL_WINDOWEVENT_MINIMIZED:
-            set_active(false);
+            // The pen cannot be lifted in a window without focus.
+            cancel_capture();
             break;
         default:
             break;
         }
+        const ActivityChange change = activity_change(event.event);
+        if (change != ActivityChange::none)
+            set_active(change == ActivityChange::activate);
     }
 
     void translate_key(const SDL_KeyboardEvent& event)
@@ -554,6 +559,22 @@ void WindowSystem::set_fullscreen(WindowId window, bool fullscreen)
     SDL_SetWindowFullscreen(record->sdl, fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
 }
 
+void WindowSystem::toggle_fullscreen(WindowId window)
+{
+    const WindowRecord* record = m_state->find(window);
+    if (record == nullptr || record->sdl == nullptr)
+        return;
+    m_state->options.fullscreen = !m_state->options.fullscreen;
+    SDL_SetWindowFullscreen(record->sdl, m_state->options.fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+}
+
+bool WindowSystem::is_fullscreen(WindowId window) const
+{
+    const WindowRecord* record = m_state->find(window);
+    return record != nullptr && record->sdl != nullptr &&
+           (SDL_GetWindowFlags(record->sdl) & SDL_WINDOW_FULLSCREEN_DESKTOP) != 0;
+}
+
 void WindowSystem::minimise_window(WindowId window)
 {
     const WindowRecord* record = m_state->find(window);
@@ -740,4 +761,19 @@ void WindowSystem::message_box(WindowId owner, const String& caption, const Stri
         return;
     std::fprintf(stderr, "%s: %s\n", caption_utf8.c_str(), text_utf8.c_str());
     std::fflush(stderr);
+}
+
+ActivityChange activity_change(std::uint8_t sdl_window_event)
+{
+    switch (sdl_window_event) {
+    case SDL_WINDOWEVENT_SHOWN:
+    case SDL_WINDOWEVENT_RESTORED:
+    case SDL_WINDOWEVENT_MAXIMIZED:
+        return ActivityChange::activate;
+    case SDL_WINDOWEVENT_HIDDEN:
+    case SDL_WINDOWEVENT_MINIMIZED:
+        return ActivityChange::deactivate;
+    default:
+        return ActivityChange::none;
+    }
 }

@@ -126,6 +126,10 @@ public:
     void physical_client_size(WindowId window, int& width, int& height) const;
     // Switches SDL full screen for the window (only when the options ask for it).
     void set_fullscreen(WindowId window, bool fullscreen);
+    // Flips the full-screen choice of the options and applies it to the window at once.
+    void toggle_fullscreen(WindowId window);
+    // Whether the window's SDL window is full screen now.
+    bool is_fullscreen(WindowId window) const;
     // Shows the window minimised.
     void minimise_window(WindowId window);
     // Restores a minimised window and brings it to the front.
@@ -192,6 +196,12 @@ private:
     struct State;
     std::unique_ptr<State> m_state;
 };
+
+// What an SDL window event does to the program's activity. Only a window the
+// person cannot see is inactive: losing the keyboard focus keeps frames,
+// timers and library events running.
+enum class ActivityChange { none, activate, deactivate };
+ActivityChange activity_change(std::uint8_t sdl_window_event);
 
 // The virtual-key number of an SDL key code; 0 when the key has none.
 int virtual_key_from_sdl(std::int32_t sdl_key);

@@ -512,6 +512,12 @@ void GameBase::on_key_message(const Message& message, bool pressed)
 
 void GameBase::dispatch_key(const KeyEvent& event)
 {
+    // The full-screen key works on every screen, before the screens see keys.
+    if (event.key == key_f11) {
+        if (event.pressed && event.first)
+            m_windows->toggle_fullscreen(m_main_window);
+        return;
+    }
     if (ApplicationListener* l = listener(); l && l->on_key(event))
         return;
     application()->on_key(event);

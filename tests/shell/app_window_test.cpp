@@ -126,6 +126,22 @@ TEST_F(AppWindow, KeysGoToTheListenerFirst)
     EXPECT_EQ(m_screen->keys.size(), 1u);
 }
 
+TEST_F(AppWindow, FullScreenKeyTogglesTheWindowAndReachesNoScreen)
+{
+    ASSERT_NE(windows().sdl_window(window()), nullptr);
+    ASSERT_FALSE(windows().is_fullscreen(window()));
+    windows().post_message(window(), WM_KEYDOWN, 122, 1);
+    windows().post_message(window(), WM_KEYDOWN, 122, 1 | key_repeat_flag);
+    windows().post_message(window(), WM_KEYUP, 122, 1 | key_repeat_flag | key_release_flag);
+    pump();
+    EXPECT_TRUE(windows().is_fullscreen(window())) << "a repeat does not flip it back";
+    windows().post_message(window(), WM_KEYDOWN, 122, 1);
+    pump();
+    EXPECT_FALSE(windows().is_fullscreen(window()));
+    EXPECT_TRUE(m_listener.keys.empty());
+    EXPECT_TRUE(m_screen->keys.empty());
+}
+
 TEST_F(AppWindow, SoftKeysOfTheMenuBarSkipTheListener)
 {
     windows().post_message(window(), WM_HOTKEY, 0, std::intptr_t(0x70) << 16);

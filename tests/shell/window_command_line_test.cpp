@@ -117,9 +117,11 @@ TEST(WindowCommandLineTest, UsageNamesEveryOptionTheParserTakes)
         std::string error;
         const bool valued = std::string(option) != "--fullscreen" && std::string(option) != "--scan-only" &&
                             std::string(option) != "--help" && std::string(option) != "--version";
-        if (!valued)
+        if (!valued) {
             EXPECT_TRUE(parse({option}, options, error)) << option << ": " << error;
-        else
-            EXPECT_EQ(error.find("unknown option"), std::string::npos);
+        } else {
+            EXPECT_FALSE(parse({option}, options, error));
+            EXPECT_NE(error.find("missing value after"), std::string::npos) << error;
+        }
     }
 }

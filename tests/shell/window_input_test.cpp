@@ -205,7 +205,7 @@ TEST_F(WindowInputTest, NegativePositionsSurviveThePacking)
     EXPECT_EQ(lparam_y(lparam), 0);
 }
 
-TEST_F(WindowInputTest, LosingFocusWhileCapturedDeactivatesAndLosesTheCaptureOnce)
+TEST_F(WindowInputTest, LosingFocusWhileCapturedLosesTheCaptureOnceButOnlyMinimisingDeactivates)
 {
     create();
     m_windows->set_capture(m_window);
@@ -214,12 +214,42 @@ TEST_F(WindowInputTest, LosingFocusWhileCapturedDeactivatesAndLosesTheCaptureOnc
     push_window_event(SDL_WINDOWEVENT_RESTORED);
     std::vector<Message> messages = drain();
     ASSERT_EQ(messages.size(), 3u);
-    EXPECT_EQ(messages[0].id, static_cast<unsigned>(WM_ACTIVATE));
-    EXPECT_EQ(messages[0].wparam, 0u);
-    EXPECT_EQ(messages[1].id, static_cast<unsigned>(WM_CAPTURECHANGED));
+    EXPECT_EQ(messages[0].id, static_cast<unsigned>(WM_CAPTURECHANGED));
+    EXPECT_EQ(messages[1].id, static_cast<unsigned>(WM_ACTIVATE));
+    EXPECT_EQ(messages[1].wparam, 0u);
     EXPECT_EQ(messages[2].id, static_cast<unsigned>(WM_ACTIVATE));
     EXPECT_EQ(messages[2].wparam, 1u);
     EXPECT_EQ(m_windows->capture(), 0u);
+}
+
+TEST_F(WindowInputTest, AVisibleWindowWithoutFocusStaysActive)
+{
+    create();
+    push_window_event(SDL_WINDOWEVENT_FOCUS_LOST);
+    push_window_event(SDL_WINDOWEVENT_FOCUS_GAINED);
+    push_window_event(SDL_WINDOWEVENT_FOCUS_LOST);
+    EXPECT_TRUE(drain().empty()) << "no activation change and no capture to lose";
+    push_window_event(SDL_WINDOWEVENT_HIDDEN);
+    push_window_event(SDL_WINDOWEVENT_FOCUS_GAINED);
+    push_window_event(SDL_WINDOWEVENT_SHOWN);
+    std::vector<Message> messages = drain();
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[0].wparam, 0u);
+    EXPECT_EQ(messages[1].id, static_cast<unsigned>(WM_ACTIVATE));
+    EXPECT_EQ(messages[1].wparam, 1u);
+}
+
+TEST(WindowActivityTest, OnlyHidingAndMinimisingDeactivate)
+{
+    EXPECT_EQ(activity_change(SDL_WINDOWEVENT_MINIMIZED), ActivityChange::deactivate);
+    EXPECT_EQ(activity_change(SDL_WINDOWEVENT_HIDDEN), ActivityChange::deactivate);
+    EXPECT_EQ(activity_change(SDL_WINDOWEVENT_RESTORED), ActivityChange::activate);
+    EXPECT_EQ(activity_change(SDL_WINDOWEVENT_SHOWN), ActivityChange::activate);
+    EXPECT_EQ(activity_change(SDL_WINDOWEVENT_MAXIMIZED), ActivityChange::activate);
+    for (Uint8 event : {SDL_WINDOWEVENT_FOCUS_LOST, SDL_WINDOWEVENT_FOCUS_GAINED, SDL_WINDOWEVENT_LEAVE,
+                        SDL_WINDOWEVENT_ENTER, SDL_WINDOWEVENT_EXPOSED, SDL_WINDOWEVENT_MOVED,
+                        SDL_WINDOWEVENT_SIZE_CHANGED})
+        EXPECT_EQ(activity_change(event), ActivityChange::none) << int(event);
 }
 
 TEST_F(WindowInputTest, ClosingAndResizingReachTheWindowAsMessages)
