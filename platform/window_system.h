@@ -34,7 +34,10 @@ enum : unsigned {
     WM_MOUSEMOVE = 0x0200,
     WM_LBUTTONDOWN = 0x0201,
     WM_LBUTTONUP = 0x0202,
+    WM_MOUSEWHEEL = 0x020A,
     WM_CAPTURECHANGED = 0x0215,
+    // Two-finger pinch: wparam packs the phase and the span (pinch_wparam).
+    WM_GESTURE = 0x0119,
     WM_HOTKEY = 0x0312,
     WM_USER = 0x0400,
 };
@@ -59,6 +62,16 @@ struct Message {
     // Copy-data payload (WM_COPYDATA only): wparam is the data tag.
     std::vector<std::uint8_t> data;
 };
+
+// Phases of a pinch message.
+enum PinchPhase : unsigned { pinch_begin_phase = 0, pinch_move_phase = 1, pinch_end_phase = 2 };
+// A pinch message's wParam: the phase and the fingers' distance in 1/16 pixels.
+std::uintptr_t pinch_wparam(PinchPhase phase, double span);
+PinchPhase pinch_phase(std::uintptr_t wparam);
+double pinch_span(std::uintptr_t wparam);
+// A wheel message's wParam: the signed number of notches.
+inline std::uintptr_t wheel_wparam(int notches) { return static_cast<std::uintptr_t>(static_cast<std::intptr_t>(notches)); }
+inline int wheel_notches(std::uintptr_t wparam) { return static_cast<int>(static_cast<std::intptr_t>(wparam)); }
 
 // Packs a position as a mouse message's lParam (x low word, y high word).
 std::intptr_t make_position_lparam(int x, int y);
@@ -167,6 +180,10 @@ public:
     void inject_key(int virtual_key, bool down);
     // Queues a pen message for the main window at a position in the program's coordinates.
     void inject_pen(unsigned id, int x, int y);
+    // Queues a wheel turn of notches (positive away from the person) at a point.
+    void inject_wheel(int x, int y, int notches);
+    // Queues one phase of a two-finger pinch centred on a point, fingers span pixels apart.
+    void inject_pinch(PinchPhase phase, int x, int y, double span);
     // Queues the main window's close, after the input before it, as the close button does.
     void inject_close();
 
