@@ -81,7 +81,7 @@ void dump_line(std::ostringstream& out, const Placed& placed)
     if (auto* progress = dynamic_cast<const ProgressBar*>(&element))
         out << " value=" << progress->value();
     if (auto* list = dynamic_cast<const VirtualList*>(&element))
-        out << " count=" << list->count() << " offset=" << list->offset();
+        out << " count=" << list->count() << " offset=" << list->offset() << " first=" << list->before_first() + 1;
     if (auto* row = dynamic_cast<const ListRow*>(&element))
         out << " index=" << row->index();
     std::lock_guard<std::mutex> lock(dump_details_mutex);
