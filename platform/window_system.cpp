@@ -660,11 +660,9 @@ void WindowSystem::toggle_fullscreen(WindowId window)
     SDL_SetWindowFullscreen(record->sdl, m_state->options.fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
 }
 
-bool WindowSystem::is_fullscreen(WindowId window) const
+bool WindowSystem::fullscreen_chosen() const
 {
-    const WindowRecord* record = m_state->find(window);
-    return record != nullptr && record->sdl != nullptr &&
-           (SDL_GetWindowFlags(record->sdl) & SDL_WINDOW_FULLSCREEN_DESKTOP) != 0;
+    return m_state->options.fullscreen;
 }
 
 void WindowSystem::minimise_window(WindowId window)

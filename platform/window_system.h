@@ -141,8 +141,9 @@ public:
     void set_fullscreen(WindowId window, bool fullscreen);
     // Flips the full-screen choice of the options and applies it to the window at once.
     void toggle_fullscreen(WindowId window);
-    // Whether the window's SDL window is full screen now.
-    bool is_fullscreen(WindowId window) const;
+    // Whether full screen is chosen (by the options or toggled since); the
+    // SDL window follows the choice while a display is in use.
+    bool fullscreen_chosen() const;
     // Shows the window minimised.
     void minimise_window(WindowId window);
     // Restores a minimised window and brings it to the front.

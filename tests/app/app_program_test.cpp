@@ -288,7 +288,7 @@ TEST_F(Program, HelpAndVersionPrintAndEndBeforeTheInstanceCheck)
                              "--display sdl|fb|offscreen", "--script FILE", "--scan-only", "--version",
                              "PICTAVIO_MY_DOCUMENTS", "PICTAVIO_CARDS", "PICTAVIO_REGISTRY", "PICTAVIO_FBDEV",
                              "TMPDIR", "XDG_RUNTIME_DIR", "LANG"})
-        EXPECT_TRUE(has(usage, part)) << part;
+        EXPECT_NE(usage.find(part), std::string::npos) << part;
     EXPECT_TRUE(error_output().empty()) << error_output();
     EXPECT_EQ(run({"--version"}), 0);
     EXPECT_EQ(standard_output(), "pictavio 1.01\n");
@@ -300,8 +300,8 @@ TEST_F(Program, UnknownOptionPrintsTheUsageToStandardErrorWithStatus2)
     add_language();
     add_start_skin();
     EXPECT_EQ(run({"--display", "offscreen", "--zoom"}), 2);
-    EXPECT_TRUE(has(error_output(), "unknown option \"--zoom\"")) << error_output();
-    EXPECT_TRUE(has(error_output(), "Usage: pictavio")) << error_output();
+    EXPECT_NE(error_output().find("unknown option \"--zoom\""), std::string::npos) << error_output();
+    EXPECT_NE(error_output().find("Usage: pictavio"), std::string::npos) << error_output();
     EXPECT_TRUE(standard_output().empty());
     EXPECT_EQ(log_text().find("WinMain 0"), std::string::npos);
 }

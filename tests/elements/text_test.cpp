@@ -178,6 +178,27 @@ TEST_F(EditTest, KeysMoveAndDelete)
     EXPECT_EQ(edit->caret(), 0);
 }
 
+TEST_F(EditTest, ASurrogatePairMovesAndDeletesAsOneCharacter)
+{
+    edit->focus();
+    type(u"a\U0001F600b");
+    ASSERT_EQ(edit->caret(), 4);
+    EXPECT_TRUE(key(key_left));
+    EXPECT_TRUE(key(key_left));
+    EXPECT_EQ(edit->caret(), 1) << "over the pair in one step";
+    EXPECT_TRUE(key(key_right));
+    EXPECT_EQ(edit->caret(), 3);
+    EXPECT_TRUE(key(key_backspace));
+    EXPECT_EQ(edit->text(), u"ab") << "both halves go";
+    EXPECT_EQ(edit->caret(), 1);
+    // A lone half is one character of its own.
+    edit->set_text(String{u'x', char16_t(0xDE00)});
+    key(key_right);
+    key(key_right);
+    key(key_backspace);
+    EXPECT_EQ(edit->text(), u"x");
+}
+
 TEST_F(EditTest, UpAndDownMoveBetweenLines)
 {
     edit->set_wrap(true);

@@ -129,15 +129,15 @@ TEST_F(AppWindow, KeysGoToTheListenerFirst)
 TEST_F(AppWindow, FullScreenKeyTogglesTheWindowAndReachesNoScreen)
 {
     ASSERT_NE(windows().sdl_window(window()), nullptr);
-    ASSERT_FALSE(windows().is_fullscreen(window()));
+    ASSERT_FALSE(windows().fullscreen_chosen());
     windows().post_message(window(), WM_KEYDOWN, 122, 1);
     windows().post_message(window(), WM_KEYDOWN, 122, 1 | key_repeat_flag);
     windows().post_message(window(), WM_KEYUP, 122, 1 | key_repeat_flag | key_release_flag);
     pump();
-    EXPECT_TRUE(windows().is_fullscreen(window())) << "a repeat does not flip it back";
+    EXPECT_TRUE(windows().fullscreen_chosen()) << "a repeat does not flip it back";
     windows().post_message(window(), WM_KEYDOWN, 122, 1);
     pump();
-    EXPECT_FALSE(windows().is_fullscreen(window()));
+    EXPECT_FALSE(windows().fullscreen_chosen());
     EXPECT_TRUE(m_listener.keys.empty());
     EXPECT_TRUE(m_screen->keys.empty());
 }

@@ -26,11 +26,11 @@ bool has_glyph(FT_Face face, char32_t c)
 }
 
 // The text drawn black on white in a fresh 160 x 40 surface.
-RenderSurface drawn(const Font& font, StringView text)
+std::unique_ptr<RenderSurface> drawn(const Font& font, StringView text)
 {
-    RenderSurface surface({160, 40});
-    fill_rect(surface, {0, 0, 160, 40}, white_pixel);
-    draw_text(surface, font, black, text, {0, 0, 160, 40}, align_left, align_top, false);
+    auto surface = std::make_unique<RenderSurface>(Size{160, 40});
+    fill_rect(*surface, {0, 0, 160, 40}, white_pixel);
+    draw_text(*surface, font, black, text, {0, 0, 160, 40}, align_left, align_top, false);
     return surface;
 }
 
@@ -104,11 +104,11 @@ TEST(FontFallback, FallbackFaceHasTheFontsPixelSize)
 TEST(FontFallback, DifferentIdeographsDrawDifferentGlyphsNotBoxes)
 {
     Font font(dejavu());
-    const RenderSurface tokyo = drawn(font, u"東京");
-    const RenderSurface osaka = drawn(font, u"大阪");
-    EXPECT_GT(inked_pixels(tokyo), 40);
-    EXPECT_GT(inked_pixels(osaka), 40);
-    EXPECT_FALSE(same_pixels(tokyo, osaka));
+    const auto tokyo = drawn(font, u"東京");
+    const auto osaka = drawn(font, u"大阪");
+    EXPECT_GT(inked_pixels(*tokyo), 40);
+    EXPECT_GT(inked_pixels(*osaka), 40);
+    EXPECT_FALSE(same_pixels(*tokyo, *osaka));
 }
 
 TEST(SurrogatePairs, APairIsOneCharacterAndALoneHalfIsItsOwn)
@@ -146,8 +146,8 @@ TEST(SurrogatePairs, AnEmojiDrawsAsOneGlyphAndFitNeverSplitsIt)
 
     // Drawn, the pair makes one glyph, not two missing-glyph boxes.
     Font shared(dejavu());
-    const RenderSurface pair = drawn(shared, u"\U0001F600");
-    const RenderSurface halves = drawn(shared, String{char16_t(0xD83D)} + u" " + String{char16_t(0xDE00)});
-    EXPECT_GT(inked_pixels(pair), 20);
-    EXPECT_FALSE(same_pixels(pair, halves));
+    const auto pair = drawn(shared, u"\U0001F600");
+    const auto halves = drawn(shared, String{char16_t(0xD83D)} + u" " + String{char16_t(0xDE00)});
+    EXPECT_GT(inked_pixels(*pair), 20);
+    EXPECT_FALSE(same_pixels(*pair, *halves));
 }
