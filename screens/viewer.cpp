@@ -645,11 +645,20 @@ bool PictureViewer::on_desktop_key(const KeyEvent& event)
     if (key == key_plus) zoom_in();
     else if (key == key_minus) zoom_out();
     else if (key == key_0) zoom_to_fit();
-    else if (key == key_page_up) start_slide(-1);
+    else step_by_key(key);
+    return true;
+}
+
+// Stepping by key shows the controls, so the counter tells where it went.
+void PictureViewer::step_by_key(int key)
+{
+    if (key == key_page_up) start_slide(-1);
     else if (key == key_page_down) start_slide(1);
     else if (key == key_home) go_to(0);
     else go_to(picture_count() - 1);
-    return true;
+    m_controls_shown = true;
+    m_controls_timer = 0.0;
+    mark_dirty();
 }
 
 void PictureViewer::go_to(int index)

@@ -173,6 +173,7 @@ private:
     double clamped_zoom(double zoom);
     Point pane_local(Point screen) const;
     bool on_desktop_key(const KeyEvent& event);
+    void step_by_key(int key);
     void set_counter();
     void reset_motion();
 
