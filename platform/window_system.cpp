@@ -250,11 +250,15 @@ struct WindowSystem::State {
     // takes the pen away and starts a pinch, which ends when either lifts.
     void translate_finger(const SDL_TouchFingerEvent& finger, std::uint32_t type)
     {
-        if (type == SDL_FINGERUP)
+        fingers[finger.fingerId] = SDL_FPoint{finger.x, finger.y};
+        if (type == SDL_FINGERUP) {
+            // The pinch ends where the fingers were when the first one left.
+            if (pinching) {
+                pinching = false;
+                queue_pinch(pinch_end_phase);
+            }
             fingers.erase(finger.fingerId);
-        else
-            fingers[finger.fingerId] = SDL_FPoint{finger.x, finger.y};
-        if (fingers.size() >= 2 && !pinching) {
+        } else if (fingers.size() >= 2 && !pinching) {
             pinching = true;
             touch_pen_ignored = true;
             if (pen_down) {
@@ -262,11 +266,8 @@ struct WindowSystem::State {
                 queue_input(main_window, WM_CAPTURECHANGED, 0, 0);
             }
             queue_pinch(pinch_begin_phase);
-        } else if (fingers.size() >= 2 && type == SDL_FINGERMOTION) {
+        } else if (pinching && type == SDL_FINGERMOTION) {
             queue_pinch(pinch_move_phase);
-        } else if (fingers.size() < 2 && pinching) {
-            pinching = false;
-            queue_pinch(pinch_end_phase);
         }
         if (fingers.empty())
             touch_pen_ignored = false;
