@@ -179,10 +179,18 @@ FT_FaceRec_* FontRep::face_for(char32_t c)
     return face ? face : m_face;
 }
 
-// Opens (once per file) the installed face that fontconfig names for c, at
-// this font's size and style, and remembers it for c.
+// A face already opened for other characters serves c when it has it (one
+// script usually comes from one face); otherwise fontconfig names an
+// installed face, opened once per file at this font's size and style. The
+// answer is remembered for c.
 FT_FaceRec_* FontRep::find_fallback(char32_t c)
 {
+    for (const Fallback& fallback : m_fallbacks) {
+        if (FT_Get_Char_Index(fallback.face, c) != 0) {
+            m_fallback_of[c] = fallback.face;
+            return fallback.face;
+        }
+    }
     FaceFile file;
     FT_Face face = nullptr;
     if (find_face_file(m_face_name, m_spec.bold, m_spec.italic, file, c)) {
