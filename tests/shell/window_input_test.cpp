@@ -34,11 +34,13 @@ protected:
         event.key.keysym.scancode = SDL_GetScancodeFromKey(key);
         SDL_PushEvent(&event);
     }
-    void push_button(Uint32 type, int x, int y)
+    // which: SDL_TOUCH_MOUSEID for the pen SDL makes of the first finger.
+    void push_button(Uint32 type, int x, int y, Uint32 which = 0)
     {
         SDL_Event event{};
         event.type = type;
         event.button.windowID = m_sdl_id;
+        event.button.which = which;
         event.button.button = SDL_BUTTON_LEFT;
         event.button.x = x;
         event.button.y = y;
@@ -62,18 +64,6 @@ protected:
         event.tfinger.windowID = m_sdl_id;
         event.tfinger.x = x;
         event.tfinger.y = y;
-        SDL_PushEvent(&event);
-    }
-    // The pen SDL makes of the first finger.
-    void push_touch_button(Uint32 type, int x, int y)
-    {
-        SDL_Event event{};
-        event.type = type;
-        event.button.windowID = m_sdl_id;
-        event.button.which = SDL_TOUCH_MOUSEID;
-        event.button.button = SDL_BUTTON_LEFT;
-        event.button.x = x;
-        event.button.y = y;
         SDL_PushEvent(&event);
     }
     void push_window_event(Uint8 what)
@@ -290,14 +280,14 @@ TEST_F(WindowInputTest, SecondFingerTakesThePenAndPinchesUntilALiftThenOneFinger
 {
     create();
     push_finger(SDL_FINGERDOWN, 1, 0.25f, 0.5f);
-    push_touch_button(SDL_MOUSEBUTTONDOWN, 30, 80);
+    push_button(SDL_MOUSEBUTTONDOWN, 30, 80, SDL_TOUCH_MOUSEID);
     push_finger(SDL_FINGERDOWN, 2, 0.75f, 0.5f);
     push_finger(SDL_FINGERMOTION, 2, 0.85f, 0.5f);
-    push_touch_button(SDL_MOUSEBUTTONUP, 30, 80);
+    push_button(SDL_MOUSEBUTTONUP, 30, 80, SDL_TOUCH_MOUSEID);
     push_finger(SDL_FINGERUP, 2, 0.85f, 0.5f);
     push_finger(SDL_FINGERMOTION, 1, 0.3f, 0.5f);
     push_finger(SDL_FINGERUP, 1, 0.3f, 0.5f);
-    push_touch_button(SDL_MOUSEBUTTONDOWN, 50, 60);
+    push_button(SDL_MOUSEBUTTONDOWN, 50, 60, SDL_TOUCH_MOUSEID);
     std::vector<Message> messages = drain();
     ASSERT_EQ(messages.size(), 6u);
     EXPECT_EQ(messages[0].id, static_cast<unsigned>(WM_LBUTTONDOWN));
