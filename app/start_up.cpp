@@ -67,8 +67,13 @@ StartUp::~StartUp() = default;
 int StartUp::run()
 {
     if (!m_options_valid) {
-        std::fprintf(stderr, "pictavio: %s\n", m_options_error.c_str());
+        std::fprintf(stderr, "pictavio: %s\n%s", m_options_error.c_str(), usage_text().c_str());
         return exit_bad_arguments;
+    }
+    // Neither touches the single instance nor the display.
+    if (m_options.help || m_options.version) {
+        std::fputs(m_options.help ? usage_text().c_str() : version_text().c_str(), stdout);
+        return 0;
     }
     // A bad script is refused before anything starts.
     if (!m_options.script.empty()) {

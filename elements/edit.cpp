@@ -100,15 +100,36 @@ bool Edit::on_stylus(const StylusEvent& event)
     return true;
 }
 
+namespace {
+
+bool is_high_surrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+bool is_low_surrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+
+// Units of the character that ends at caret: a surrogate pair is one character.
+int units_before(StringView text, int caret)
+{
+    const auto at = static_cast<size_t>(caret);
+    return at >= 2 && is_low_surrogate(text[at - 1]) && is_high_surrogate(text[at - 2]) ? 2 : 1;
+}
+
+// Units of the character that starts at caret.
+int units_after(StringView text, int caret)
+{
+    const auto at = static_cast<size_t>(caret);
+    return at + 1 < text.size() && is_high_surrogate(text[at]) && is_low_surrogate(text[at + 1]) ? 2 : 1;
+}
+
+}  // namespace
+
 bool Edit::on_key(const KeyEvent& event)
 {
     if (!event.pressed || !is_focused()) return false;
     switch (event.key) {
     case key_left:
-        set_caret(m_caret - 1);
+        if (m_caret > 0) set_caret(m_caret - units_before(shown_text(), m_caret));
         return true;
     case key_right:
-        set_caret(m_caret + 1);
+        if (m_caret < static_cast<int>(shown_text().size())) set_caret(m_caret + units_after(shown_text(), m_caret));
         return true;
     case key_up:
         move_caret_by_line(-1);
@@ -119,8 +140,9 @@ bool Edit::on_key(const KeyEvent& event)
     case key_backspace:
         if (m_caret > 0) {
             String text = shown_text();
-            text.erase(static_cast<size_t>(m_caret - 1), 1);
-            replace_text(std::move(text), m_caret - 1);
+            const int units = units_before(text, m_caret);
+            text.erase(static_cast<size_t>(m_caret - units), static_cast<size_t>(units));
+            replace_text(std::move(text), m_caret - units);
         }
         return true;
     case key_enter:

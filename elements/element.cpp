@@ -340,6 +340,18 @@ bool Element::on_stylus(const StylusEvent& event)
     return false;
 }
 
+bool Element::on_gesture(const GestureEvent& event)
+{
+    Point point{event.x, event.y};
+    for (size_t i = m_children.size(); i-- > 0;) {
+        Element* child = m_children[i];
+        if (child->hit_test(point) && child->is_effectively_visible() && child->is_effectively_enabled() &&
+            child->on_gesture(event))
+            return true;
+    }
+    return false;
+}
+
 int Element::reserved_after_stylus()
 {
     return 0;

@@ -91,6 +91,8 @@ public:
     virtual bool on_key(const KeyEvent& event);
     // Typed text; true when handled.
     virtual bool on_char(const CharEvent& event);
+    // Wheel or pinch: offered to the topmost visible, enabled child under the point; true when handled.
+    virtual bool on_gesture(const GestureEvent& event);
 
     // ---- tree ----
     // The element with this id among the descendants (children first), or null.

@@ -27,6 +27,16 @@ struct KeyEvent {
     bool first = true;   // false for an automatic repeat
 };
 
+// A turn of the mouse wheel or a two-finger pinch at screen coordinates.
+struct GestureEvent {
+    enum Kind { wheel, pinch_begin, pinch_move, pinch_end };
+    Kind kind = wheel;
+    int x = 0;           // the pointer, or the fingers' midpoint
+    int y = 0;
+    int notches = 0;     // wheel: positive turns away from the person (zoom in, scroll up)
+    double span = 0.0;   // pinch: distance between the two fingers in pixels
+};
+
 // Typed text; never holds a character below 32.
 struct CharEvent {
     String text;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include "elements/attributes.h"
+#include "elements/virtual_list.h"
 #include "skin/properties.h"
 #include "skin/render_draw.h"
 
@@ -258,6 +259,7 @@ void TextElement::draw_content(DrawTarget& target, Point origin)
     int scroll_y = static_cast<int>(m_scroll_y);
     int top = origin.y + text_top() - scroll_y;
     int height = line_height();
+    const bool cut = in_list_row();
     for (const TextLine& line : m_lines) {
         int line_y = top + line.y;
         if (line.count == 0 || line_y + height <= origin.y) continue;
@@ -265,6 +267,8 @@ void TextElement::draw_content(DrawTarget& target, Point origin)
         int line_x = origin.x + aligned_line_x(line) + m_scroll_x;
         // A little slack keeps the system's own rounding from ending the line with an ellipsis.
         Rect rect{line_x, line_y, line_x + line.width + height, line_y + height};
+        // A line that cannot be scrolled into view is cut to its room instead.
+        if (cut && line.width > line_room(line.y)) rect.right = line_x + line_room(line.y);
         draw_text(target, m_font, m_color,
                   StringView(m_shown).substr(static_cast<size_t>(line.first), static_cast<size_t>(line.count)),
                   rect, align_left, align_top, false);
@@ -281,8 +285,16 @@ void TextElement::draw_corner(DrawTarget& target, Element* corner, Point at)
     if (m_scroll_y < corner->height()) corner->draw(target, at);
 }
 
+bool TextElement::in_list_row() const
+{
+    for (const Element* up = parent(); up; up = up->parent())
+        if (dynamic_cast<const ListRow*>(up)) return true;
+    return false;
+}
+
 bool TextElement::can_scroll() const
 {
+    if (in_list_row()) return false;
     bool sideways = !m_wrap && (m_halign == align_left || m_halign == align_center) && m_text_width > width();
     return m_text_height > height() || sideways;
 }

@@ -75,7 +75,11 @@ public:
     void set_wrap(bool wrap);
     bool is_wrapping() const { return m_wrap; }
     void set_alignment(int horizontal, int vertical);
+    // Whether dragging can scroll the text (never inside a list row).
     bool can_scroll() const;
+    // Whether the text lies inside a list row: the row takes every tap on it,
+    // and a line that does not fit ends in an ellipsis.
+    bool in_list_row() const;
 
 protected:
     // Left edge of the line at y, after the left corner (pixels from the element's left).

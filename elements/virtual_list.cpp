@@ -499,6 +499,35 @@ bool VirtualList::fill_gap(Rows::iterator before, int first, int last, bool from
     return true;
 }
 
+// Friction takes (2 v + 9) per second off the speed v, so a start speed v0
+// coasts v0 / 2 - 2.25 ln(1 + v0 / 4.5) pixels; solved for v0 by halving.
+double VirtualList::coasting_speed_for(double distance)
+{
+    const auto coasted = [](double speed) { return speed / 2.0 - 2.25 * std::log1p(speed / 4.5); };
+    if (distance <= 0.0) return 0.0;
+    if (coasted(max_speed) <= distance) return max_speed;
+    double low = 0.0, high = max_speed;
+    for (int i = 0; i < 50; ++i) {
+        const double middle = (low + high) / 2.0;
+        (coasted(middle) < distance ? low : high) = middle;
+    }
+    return (low + high) / 2.0;
+}
+
+bool VirtualList::on_gesture(const GestureEvent& event)
+{
+    if (event.kind != GestureEvent::wheel || event.notches == 0 || m_rows.empty()) return false;
+    const double row_height = double(m_rows_target_height) / double(m_rows.size());
+    const double direction = event.notches > 0 ? 1.0 : -1.0;
+    // Turning back stops the coasting first; turning on adds to it.
+    const double going = m_velocity * direction > 0.0 ? std::abs(m_velocity) : 0.0;
+    const double distance = row_height * std::abs(event.notches);
+    const double speed = coasting_speed_for(distance + (going > 0.0 ? going / 2.0 : 0.0));
+    m_velocity = direction * std::min(speed, max_speed);
+    mark_dirty();
+    return true;
+}
+
 void VirtualList::apply_friction(double seconds)
 {
     double bottom_gap = (height() - m_scroll_border_max - m_rows_target_height) - m_offset;

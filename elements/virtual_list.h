@@ -70,6 +70,10 @@ public:
     void on_stylus_move(const StylusMove& move) override;
     // Taps rows, starts and ends drags and flicks.
     bool on_stylus(const StylusEvent& event) override;
+    // The wheel scrolls about a row per notch, coasting as after a flick.
+    bool on_gesture(const GestureEvent& event) override;
+    // The coasting speed that the list's friction brings to rest after about distance pixels.
+    static double coasting_speed_for(double distance);
 
     // Sets the adapter and resets the list with the current count.
     void set_adapter(ListAdapter* adapter);

@@ -10,6 +10,7 @@
 #include "library/folders_ini.h"
 #include "library/preview_file.h"
 #include "platform/file.h"
+#include "platform/file.h"
 #include "platform/paths.h"
 #include "platform/tick.h"
 #include "shell/log.h"
@@ -97,6 +98,11 @@ PhotoLibrary::PhotoLibrary(const AlbumListFiles& files, bool start_worker) : m_f
 {
     m_idle_event.set();
     log() << "ini load start\n";
+    {
+        File list;
+        m_had_album_list = list.open(files.file, File::read_mode)
+            || (!files.fallback.empty() && list.open(files.fallback, File::read_mode));
+    }
     load_folders(files);
     log() << "ini load end\n";
     notify_folders_changed();
@@ -172,7 +178,7 @@ String PhotoLibrary::album_name(StringView folder_path)
     const std::size_t last = path.find_last_of(u"\\/");
     const StringView name = last == StringView::npos ? path : path.substr(last + 1);
     if (name == u"%my_documents%")
-        return u"My documents";
+        return String(pictures_folder_name);
     return String(name);
 }
 

@@ -36,8 +36,12 @@ public:
     void set_folder_size(StringView picture, int size);
     // Sets the key picture of the album holding picture, saves and notifies.
     void set_key_picture(StringView picture, StringView key_picture);
-    // The album's display name: the last component of folder_path.
+    // The album's display name: the last component of folder_path
+    // (pictures_folder_name for the pictures folder itself).
     static String album_name(StringView folder_path);
+    static constexpr StringView pictures_folder_name = u"Pictures folder";
+    // Whether the album list file could be read at construction (false at the first start).
+    bool had_album_list() const { return m_had_album_list; }
     // Whether a preview file exists and is empty (its picture cannot be decoded).
     static bool is_bad_preview(StringView preview_file);
 
@@ -87,6 +91,8 @@ private:
     void remove_from_queue(StringView picture);
 
     String m_folders_file;
+    bool m_had_album_list = false;
+
     Event m_work_event{true};
     Event m_idle_event{true};
 

@@ -97,6 +97,10 @@ bool parse_command_line(int argc, const char* const* argv, CommandLineOptions& o
             parsed.fullscreen = true;
         } else if (argument == "--scan-only") {
             parsed.scan_only = true;
+        } else if (argument == "--help" || argument == "-h") {
+            parsed.help = true;
+        } else if (argument == "--version") {
+            parsed.version = true;
         } else if (takes_value(argument)) {
             if (index + 1 >= argc) {
                 error = "missing value after " + std::string(argument);
@@ -104,12 +108,54 @@ bool parse_command_line(int argc, const char* const* argv, CommandLineOptions& o
             }
             if (!parse_valued_option(argument, argv[++index], parsed, error))
                 return false;
+        } else if (argument.size() > 1 && argument[0] == '-') {
+            error = "unknown option \"" + std::string(argument) + "\"";
+            return false;
         } else {
             append_argument(parsed.rest, argument);
         }
     }
     options = parsed;
     return true;
+}
+
+std::string usage_text()
+{
+    return "Usage: pictavio [OPTION]... [TEXT]\n"
+           "A photo album viewer: finds the JPEG pictures in the pictures folder and on the\n"
+           "storage cards, groups them into albums (one per folder) and shows any picture,\n"
+           "however large, tile by tile at any zoom.\n"
+           "\n"
+           "Options:\n"
+           "  --size WxH              client size of the window (default 480x640)\n"
+           "  --dpi N                 dots per inch of the display (default 192)\n"
+           "  --orientation 0-3       the display turned by 0, 90, 180 or 270 degrees\n"
+           "  --fullscreen            the window goes full screen (F11 toggles it)\n"
+           "  --display sdl|fb|offscreen\n"
+           "                          output: SDL window, Linux frame buffer or offscreen\n"
+           "  --script FILE           run the commands of FILE against the program\n"
+           "  --scan-only             search once, build every preview, print the albums, end\n"
+           "  --help, -h              print this text and end\n"
+           "  --version               print the version and end\n"
+           "  TEXT                    any other text goes to a copy that already runs\n"
+           "\n"
+           "Environment:\n"
+           "  PICTAVIO_MY_DOCUMENTS   the pictures folder (else XDG_PICTURES_DIR, ~/Pictures)\n"
+           "  PICTAVIO_CARDS          ':'-separated storage card folders (replaces discovery)\n"
+           "  PICTAVIO_REGISTRY       the settings file (else $XDG_CONFIG_HOME/Kelm/registry)\n"
+           "  PICTAVIO_FBDEV          the frame buffer device (default /dev/fb0)\n"
+           "  TMPDIR                  folder of the log file pictavio.txt (default /tmp)\n"
+           "  XDG_RUNTIME_DIR         folder of the single-instance lock and socket\n"
+           "  LC_ALL, LC_MESSAGES, LANG  language at the first start\n"
+           "  SDL_VIDEODRIVER         the SDL video driver\n"
+           "\n"
+           "Exit status: 0 done, 1 a script step failed, 2 bad command line or script,\n"
+           "3 no display available.\n";
+}
+
+std::string version_text()
+{
+    return "pictavio 1.01\n";
 }
 
 const CommandLineOptions& startup_options()

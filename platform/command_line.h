@@ -1,7 +1,8 @@
 #pragma once
 // The program's command-line options, parsed in one place into one record.
 // pictavio [--size WxH] [--dpi N] [--orientation 0-3] [--fullscreen]
-//          [--display sdl|fb|offscreen] [--script FILE] [other text]
+//          [--display sdl|fb|offscreen] [--script FILE] [--scan-only]
+//          [--help] [--version] [other text]
 
 #include <string>
 #include "platform/text.h"
@@ -22,6 +23,9 @@ struct CommandLineOptions {
     DisplayChoice display = DisplayChoice::automatic;
     // Run one search, build every queued preview, print the albums and end.
     bool scan_only = false;
+    // Print the usage or the version and end, before anything starts.
+    bool help = false;
+    bool version = false;
     // Command file of the scripted mode (UTF-8 path); empty when none.
     std::string script;
     // Everything not consumed above, for the single-instance hand-over and the main screen.
@@ -31,9 +35,14 @@ struct CommandLineOptions {
 // Largest window side the options accept.
 constexpr int max_window_side = 8192;
 
-// Parses argv[1..argc); false with a one-line reason in error for a bad option.
+// Parses argv[1..argc); false with a one-line reason in error for a bad or
+// unknown option (an argument starting with '-' that is no option).
 bool parse_command_line(int argc, const char* const* argv, CommandLineOptions& options,
                         std::string& error);
+// What the program does, every option and the environment it reads.
+std::string usage_text();
+// The version line: "pictavio 1.01".
+std::string version_text();
 // The options the program started with (defaults until set_startup_options).
 const CommandLineOptions& startup_options();
 // Records the parsed options for the window system and the display layer.

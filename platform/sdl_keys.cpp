@@ -20,7 +20,7 @@ constexpr KeyPair single_keys[] = {
     {SDLK_UP, 38},        {SDLK_RIGHT, 39},      {SDLK_DOWN, 40},       {SDLK_INSERT, 45},
     {SDLK_DELETE, 46},    {SDLK_APPLICATION, 93}, {SDLK_MENU, 93},      {SDLK_KP_0, 96},
     {SDLK_KP_MULTIPLY, 106}, {SDLK_KP_PLUS, 107}, {SDLK_KP_MINUS, 109}, {SDLK_KP_PERIOD, 110},
-    {SDLK_KP_DIVIDE, 111},
+    {SDLK_KP_DIVIDE, 111}, {SDLK_EQUALS, 187},   {SDLK_PLUS, 187},      {SDLK_MINUS, 189},
 };
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <SDL.h>
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
@@ -81,6 +82,14 @@ struct WindowSystem::State {
     std::deque<Message> input;
     WindowId capture = 0;
     bool active = true;
+    // Whether a pen-down was queued without its pen-up.
+    bool pen_down = false;
+    // Fingers on the touch screen (SDL positions, 0-1 across the window); two make a pinch.
+    std::map<SDL_FingerID, SDL_FPoint> fingers;
+    bool pinching = false;
+    // From the start of a pinch until every finger is lifted, the pen SDL
+    // makes from the first finger is ignored.
+    bool touch_pen_ignored = false;
 
     std::mutex posted_mutex;
     std::condition_variable posted_signal;
@@ -140,12 +149,18 @@ struct WindowSystem::State {
             return;
         active = now_active;
         queue_input(main_window, WM_ACTIVATE, now_active ? 1 : 0, 0);
-        if (!now_active && capture != 0) {
-            // The capture is lost without a button release.
-            queue_input(capture, WM_CAPTURECHANGED, 0, 0);
-            capture = 0;
-            SDL_CaptureMouse(SDL_FALSE);
-        }
+        if (!now_active)
+            cancel_capture();
+    }
+
+    // The capture is lost without a button release.
+    void cancel_capture()
+    {
+        if (capture == 0)
+            return;
+        queue_input(capture, WM_CAPTURECHANGED, 0, 0);
+        capture = 0;
+        SDL_CaptureMouse(SDL_FALSE);
     }
 
     void translate_window_event(const SDL_WindowEvent& event)
@@ -165,17 +180,16 @@ struct WindowSystem::State {
             record->needs_paint = true;
             queue_input(window, WM_SETTINGCHANGE, setting_work_area, 0);
             break;
-        case SDL_WINDOWEVENT_FOCUS_GAINED:
-        case SDL_WINDOWEVENT_RESTORED:
-            set_active(true);
-            break;
         case SDL_WINDOWEVENT_FOCUS_LOST:
-        case SDL_WINDOWEVENT_MINIMIZED:
-            set_active(false);
+            // The pen cannot be lifted in a window without focus.
+            cancel_capture();
             break;
         default:
             break;
         }
+        const ActivityChange change = activity_change(event.event);
+        if (change != ActivityChange::none)
+            set_active(change == ActivityChange::activate);
     }
 
     void translate_key(const SDL_KeyboardEvent& event)
@@ -218,7 +232,63 @@ struct WindowSystem::State {
         int width = 0, height = 0;
         SDL_GetWindowSize(record->sdl, &width, &height);
         physical_to_logical(options.orientation, width, height, x, y);
+        if (id == WM_LBUTTONDOWN || id == WM_LBUTTONUP)
+            pen_down = id == WM_LBUTTONDOWN;
         queue_input(window, id, wparam, make_position_lparam(x, y));
+    }
+
+    void translate_wheel(const SDL_MouseWheelEvent& wheel)
+    {
+        int notches = wheel.y;
+        if (wheel.direction == SDL_MOUSEWHEEL_FLIPPED)
+            notches = -notches;
+        if (notches != 0)
+            queue_mouse(wheel.windowID, WM_MOUSEWHEEL, wheel_wparam(notches), wheel.mouseX, wheel.mouseY);
+    }
+
+    // One finger stays the pen (SDL makes mouse events of it); a second one
+    // takes the pen away and starts a pinch, which ends when either lifts.
+    void translate_finger(const SDL_TouchFingerEvent& finger, std::uint32_t type)
+    {
+        fingers[finger.fingerId] = SDL_FPoint{finger.x, finger.y};
+        if (type == SDL_FINGERUP) {
+            // The pinch ends where the fingers were when the first one left.
+            if (pinching) {
+                pinching = false;
+                queue_pinch(pinch_end_phase);
+            }
+            fingers.erase(finger.fingerId);
+        } else if (fingers.size() >= 2 && !pinching) {
+            pinching = true;
+            touch_pen_ignored = true;
+            if (pen_down) {
+                pen_down = false;
+                queue_input(main_window, WM_CAPTURECHANGED, 0, 0);
+            }
+            queue_pinch(pinch_begin_phase);
+        } else if (pinching && type == SDL_FINGERMOTION) {
+            queue_pinch(pinch_move_phase);
+        }
+        if (fingers.empty())
+            touch_pen_ignored = false;
+    }
+
+    // The pinch of the first two fingers, in window pixels.
+    void queue_pinch(PinchPhase phase)
+    {
+        const WindowRecord* record = find(main_window);
+        if (record == nullptr || record->sdl == nullptr || fingers.size() < 2)
+            return;
+        int width = 0, height = 0;
+        SDL_GetWindowSize(record->sdl, &width, &height);
+        auto second = std::next(fingers.begin());
+        const SDL_FPoint a{fingers.begin()->second.x * width, fingers.begin()->second.y * height};
+        const SDL_FPoint b{second->second.x * width, second->second.y * height};
+        const double span = std::hypot(double(a.x - b.x), double(a.y - b.y));
+        int x = static_cast<int>(std::lround((a.x + b.x) / 2.0));
+        int y = static_cast<int>(std::lround((a.y + b.y) / 2.0));
+        physical_to_logical(options.orientation, width, height, x, y);
+        queue_input(main_window, WM_GESTURE, pinch_wparam(phase, span), make_position_lparam(x, y));
     }
 
     void translate(const SDL_Event& event)
@@ -237,7 +307,17 @@ struct WindowSystem::State {
         case SDL_TEXTINPUT:
             translate_text(event.text.text);
             break;
+        case SDL_MOUSEWHEEL:
+            translate_wheel(event.wheel);
+            break;
+        case SDL_FINGERDOWN:
+        case SDL_FINGERMOTION:
+        case SDL_FINGERUP:
+            translate_finger(event.tfinger, event.type);
+            break;
         case SDL_MOUSEMOTION:
+            if (touch_pen_ignored && event.motion.which == SDL_TOUCH_MOUSEID)
+                break;
             // A pen cannot hover: moves count only while it is down or captured.
             if ((event.motion.state & SDL_BUTTON_LMASK) != 0 || capture != 0)
                 queue_mouse(event.motion.windowID, WM_MOUSEMOVE,
@@ -246,6 +326,8 @@ struct WindowSystem::State {
             break;
         case SDL_MOUSEBUTTONDOWN:
         case SDL_MOUSEBUTTONUP:
+            if (touch_pen_ignored && event.button.which == SDL_TOUCH_MOUSEID)
+                break;
             if (event.button.button == SDL_BUTTON_LEFT)
                 queue_mouse(event.button.windowID,
                             event.type == SDL_MOUSEBUTTONDOWN ? WM_LBUTTONDOWN : WM_LBUTTONUP,
@@ -345,6 +427,22 @@ struct WindowSystem::State {
         std::erase_if(posted, of_window);
     }
 };
+
+std::uintptr_t pinch_wparam(PinchPhase phase, double span)
+{
+    const double sixteenths = std::clamp(span * 16.0, 0.0, double(UINT32_MAX >> 2));
+    return (static_cast<std::uintptr_t>(std::lround(sixteenths)) << 2) | phase;
+}
+
+PinchPhase pinch_phase(std::uintptr_t wparam)
+{
+    return static_cast<PinchPhase>(wparam & 3);
+}
+
+double pinch_span(std::uintptr_t wparam)
+{
+    return static_cast<double>((wparam >> 2) & (UINT32_MAX >> 2)) / 16.0;
+}
 
 std::intptr_t make_position_lparam(int x, int y)
 {
@@ -554,6 +652,20 @@ void WindowSystem::set_fullscreen(WindowId window, bool fullscreen)
     SDL_SetWindowFullscreen(record->sdl, fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
 }
 
+void WindowSystem::toggle_fullscreen(WindowId window)
+{
+    const WindowRecord* record = m_state->find(window);
+    if (record == nullptr || record->sdl == nullptr)
+        return;
+    m_state->options.fullscreen = !m_state->options.fullscreen;
+    SDL_SetWindowFullscreen(record->sdl, m_state->options.fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+}
+
+bool WindowSystem::fullscreen_chosen() const
+{
+    return m_state->options.fullscreen;
+}
+
 void WindowSystem::minimise_window(WindowId window)
 {
     const WindowRecord* record = m_state->find(window);
@@ -661,6 +773,11 @@ std::intptr_t WindowSystem::dispatch_message(const Message& message)
     WindowRecord* record = m_state->find(message.window);
     if (record == nullptr)
         return 0;
+    // A window told that it lost the capture no longer holds it.
+    if (message.id == WM_CAPTURECHANGED && m_state->capture == message.window) {
+        m_state->capture = 0;
+        SDL_CaptureMouse(SDL_FALSE);
+    }
     if (!record->procedure)
         return default_procedure(message);
     // A copy: the procedure may replace itself or destroy its window.
@@ -677,6 +794,16 @@ void WindowSystem::inject_pen(unsigned id, int x, int y)
 {
     m_state->queue_input(m_state->main_window, id, id == WM_LBUTTONUP ? 0 : 1,
                          make_position_lparam(x, y));
+}
+
+void WindowSystem::inject_wheel(int x, int y, int notches)
+{
+    m_state->queue_input(m_state->main_window, WM_MOUSEWHEEL, wheel_wparam(notches), make_position_lparam(x, y));
+}
+
+void WindowSystem::inject_pinch(PinchPhase phase, int x, int y, double span)
+{
+    m_state->queue_input(m_state->main_window, WM_GESTURE, pinch_wparam(phase, span), make_position_lparam(x, y));
 }
 
 void WindowSystem::inject_close()
@@ -740,4 +867,19 @@ void WindowSystem::message_box(WindowId owner, const String& caption, const Stri
         return;
     std::fprintf(stderr, "%s: %s\n", caption_utf8.c_str(), text_utf8.c_str());
     std::fflush(stderr);
+}
+
+ActivityChange activity_change(std::uint8_t sdl_window_event)
+{
+    switch (sdl_window_event) {
+    case SDL_WINDOWEVENT_SHOWN:
+    case SDL_WINDOWEVENT_RESTORED:
+    case SDL_WINDOWEVENT_MAXIMIZED:
+        return ActivityChange::activate;
+    case SDL_WINDOWEVENT_HIDDEN:
+    case SDL_WINDOWEVENT_MINIMIZED:
+        return ActivityChange::deactivate;
+    default:
+        return ActivityChange::none;
+    }
 }

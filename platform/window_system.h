@@ -34,7 +34,10 @@ enum : unsigned {
     WM_MOUSEMOVE = 0x0200,
     WM_LBUTTONDOWN = 0x0201,
     WM_LBUTTONUP = 0x0202,
+    WM_MOUSEWHEEL = 0x020A,
     WM_CAPTURECHANGED = 0x0215,
+    // Two-finger pinch: wparam packs the phase and the span (pinch_wparam).
+    WM_GESTURE = 0x0119,
     WM_HOTKEY = 0x0312,
     WM_USER = 0x0400,
 };
@@ -59,6 +62,16 @@ struct Message {
     // Copy-data payload (WM_COPYDATA only): wparam is the data tag.
     std::vector<std::uint8_t> data;
 };
+
+// Phases of a pinch message.
+enum PinchPhase : unsigned { pinch_begin_phase = 0, pinch_move_phase = 1, pinch_end_phase = 2 };
+// A pinch message's wParam: the phase and the fingers' distance in 1/16 pixels.
+std::uintptr_t pinch_wparam(PinchPhase phase, double span);
+PinchPhase pinch_phase(std::uintptr_t wparam);
+double pinch_span(std::uintptr_t wparam);
+// A wheel message's wParam: the signed number of notches.
+inline std::uintptr_t wheel_wparam(int notches) { return static_cast<std::uintptr_t>(static_cast<std::intptr_t>(notches)); }
+inline int wheel_notches(std::uintptr_t wparam) { return static_cast<int>(static_cast<std::intptr_t>(wparam)); }
 
 // Packs a position as a mouse message's lParam (x low word, y high word).
 std::intptr_t make_position_lparam(int x, int y);
@@ -126,6 +139,11 @@ public:
     void physical_client_size(WindowId window, int& width, int& height) const;
     // Switches SDL full screen for the window (only when the options ask for it).
     void set_fullscreen(WindowId window, bool fullscreen);
+    // Flips the full-screen choice of the options and applies it to the window at once.
+    void toggle_fullscreen(WindowId window);
+    // Whether full screen is chosen (by the options or toggled since); the
+    // SDL window follows the choice while a display is in use.
+    bool fullscreen_chosen() const;
     // Shows the window minimised.
     void minimise_window(WindowId window);
     // Restores a minimised window and brings it to the front.
@@ -163,6 +181,10 @@ public:
     void inject_key(int virtual_key, bool down);
     // Queues a pen message for the main window at a position in the program's coordinates.
     void inject_pen(unsigned id, int x, int y);
+    // Queues a wheel turn of notches (positive away from the person) at a point.
+    void inject_wheel(int x, int y, int notches);
+    // Queues one phase of a two-finger pinch centred on a point, fingers span pixels apart.
+    void inject_pinch(PinchPhase phase, int x, int y, double span);
     // Queues the main window's close, after the input before it, as the close button does.
     void inject_close();
 
@@ -192,6 +214,12 @@ private:
     struct State;
     std::unique_ptr<State> m_state;
 };
+
+// What an SDL window event does to the program's activity. Only a window the
+// person cannot see is inactive: losing the keyboard focus keeps frames,
+// timers and library events running.
+enum class ActivityChange { none, activate, deactivate };
+ActivityChange activity_change(std::uint8_t sdl_window_event);
 
 // The virtual-key number of an SDL key code; 0 when the key has none.
 int virtual_key_from_sdl(std::int32_t sdl_key);

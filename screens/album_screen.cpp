@@ -33,7 +33,7 @@ public:
 // One album: its framed preview (or the loading or bad look), name and size.
 class AlbumRow : public ListRow {
 public:
-    AlbumRow(Properties& skin, const Folder& album) : ListRow(nullptr), m_album(album)
+    AlbumRow(Properties& skin, const Folder& album) : ListRow(nullptr), m_skin(skin), m_album(album)
     {
         load_required_node(skin, u"AlbumElement");
         m_image = required<ImageElement>(*this, u"image");
@@ -64,11 +64,21 @@ public:
                 library->add_picture(m_album.key_picture_path, m_album.drive_path);
             break;
         }
-        m_name->set_text(PhotoLibrary::album_name(m_album.folder_path));
+        m_name->set_text(shown_name());
         m_count->set_text(from_ascii(std::to_string(m_album.size)));
     }
 
 private:
+    // The pictures folder is named in the language of the texts.
+    String shown_name() const
+    {
+        StringView path = m_album.folder_path;
+        while (!path.empty() && (path.back() == u'/' || path.back() == u'\\'))
+            path.remove_suffix(1);
+        return path == u"%my_documents%" ? m_skin.translate(u"PicturesFolder") : PhotoLibrary::album_name(path);
+    }
+
+    Properties& m_skin;
     Folder m_album;
     ImageElement* m_image = nullptr;
     ImageElement* m_loading = nullptr;
@@ -109,6 +119,9 @@ AlbumScreen::AlbumScreen(Properties& skin) : Element(nullptr), SkinListener(skin
     m_warning_text->set_visible(true);
     log() << "album skin load\n";
     show_albums();
+    // The first start (no album list yet) searches as if btnSearch were tapped.
+    if (PhotoLibrary* library = PhotoLibrary::instance(); library && !library->had_album_list())
+        start_search();
 }
 
 AlbumScreen::~AlbumScreen()
@@ -232,12 +245,17 @@ bool AlbumScreen::on_click(Button* button, const ButtonEvent&)
     if (button == m_btn_menu && app) {
         app->show_screen(m_menu_screen.get(), false);
     } else if (button == m_btn_search) {
-        m_btn_search->set_enabled(false);
-        m_searching = true;
-        if (PhotoLibrary* library = PhotoLibrary::instance())
-            library->need_search();
+        start_search();
     }
     return true;
+}
+
+void AlbumScreen::start_search()
+{
+    m_btn_search->set_enabled(false);
+    m_searching = true;
+    if (PhotoLibrary* library = PhotoLibrary::instance())
+        library->need_search();
 }
 
 void AlbumScreen::on_menu(MenuPopup&, StringView id, String& caption, MenuItems& items)

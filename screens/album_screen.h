@@ -65,6 +65,8 @@ private:
     void load_skin();
     bool show_albums();
     void open_main_menu();
+    // btnSearch's action: disabled until the library's work ends, rows empty until the search ends.
+    void start_search();
 
 
     Properties& m_skin;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include "shell/script_elements.h"
 #include "skin/element_type_registry.h"
 #include "skin/properties.h"
 #include "skin/render_draw.h"
@@ -178,6 +180,15 @@ void PicturePane::zoom_towards(double target, Point anchor)
     m_anchor_view = {view.x - size.width / 2.0, view.y - size.height / 2.0};
     m_fling_speed = 0.0;
     mark_dirty();
+}
+
+void PicturePane::zoom_at(double zoom, Point anchor)
+{
+    zoom_towards(zoom, anchor);
+    if (!is_zooming()) return;
+    m_zoom = m_zoom_target;
+    // A step of no time places the view from the anchor at the new zoom.
+    step_zoom(0.0);
 }
 
 void PicturePane::zoom_towards_center(double target)
@@ -614,9 +625,30 @@ void PicturePane::step_settle(double seconds)
 
 // ---- registration ----
 
+namespace {
+
+// The dump line of a pane: its zoom with two decimals, then the exact scale
+// of the shown picture to its full size and the view centre in displayed
+// pixels, from which a script finds the picture point under any pixel.
+std::string pane_dump_detail(const Element& element)
+{
+    const auto* pane = dynamic_cast<const PicturePane*>(&element);
+    if (!pane) return {};
+    const PanePoint content = pane->content_size();
+    const PanePoint scroll = pane->scroll_position();
+    const double scale = pane->picture_size().width > 0 ? content.x / pane->picture_size().width : 0.0;
+    char text[128];
+    std::snprintf(text, sizeof text, " zoom=%.2f scale=%.6f scroll=%.2f,%.2f", pane->zoom(), scale, scroll.x,
+                  scroll.y);
+    return text;
+}
+
+}  // namespace
+
 BigPictureRegistration::BigPictureRegistration()
 {
     ElementTypeRegistry::instance().register_type(u"bigpicture", create_big_picture);
+    add_dump_detail(pane_dump_detail);
 }
 
 BigPictureRegistration::~BigPictureRegistration()

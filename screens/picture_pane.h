@@ -117,6 +117,9 @@ public:
     // Animates the zoom to target (kept in the levels) holding the picture
     // point under anchor (pane-local) in place.
     void zoom_towards(double target, Point anchor);
+    // Sets zoom and target at once (kept in the levels) holding the picture
+    // point under anchor (pane-local) in place.
+    void zoom_at(double zoom, Point anchor);
     // Animates the zoom to target holding the view centre in place.
     void zoom_towards_center(double target);
     // Ends the zoom animation where it stands.

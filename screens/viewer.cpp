@@ -14,6 +14,7 @@
 #include "screens/tile_transform.h"
 #include "shell/active_scheduler.h"
 #include "shell/application.h"
+#include "shell/key_codes.h"
 #include "shell/log.h"
 #include "shell/timer.h"
 #include "skin/bmp_reader.h"
@@ -29,6 +30,8 @@ constexpr Size placeholder_picture_size{45, 45};
 constexpr int direct_decode_levels = 3;
 // Slide towards the neighbour: a share of the distance per second, and at least this speed.
 constexpr double slide_rate = 12.0;
+// Zoom levels per notch of the mouse wheel.
+constexpr double wheel_zoom_step = 0.5;
 constexpr double slide_min_speed = 400.0;
 
 std::unique_ptr<PixelBuffer> read_placeholder(const String& path)
@@ -629,7 +632,88 @@ bool PictureViewer::on_key(const KeyEvent& event)
     for (Button* button : {m_btn_back, m_btn_minus, m_btn_plus, m_btn_landscape, m_key_prev, m_key_next,
                            m_key_zoom_in, m_key_zoom_out, m_key_controls})
         if (button && button->bound_key() == event.key) return button->on_key(event);
-    return false;
+    return on_desktop_key(event);
+}
+
+bool PictureViewer::on_desktop_key(const KeyEvent& event)
+{
+    const int key = event.key;
+    if (key != key_plus && key != key_minus && key != key_0 && key != key_page_up && key != key_page_down &&
+        key != key_home && key != key_end)
+        return false;
+    if (!event.pressed || !m_opened || m_pictures.empty()) return true;
+    if (key == key_plus) zoom_in();
+    else if (key == key_minus) zoom_out();
+    else if (key == key_0) zoom_to_fit();
+    else step_by_key(key);
+    return true;
+}
+
+// Stepping by key shows the controls, so the counter tells where it went.
+void PictureViewer::step_by_key(int key)
+{
+    if (key == key_page_up) start_slide(-1);
+    else if (key == key_page_down) start_slide(1);
+    else if (key == key_home) go_to(0);
+    else go_to(picture_count() - 1);
+    m_controls_shown = true;
+    m_controls_timer = 0.0;
+    mark_dirty();
+}
+
+void PictureViewer::go_to(int index)
+{
+    if (index == m_index || index < 0 || index >= picture_count()) return;
+    for (int position = 0; position < 3; ++position) clear_slot(position);
+    m_index = index;
+    open_picture();
+    set_counter();
+}
+
+void PictureViewer::zoom_to_fit()
+{
+    PicturePane& pane = pane_at(1);
+    if (!pane.is_empty()) pane.zoom_towards_center(slot_at(1).fit_zoom);
+}
+
+double PictureViewer::clamped_zoom(double zoom)
+{
+    PicturePane& pane = pane_at(1);
+    return std::clamp(zoom, slot_at(1).fit_zoom, std::max(slot_at(1).fit_zoom, double(pane.top_level())));
+}
+
+Point PictureViewer::pane_local(Point screen) const
+{
+    const PicturePane& pane = *m_slots[m_order[1]].pane;
+    return {screen.x - pane.x(), screen.y - pane.y()};
+}
+
+// One notch is half a level; notches turned while the zoom still moves add
+// to its target. A pinch follows the fingers at once: each doubling of their
+// span is one level.
+bool PictureViewer::on_gesture(const GestureEvent& event)
+{
+    PicturePane& pane = pane_at(1);
+    if (!m_opened || pane.is_empty() || m_slide != 0) return true;
+    const Point anchor = pane_local({event.x, event.y});
+    switch (event.kind) {
+    case GestureEvent::wheel:
+        m_tap_zoom = false;
+        pane.zoom_towards(clamped_zoom(pane.zoom_target() + wheel_zoom_step * event.notches), anchor);
+        break;
+    case GestureEvent::pinch_begin:
+        pane.stop_zoom();
+        m_pinch_zoom = pane.zoom();
+        m_pinch_span = event.span;
+        break;
+    case GestureEvent::pinch_move:
+    case GestureEvent::pinch_end:
+        if (m_pinch_span > 0.0 && event.span > 0.0)
+            pane.zoom_at(clamped_zoom(m_pinch_zoom + std::log2(event.span / m_pinch_span)), anchor);
+        if (event.kind == GestureEvent::pinch_end) m_pinch_span = 0.0;
+        break;
+    }
+    return true;
 }
 
 void PictureViewer::zoom_in()

@@ -88,8 +88,11 @@ public:
     void layout_horizontal() override;
     // Panes take the whole screen; a new screen size reloads the pictures.
     void layout_vertical() override;
-    // Keys go to the buttons that the skin binds to them.
+    // Keys go to the buttons that the skin binds to them; the desktop keys
+    // ("+", "-", "0", Page Up, Page Down, Home, End) zoom and step.
     bool on_key(const KeyEvent& event) override;
+    // The wheel zooms around the pointer, a pinch around the fingers' midpoint.
+    bool on_gesture(const GestureEvent& event) override;
 
     // A finished preview reloads a slot that shows a placeholder or a preview.
     void on_library_event(const LibraryEvent& event) override;
@@ -112,6 +115,8 @@ public:
     void step_right();
     // The tap timer completed: a single tap shows or hides the controls.
     void on_single_tap();
+    // Shows picture index of the album (first or last, from the keys).
+    void go_to(int index);
     // Flips landscape and refits every pane.
     void toggle_landscape();
     // Closes the viewer and returns to the screen below.
@@ -163,6 +168,12 @@ private:
     void start_slide(int direction);
     void zoom_in();
     void zoom_out();
+    void zoom_to_fit();
+    // Zoom kept where the buttons keep it: from the fit zoom to the top level.
+    double clamped_zoom(double zoom);
+    Point pane_local(Point screen) const;
+    bool on_desktop_key(const KeyEvent& event);
+    void step_by_key(int key);
     void set_counter();
     void reset_motion();
 
@@ -201,6 +212,9 @@ private:
     CActiveScheduler& m_scheduler;
     std::unique_ptr<CTimer> m_tap_timer;
     bool m_tap_zoom = false;
+    // The centre pane's zoom and the fingers' span when the pinch began; span 0 when none runs.
+    double m_pinch_zoom = 0.0;
+    double m_pinch_span = 0.0;
     // -1 sliding to the previous picture, +1 to the next, 0 none.
     int m_slide = 0;
 

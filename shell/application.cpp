@@ -265,6 +265,12 @@ bool Application::on_stylus(const StylusEvent& event)
     return top ? top->on_stylus(event) : true;
 }
 
+void Application::on_gesture(const GestureEvent& event)
+{
+    if (Element* top = top_screen())
+        top->on_gesture(event);
+}
+
 void Application::on_key(const KeyEvent& event)
 {
     if (Element* top = top_screen())

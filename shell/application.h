@@ -47,6 +47,7 @@ public:
     bool on_stylus(const StylusEvent& event);
     void on_key(const KeyEvent& event);
     void on_char(const CharEvent& event);
+    void on_gesture(const GestureEvent& event);
 
     // ---- frame ----
     // Advances the running transition, or else places and advances the topmost screen.

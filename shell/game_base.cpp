@@ -449,6 +449,10 @@ std::intptr_t GameBase::window_procedure(const Message& message)
     case WM_CAPTURECHANGED:
         on_capture_changed(message);
         break;
+    case WM_MOUSEWHEEL:
+    case WM_GESTURE:
+        on_gesture(message);
+        break;
     default:
         break;
     }
@@ -542,6 +546,12 @@ void GameBase::on_key_message(const Message& message, bool pressed)
 
 void GameBase::dispatch_key(const KeyEvent& event)
 {
+    // The full-screen key works on every screen, before the screens see keys.
+    if (event.key == key_f11) {
+        if (event.pressed && event.first)
+            m_windows->toggle_fullscreen(m_main_window);
+        return;
+    }
     if (ApplicationListener* l = listener(); l && l->on_key(event))
         return;
     application()->on_key(event);
@@ -612,6 +622,24 @@ void GameBase::on_pen_up(const Message& message)
     m_pen_up_x = lparam_x(message.lparam);
     m_pen_up_y = lparam_y(message.lparam);
     m_windows->release_capture();
+}
+
+void GameBase::on_gesture(const Message& message)
+{
+    GestureEvent event;
+    event.x = lparam_x(message.lparam);
+    event.y = lparam_y(message.lparam);
+    if (message.id == WM_MOUSEWHEEL) {
+        event.kind = GestureEvent::wheel;
+        event.notches = wheel_notches(message.wparam);
+    } else {
+        const PinchPhase phase = pinch_phase(message.wparam);
+        event.kind = phase == pinch_begin_phase  ? GestureEvent::pinch_begin
+                     : phase == pinch_move_phase ? GestureEvent::pinch_move
+                                                 : GestureEvent::pinch_end;
+        event.span = pinch_span(message.wparam);
+    }
+    application()->on_gesture(event);
 }
 
 void GameBase::on_capture_changed(const Message& /*message*/)

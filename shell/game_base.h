@@ -105,6 +105,8 @@ private:
     void on_pen_down(const Message& message);
     void on_pen_up(const Message& message);
     void on_capture_changed(const Message& message);
+    // Wheel and pinch messages to the topmost screen.
+    void on_gesture(const Message& message);
     void on_activate(bool active);
     void dispatch_key(const KeyEvent& event);
     void create_display();

@@ -12,7 +12,7 @@ struct KeyRow {
 };
 
 // Rows in code order, except that the call keys come before "*" and "#".
-constexpr std::array<KeyRow, 65> key_table = {{
+constexpr std::array<KeyRow, 68> key_table = {{
     {key_none, "None"}, {key_shift, "Shift"}, {key_ctrl, "Ctrl"}, {key_alt, "Alt"},
     {key_left, "Left"}, {key_right, "Right"}, {key_up, "Up"}, {key_down, "Down"},
     {key_esc, "Esc"}, {key_enter, "Enter"}, {key_space, "Space"}, {key_backspace, "Backspace"},
@@ -29,6 +29,7 @@ constexpr std::array<KeyRow, 65> key_table = {{
     {key_call_make, "CALL_MAKE"}, {key_call_end, "CALL_END"}, {key_star, "*"}, {key_pound, "#"},
     {key_slide, "SLIDE"}, {key_soft_left, "SOFT_LEFT"}, {key_soft_right, "SOFT_RIGHT"},
     {key_volume_up, "VOLUME_UP"}, {key_volume_down, "VOLUME_DOWN"},
+    {key_plus, "Plus"}, {key_minus, "Minus"}, {key_f11, "F11"},
 }};
 
 bool name_equals(const char* ascii, StringView name)
@@ -76,6 +77,11 @@ KeyCode key_from_virtual_key(int virtual_key)
     case 118: return key_volume_down;
     case 119: return key_star;
     case 120: return key_pound;
+    case 107:
+    case 187: return key_plus;  // keypad "+" and the "=" / "+" key
+    case 109:
+    case 189: return key_minus;  // keypad "-" and the "-" key
+    case 122: return key_f11;
     default: return key_none;
     }
 }

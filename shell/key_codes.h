@@ -40,6 +40,10 @@ enum KeyCode : std::int32_t {
     key_soft_right = 62,
     key_volume_up = 63,
     key_volume_down = 64,
+    // Desktop keyboard keys: "+" (with "="), "-" and the full-screen key.
+    key_plus = 65,
+    key_minus = 66,
+    key_f11 = 67,
 };
 
 // The code for a platform virtual-key number; key_none for keys without one.

@@ -17,6 +17,8 @@ namespace {
 constexpr std::uint32_t max_language_bytes = 1024 * 1024;
 
 constexpr StringView language_prefix = u"Language#";
+// The key of a language file that holds the language's own name.
+constexpr StringView language_name_key = u"LanguageName";
 
 struct TableRow {
     unsigned number;
@@ -203,6 +205,17 @@ bool Translations::load_startup_language(StringView application_name, StringView
     return false;
 }
 
+String language_display_name(StringView path)
+{
+    Translations file;
+    if (file.load_language_file(path)) {
+        const auto found = file.texts().find(String(language_name_key));
+        if (found != file.texts().end() && !found->second.empty())
+            return found->second;
+    }
+    return base_name(path);
+}
+
 bool Translations::handle_language_command(StringView application_name, StringView command,
                                            std::vector<MenuEntry>& entries, StringView cancel_node, StringView folder)
 {
@@ -214,7 +227,8 @@ bool Translations::handle_language_command(StringView application_name, StringVi
         const String current = upper_case_copy(base_name(m_path));
         for (const String& path : paths) {
             const String name = base_name(path);
-            entries.push_back({String(language_prefix) + name, name, upper_case_copy(name) == current, String()});
+            entries.push_back({String(language_prefix) + name, language_display_name(path),
+                               upper_case_copy(name) == current, String()});
         }
         entries.push_back({u"Cancel", String(), false, String(cancel_node)});
     }

@@ -51,6 +51,10 @@ private:
 // may be a leading part of it) and parses its entries.
 Translations::Map parse_language_file(std::string_view bytes, std::uint64_t file_size);
 
+// The name a language file gives its language (key "LanguageName", such as
+// "Deutsch"); the file's base name when it has none or cannot be read.
+String language_display_name(StringView path);
+
 // A row of the system-language table: upper-case English name and two-letter code.
 struct SystemLanguage {
     String name;

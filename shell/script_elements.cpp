@@ -1,6 +1,8 @@
 #include "shell/script_elements.h"
 
+#include <algorithm>
 #include <cmath>
+#include <mutex>
 #include <cstdio>
 #include <memory>
 #include <sstream>
@@ -61,6 +63,9 @@ const char* kind_of(const Element& element)
     return "node";
 }
 
+std::vector<DumpDetail> dump_details;
+std::mutex dump_details_mutex;
+
 void dump_line(std::ostringstream& out, const Placed& placed)
 {
     const Element& element = *placed.element;
@@ -76,9 +81,12 @@ void dump_line(std::ostringstream& out, const Placed& placed)
     if (auto* progress = dynamic_cast<const ProgressBar*>(&element))
         out << " value=" << progress->value();
     if (auto* list = dynamic_cast<const VirtualList*>(&element))
-        out << " count=" << list->count() << " offset=" << list->offset();
+        out << " count=" << list->count() << " offset=" << list->offset() << " first=" << list->before_first() + 1;
     if (auto* row = dynamic_cast<const ListRow*>(&element))
         out << " index=" << row->index();
+    std::lock_guard<std::mutex> lock(dump_details_mutex);
+    for (DumpDetail detail : dump_details)
+        out << detail(element);
     out << "\n";
 }
 
@@ -113,6 +121,13 @@ bool parse_element_name(const ScriptArguments& arguments, const char* usage, Ele
 }
 
 }  // namespace
+
+void add_dump_detail(DumpDetail detail)
+{
+    std::lock_guard<std::mutex> lock(dump_details_mutex);
+    if (std::find(dump_details.begin(), dump_details.end(), detail) == dump_details.end())
+        dump_details.push_back(detail);
+}
 
 // The text an element shows: a text's text or a button's caption.
 String shown_text(const Element& element)

@@ -17,6 +17,12 @@ bool find_visible_element(Element& screen, StringView id, StringView text, Rect&
 // One line per visible element: depth, id, kind, rectangle, state and text.
 std::string dump_element_tree(Element& screen);
 
+// Extra " name=value" fields of the dump line for element kinds the shell
+// does not know; empty for other elements.
+using DumpDetail = std::string (*)(const Element& element);
+// Adds a detail writer (kept for the run; adding one twice keeps one).
+void add_dump_detail(DumpDetail detail);
+
 // Longest time "wait-for" waits before the script fails.
 constexpr std::uint32_t wait_for_limit_ms = 20000;
 

@@ -132,6 +132,56 @@ bool parse_drag(const ScriptArguments& arguments, int line, std::vector<ScriptSt
     return true;
 }
 
+bool parse_wheel(const ScriptArguments& arguments, int line, std::vector<ScriptStep>& steps, std::string& error)
+{
+    std::vector<long> values;
+    if (!parse_numbers(arguments, 3, "wheel X Y NOTCHES", values, error))
+        return false;
+    const int x = static_cast<int>(values[0]), y = static_cast<int>(values[1]);
+    const int notches = static_cast<int>(values[2]);
+    steps.push_back({line, [x, y, notches](ScriptContext& context) {
+                         context.windows.inject_wheel(x, y, notches);
+                         return StepResult::wait_for(0);
+                     }});
+    return true;
+}
+
+ScriptStep pinch_step(int line, PinchPhase phase, int x, int y, double span)
+{
+    return {line, [phase, x, y, span](ScriptContext& context) {
+                context.windows.inject_pinch(phase, x, y, span);
+                return StepResult::wait_for(0);
+            }};
+}
+
+// Two fingers centred on X, Y start FROM_SPAN pixels apart and move, about
+// every 16 ms, to TO_SPAN apart in MS; then both are lifted.
+bool parse_pinch(const ScriptArguments& arguments, int line, std::vector<ScriptStep>& steps, std::string& error)
+{
+    const char* usage = "pinch X Y FROM_SPAN TO_SPAN MS";
+    std::vector<long> values;
+    if (!parse_numbers(arguments, 5, usage, values, error))
+        return false;
+    if (values[2] <= 0 || values[3] <= 0 || values[4] < 0 || values[4] > max_milliseconds) {
+        error = std::string("spans must be positive and MS at least 0, expected ") + usage;
+        return false;
+    }
+    const int x = static_cast<int>(values[0]), y = static_cast<int>(values[1]);
+    const double from = double(values[2]), to = double(values[3]);
+    const long duration = values[4];
+    const long moves = std::max(1L, duration / drag_move_period_ms);
+    steps.push_back(pinch_step(line, pinch_begin_phase, x, y, from));
+    long waited = 0;
+    for (long i = 1; i <= moves; ++i) {
+        const long until = duration * i / moves;
+        steps.push_back(wait_step(line, static_cast<std::uint32_t>(until - waited)));
+        waited = until;
+        steps.push_back(pinch_step(line, pinch_move_phase, x, y, from + (to - from) * double(i) / double(moves)));
+    }
+    steps.push_back(pinch_step(line, pinch_end_phase, x, y, to));
+    return true;
+}
+
 // The platform key that the window translates into code; 0 when none does.
 int virtual_key_for(KeyCode code)
 {
@@ -207,6 +257,8 @@ std::vector<ScriptCommandType> command_table = {
     {"move", parse_pen<WM_MOUSEMOVE>},
     {"release", parse_pen<WM_LBUTTONUP>},
     {"drag", parse_drag},
+    {"wheel", parse_wheel},
+    {"pinch", parse_pinch},
     {"key", parse_key},
     {"screenshot", parse_screenshot},
     {"quit", parse_quit},

@@ -2,7 +2,8 @@
 // The scripted mode: commands read from a file, one per line, run against
 // the real program in real time ("wait MS", "tap X Y", "press X Y",
 // "move X Y", "release X Y", "drag X1 Y1 X2 Y2 MS", "key NAME",
-// "screenshot PATH", "quit"). Blank lines and lines starting with '#' are
+// "wheel X Y NOTCHES", "pinch X Y FROM_SPAN TO_SPAN MS", "screenshot PATH",
+// "quit"). Blank lines and lines starting with '#' are
 // skipped. Input goes through the window system's queue as a person's would.
 // Further commands join the table through add_script_command.
 

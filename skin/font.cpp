@@ -45,7 +45,9 @@ struct FaceFile {
 
 // Asks fontconfig for the face: an unknown family falls back to an installed
 // sans face, because "sans-serif" follows the wanted family in the pattern.
-bool find_face_file(const String& face, bool bold, bool italic, FaceFile& found)
+// With a character given, fontconfig prefers faces that have it, and only
+// a face that has it is taken.
+bool find_face_file(const String& face, bool bold, bool italic, FaceFile& found, char32_t character = 0)
 {
     FcConfig* config = font_config();
     FcPattern* pattern = config ? FcPatternCreate() : nullptr;
@@ -57,6 +59,12 @@ bool find_face_file(const String& face, bool bold, bool italic, FaceFile& found)
     FcPatternAddInteger(pattern, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
     FcPatternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
     FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
+    if (character != 0) {
+        FcCharSet* wanted = FcCharSetCreate();
+        FcCharSetAddChar(wanted, character);
+        FcPatternAddCharSet(pattern, FC_CHARSET, wanted);
+        FcCharSetDestroy(wanted);
+    }
     FcConfigSubstitute(config, pattern, FcMatchPattern);
     FcDefaultSubstitute(pattern);
     FcResult result = FcResultNoMatch;
@@ -66,6 +74,11 @@ bool find_face_file(const String& face, bool bold, bool italic, FaceFile& found)
         return false;
     FcChar8* file = nullptr;
     bool ok = FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch && file;
+    if (ok && character != 0) {
+        FcCharSet* covered = nullptr;
+        ok = FcPatternGetCharSet(match, FC_CHARSET, 0, &covered) == FcResultMatch &&
+             FcCharSetHasChar(covered, character);
+    }
     if (ok) {
         found.path = reinterpret_cast<const char*>(file);
         if (FcPatternGetInteger(match, FC_INDEX, 0, &found.index) != FcResultMatch)
@@ -106,6 +119,8 @@ FontRep::FontRep(const FontSpec& spec)
 
 FontRep::~FontRep()
 {
+    for (Fallback& fallback : m_fallbacks)
+        FT_Done_Face(fallback.face);
     if (m_face)
         FT_Done_Face(m_face);
 }
@@ -155,28 +170,73 @@ void FontRep::clear_width_cache()
     m_width_cache.clear();
 }
 
-std::int32_t FontRep::glyph_advance(char16_t c) const
+FT_FaceRec_* FontRep::face_for(char32_t c)
 {
-    if (!m_face || FT_Load_Char(m_face, c, FT_LOAD_DEFAULT) != 0)
+    if (!m_face || FT_Get_Char_Index(m_face, c) != 0)
+        return m_face;
+    const auto known = m_fallback_of.find(c);
+    FT_Face face = known != m_fallback_of.end() ? known->second : find_fallback(c);
+    return face ? face : m_face;
+}
+
+// A face already opened for other characters serves c when it has it (one
+// script usually comes from one face); otherwise fontconfig names an
+// installed face, opened once per file at this font's size and style. The
+// answer is remembered for c.
+FT_FaceRec_* FontRep::find_fallback(char32_t c)
+{
+    for (const Fallback& fallback : m_fallbacks) {
+        if (FT_Get_Char_Index(fallback.face, c) != 0) {
+            m_fallback_of[c] = fallback.face;
+            return fallback.face;
+        }
+    }
+    FaceFile file;
+    FT_Face face = nullptr;
+    if (find_face_file(m_face_name, m_spec.bold, m_spec.italic, file, c)) {
+        for (const Fallback& fallback : m_fallbacks)
+            if (fallback.path == file.path && fallback.index == file.index)
+                face = fallback.face;
+        FT_Face opened = nullptr;
+        if (!face && FT_New_Face(freetype(), file.path.c_str(), file.index, &opened) == 0) {
+            if (FT_Set_Pixel_Sizes(opened, 0, FT_UInt(std::abs(m_spec.logical_height()))) == 0) {
+                m_fallbacks.push_back({file.path, file.index, opened});
+                face = opened;
+                log() << "Font fallback: {" << from_utf8(file.path) << "} for " << std::uint32_t(c) << "\n";
+            } else {
+                FT_Done_Face(opened);
+            }
+        }
+        if (face && FT_Get_Char_Index(face, c) == 0)
+            face = nullptr;
+    }
+    m_fallback_of[c] = face;
+    return face;
+}
+
+std::int32_t FontRep::glyph_advance(char32_t c)
+{
+    FT_Face face = face_for(c);
+    if (!face || FT_Load_Char(face, c, FT_LOAD_DEFAULT) != 0)
         return 0;
-    return static_cast<std::int32_t>((m_face->glyph->advance.x + 32) >> 6);
+    return static_cast<std::int32_t>((face->glyph->advance.x + 32) >> 6);
 }
 
 void FontRep::measure_uncached(StringView text)
 {
-    // One query for every character not yet cached: the running extents of
+    // One pass over every character not yet cached: the running extents of
     // the scratch string, each width being the step from the previous one.
     ++m_system_measures;
     m_scratch_extents.clear();
     std::int32_t extent = 0;
-    for (char16_t c : m_scratch_chars) {
+    for (char32_t c : m_scratch_chars) {
         extent += glyph_advance(c);
         m_scratch_extents.push_back(extent);
     }
     for (std::size_t k = 0; k < m_scratch_chars.size(); ++k) {
         const std::int32_t width = m_scratch_extents[k] - (k > 0 ? m_scratch_extents[k - 1] : 0);
         m_scratch_widths[std::size_t(m_scratch_positions[k])] = width;
-        m_width_cache[text[std::size_t(m_scratch_positions[k])]] = width;
+        m_width_cache[character_at(text, std::size_t(m_scratch_positions[k]))] = width;
     }
 }
 
@@ -191,15 +251,17 @@ Size FontRep::measure(StringView text, std::int32_t max_width, std::int32_t* fit
         *fit_count = 0;
     if (text.empty())
         return {0, 0};
-    m_scratch_widths.resize(text.size());
+    m_scratch_widths.assign(text.size(), 0);
     m_scratch_chars.clear();
     m_scratch_positions.clear();
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        auto cached = m_width_cache.find(text[i]);
+    std::size_t units = 1;
+    for (std::size_t i = 0; i < text.size(); i += units) {
+        const char32_t c = character_at(text, i, &units);
+        auto cached = m_width_cache.find(c);
         if (cached != m_width_cache.end()) {
             m_scratch_widths[i] = cached->second;
         } else {
-            m_scratch_chars.push_back(text[i]);
+            m_scratch_chars.push_back(c);
             m_scratch_positions.push_back(std::int32_t(i));
         }
     }
@@ -220,6 +282,18 @@ Size FontRep::measure(StringView text, std::int32_t max_width, std::int32_t* fit
     if (fit_count)
         *fit_count = fits;
     return {total, m_line_height};
+}
+
+char32_t character_at(StringView text, std::size_t i, std::size_t* units)
+{
+    const char32_t first = text[i];
+    const bool pair = first >= 0xD800 && first <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+                      text[i + 1] <= 0xDFFF;
+    if (units)
+        *units = pair ? 2 : 1;
+    if (!pair)
+        return first;
+    return 0x10000 + ((first - 0xD800) << 10) + (char32_t(text[i + 1]) - 0xDC00);
 }
 
 Font::Font()

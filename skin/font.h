@@ -1,6 +1,10 @@
 #pragma once
 // Fonts: a skin font description made into a FreeType face, with cached
-// character widths for measuring and text drawing into 16-bit targets.
+// character widths for measuring and text drawing into 16-bit targets. A
+// character the face lacks is measured and drawn from another installed face
+// that has it (found through fontconfig, same size and style). Text is
+// UTF-16: a surrogate pair is one character, its width counted at its first
+// unit and 0 at its second.
 
 #include <cstdint>
 #include <map>
@@ -62,26 +66,42 @@ public:
     // How many times the glyph engine was asked for widths (diagnostics).
     std::uint64_t system_measure_count() const { return m_system_measures; }
 
-    // Width of one character straight from the face (0 without a face).
-    std::int32_t glyph_advance(char16_t c) const;
+    // Width of one character from the face that draws it (0 without a face).
+    std::int32_t glyph_advance(char32_t c);
     // The FreeType face (null without one); for the text drawing code.
     FT_FaceRec_* face() const { return m_face; }
+    // The face that draws c: the font's own when it has the character, else an
+    // installed face that has it (looked up once per character), else the
+    // font's own (which then shows its missing-glyph box).
+    FT_FaceRec_* face_for(char32_t c);
+    // Faces opened for characters the font's own face lacks.
+    std::size_t fallback_face_count() const { return m_fallbacks.size(); }
 
 private:
+    struct Fallback {
+        std::string path;
+        int index = 0;
+        FT_FaceRec_* face = nullptr;
+    };
+
     void create_face();
     void read_metrics();
     void measure_uncached(StringView text);
+    FT_FaceRec_* find_fallback(char32_t c);
 
     FT_FaceRec_* m_face = nullptr;
     FontSpec m_spec;
     String m_face_name;
     std::int32_t m_descent = 0;
     std::int32_t m_line_height = 20;
-    String m_scratch_chars;
+    std::u32string m_scratch_chars;
     std::vector<std::int32_t> m_scratch_positions;
     std::vector<std::int32_t> m_scratch_widths;
     std::vector<std::int32_t> m_scratch_extents;
-    std::map<char16_t, std::int32_t> m_width_cache;
+    std::map<char32_t, std::int32_t> m_width_cache;
+    std::vector<Fallback> m_fallbacks;
+    // The face each looked-up character lacking from the own face is drawn with (null: none has it).
+    std::map<char32_t, FT_FaceRec_*> m_fallback_of;
     std::uint64_t m_system_measures = 0;
 };
 
@@ -102,6 +122,10 @@ public:
 private:
     std::shared_ptr<FontRep> m_rep;
 };
+
+// The character starting at text[i] and the number of units it takes (2 for a
+// surrogate pair, else 1; a lone surrogate is one character of its own).
+char32_t character_at(StringView text, std::size_t i, std::size_t* units = nullptr);
 
 // Alignment values named by text attributes.
 enum HorizontalAlignment { align_left = 0, align_center = 1, align_right = 2, align_justify = 3 };

@@ -10,7 +10,8 @@
 
 namespace {
 
-const StringView ellipsis = u"...";
+// The ellipsis character ends a text cut to fit.
+const StringView ellipsis = u"\u2026";
 
 bool is_line_break(char16_t c)
 {
@@ -171,11 +172,14 @@ void draw_line(FontRep& font, PixelBuffer& canvas, StringView line, std::int32_t
     std::vector<std::int32_t> advances;
     const std::int32_t width = font.measure(line, 0, nullptr, nullptr, &advances).width;
     std::int32_t pen = x;
-    for (std::size_t i = 0; i < line.size(); ++i) {
-        if (FT_Load_Char(face, line[i], FT_LOAD_RENDER) == 0)
-            blend_bitmap(canvas, face->glyph->bitmap, pen + face->glyph->bitmap_left,
-                         baseline - face->glyph->bitmap_top, colour);
-        pen = x + advances[i];
+    std::size_t units = 1;
+    for (std::size_t i = 0; i < line.size(); i += units) {
+        const char32_t c = character_at(line, i, &units);
+        FT_Face glyph_face = font.face_for(c);
+        if (FT_Load_Char(glyph_face, c, FT_LOAD_RENDER) == 0)
+            blend_bitmap(canvas, glyph_face->glyph->bitmap, pen + glyph_face->glyph->bitmap_left,
+                         baseline - glyph_face->glyph->bitmap_top, colour);
+        pen = x + advances[i + units - 1];
     }
     if (font.spec().underline && width > 0) {
         const long y_scale = face->size->metrics.y_scale;

@@ -55,7 +55,8 @@ std::string decode_log(const std::string& bytes)
 class Process {
 public:
     Process(const std::string& path, const std::vector<std::string>& arguments,
-            const std::vector<std::string>& environment, const std::string& error_path)
+            const std::vector<std::string>& environment, const std::string& error_path,
+            const std::string& output_path = "/dev/null")
     {
         std::vector<std::string> argv_text{"timeout", "60", path};
         argv_text.insert(argv_text.end(), arguments.begin(), arguments.end());
@@ -80,7 +81,7 @@ public:
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, 2, error_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 1, output_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         m_started = posix_spawnp(&m_pid, "timeout", &actions, nullptr, argv.data(), envp.data()) == 0;
         posix_spawn_file_actions_destroy(&actions);
     }
@@ -151,8 +152,9 @@ protected:
     {
         std::vector<std::string> env = environment(m_root + "/tmp");
         env.insert(env.end(), extra_environment.begin(), extra_environment.end());
-        return Process(m_folder + "/pictavio", arguments, env, m_root + "/stderr").finish();
+        return Process(m_folder + "/pictavio", arguments, env, m_root + "/stderr", m_root + "/stdout").finish();
     }
+    std::string standard_output() const { return read_file(m_root + "/stdout"); }
     // Runs the program offscreen with a script of these lines.
     int run_script(const std::string& lines)
     {
@@ -274,6 +276,34 @@ TEST_F(Program, ScreenshotThatCannotBeWrittenEndsWithAFailure)
     EXPECT_EQ(run_script("wait 100\nscreenshot " + m_root + "/no/such/folder/shot.bmp\nwait 5000\nquit\n"), 1);
     EXPECT_NE(error_output().find("script.txt:2: screenshot: cannot write"), std::string::npos) << error_output();
     EXPECT_TRUE(log_in_order({"WinMain 8\n", "Application::~Application()\n"}));
+}
+
+TEST_F(Program, HelpAndVersionPrintAndEndBeforeTheInstanceCheck)
+{
+    add_language();
+    add_start_skin();
+    EXPECT_EQ(run({"--help", "--display", "offscreen"}), 0);
+    const std::string usage = standard_output();
+    for (const char* part : {"Usage: pictavio", "--size WxH", "--dpi N", "--orientation", "--fullscreen",
+                             "--display sdl|fb|offscreen", "--script FILE", "--scan-only", "--version",
+                             "PICTAVIO_MY_DOCUMENTS", "PICTAVIO_CARDS", "PICTAVIO_REGISTRY", "PICTAVIO_FBDEV",
+                             "TMPDIR", "XDG_RUNTIME_DIR", "LANG"})
+        EXPECT_NE(usage.find(part), std::string::npos) << part;
+    EXPECT_TRUE(error_output().empty()) << error_output();
+    EXPECT_EQ(run({"--version"}), 0);
+    EXPECT_EQ(standard_output(), "pictavio 1.01\n");
+    EXPECT_EQ(log_text().find("WinMain 0"), std::string::npos) << "the single instance is not touched";
+}
+
+TEST_F(Program, UnknownOptionPrintsTheUsageToStandardErrorWithStatus2)
+{
+    add_language();
+    add_start_skin();
+    EXPECT_EQ(run({"--display", "offscreen", "--zoom"}), 2);
+    EXPECT_NE(error_output().find("unknown option \"--zoom\""), std::string::npos) << error_output();
+    EXPECT_NE(error_output().find("Usage: pictavio"), std::string::npos) << error_output();
+    EXPECT_TRUE(standard_output().empty());
+    EXPECT_EQ(log_text().find("WinMain 0"), std::string::npos);
 }
 
 TEST_F(Program, NoDisplayAtAllIsReportedInsteadOfHanging)

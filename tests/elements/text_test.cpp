@@ -6,6 +6,8 @@
 #include "elements/edit.h"
 #include "elements/layout_units.h"
 #include "elements/text_element.h"
+#include "elements/virtual_list.h"
+#include "skin/render_draw.h"
 #include "shell/key_codes.h"
 
 namespace {
@@ -94,6 +96,33 @@ TEST(TextScrolling, ShortTextLeavesThePenToItsParent)
     EXPECT_FALSE(root.on_stylus(pen_down(10, 10)));
 }
 
+TEST(TextScrolling, LongTextInAListRowLeavesThePenToTheRowAndEndsInAnEllipsis)
+{
+    FixedRow row(20);
+    TextElement* text = add_text(row, sentence, false);
+    text->set_anchors(MIN_SIDE, MIN_SIDE);
+    text->set_design_size({100, 20});
+    lay_out(row, {200, 20});
+    ASSERT_GT(text->text_width(), 100);
+    EXPECT_TRUE(text->in_list_row());
+    EXPECT_FALSE(text->can_scroll());
+    EXPECT_FALSE(row.on_stylus(pen_down(50, 10, 0))) << "the row sees the tap";
+    row.on_stylus_move({10, 10, 10});
+    EXPECT_EQ(text->scroll_x(), 0);
+
+    // Drawn, the line stops inside the text's rectangle with an ellipsis:
+    // the same pixels as the text cut to fit and ended with one.
+    RenderSurface shown({200, 20});
+    fill_rect(shown, {0, 0, 200, 20}, 0xFFFF);
+    text->draw(shown, {0, 0});
+    RenderSurface expected({200, 20});
+    fill_rect(expected, {0, 0, 200, 20}, 0xFFFF);
+    draw_text(expected, test_font(), text->color(), sentence, {0, 0, 100, 20}, align_left, align_top, false);
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 200; ++x)
+            ASSERT_EQ(shown.buffer()->at(x, y), expected.buffer()->at(x, y)) << x << "," << y;
+}
+
 class EditTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -147,6 +176,27 @@ TEST_F(EditTest, KeysMoveAndDelete)
     for (int i = 0; i < 5; ++i) key(key_backspace);
     EXPECT_EQ(edit->text(), u"");
     EXPECT_EQ(edit->caret(), 0);
+}
+
+TEST_F(EditTest, ASurrogatePairMovesAndDeletesAsOneCharacter)
+{
+    edit->focus();
+    type(u"a\U0001F600b");
+    ASSERT_EQ(edit->caret(), 4);
+    EXPECT_TRUE(key(key_left));
+    EXPECT_TRUE(key(key_left));
+    EXPECT_EQ(edit->caret(), 1) << "over the pair in one step";
+    EXPECT_TRUE(key(key_right));
+    EXPECT_EQ(edit->caret(), 3);
+    EXPECT_TRUE(key(key_backspace));
+    EXPECT_EQ(edit->text(), u"ab") << "both halves go";
+    EXPECT_EQ(edit->caret(), 1);
+    // A lone half is one character of its own.
+    edit->set_text(String{u'x', char16_t(0xDE00)});
+    key(key_right);
+    key(key_right);
+    key(key_backspace);
+    EXPECT_EQ(edit->text(), u"x");
 }
 
 TEST_F(EditTest, UpAndDownMoveBetweenLines)

@@ -300,3 +300,64 @@ TEST_F(ListTest, RowWhoseFillThrowsIsNotLeaked)
     EXPECT_THROW(list->fill(), std::runtime_error);
     EXPECT_TRUE(list->rows().empty());
 }
+
+namespace {
+
+GestureEvent wheel_at(int x, int y, int notches)
+{
+    GestureEvent event;
+    event.kind = GestureEvent::wheel;
+    event.x = x;
+    event.y = y;
+    event.notches = notches;
+    return event;
+}
+
+}  // namespace
+
+TEST_F(ListTest, WheelScrollsAboutARowPerNotchAndBackToTheTop)
+{
+    // How far the rows have moved up from the top.
+    const auto scrolled = [this] { return (list->before_first() + 1) * row_height - list->offset(); };
+    ASSERT_TRUE(root.on_gesture(wheel_at(100, 200, -1))) << "the list under the pointer takes the wheel";
+    EXPECT_LT(list->velocity(), 0.0) << "turned towards the person: the rows move up";
+    frames(200);
+    EXPECT_NEAR(scrolled(), row_height, row_height / 4.0);
+    ASSERT_TRUE(root.on_gesture(wheel_at(100, 200, -3)));
+    frames(200);
+    EXPECT_NEAR(scrolled(), 4.0 * row_height, row_height);
+    // Turned the other way while coasting: the coasting stops and reverses.
+    root.on_gesture(wheel_at(100, 200, -2));
+    frames(2);
+    root.on_gesture(wheel_at(100, 200, 5));
+    EXPECT_GT(list->velocity(), 0.0);
+    // Far past the top the list springs back to it.
+    root.on_gesture(wheel_at(100, 200, 40));
+    frames(400);
+    EXPECT_EQ(scrolled(), 0.0);
+}
+
+TEST_F(ListTest, WheelOutsideTheListOrWithoutRowsDoesNothing)
+{
+    EXPECT_FALSE(root.on_gesture(wheel_at(100, 500, -1))) << "below the list";
+    EXPECT_EQ(list->velocity(), 0.0);
+    list->reset(0);
+    list->fill();
+    EXPECT_FALSE(list->on_gesture(wheel_at(100, 200, -1)));
+    GestureEvent pinch = wheel_at(100, 200, 0);
+    pinch.kind = GestureEvent::pinch_begin;
+    EXPECT_FALSE(list->on_gesture(pinch));
+}
+
+TEST(ListCoasting, SpeedForADistanceGrowsWithItAndStaysWithinTheLimit)
+{
+    EXPECT_EQ(VirtualList::coasting_speed_for(0.0), 0.0);
+    EXPECT_EQ(VirtualList::coasting_speed_for(-5.0), 0.0);
+    double previous = 0.0;
+    for (double distance : {1.0, 10.0, 40.0, 200.0, 900.0}) {
+        const double speed = VirtualList::coasting_speed_for(distance);
+        EXPECT_GT(speed, previous) << distance;
+        previous = speed;
+    }
+    EXPECT_EQ(VirtualList::coasting_speed_for(1e9), VirtualList::max_speed);
+}

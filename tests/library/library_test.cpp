@@ -19,8 +19,8 @@ std::vector<Folder> three_albums()
 
 TEST(LibraryAlbums, AlbumNameIsTheLastComponentOfTheFolder)
 {
-    EXPECT_EQ(PhotoLibrary::album_name(u"%my_documents%/"), u"My documents");
-    EXPECT_EQ(PhotoLibrary::album_name(u"%my_documents%\\"), u"My documents");
+    EXPECT_EQ(PhotoLibrary::album_name(u"%my_documents%/"), u"Pictures folder");
+    EXPECT_EQ(PhotoLibrary::album_name(u"%my_documents%\\"), u"Pictures folder");
     EXPECT_EQ(PhotoLibrary::album_name(u"/media/card/Photos/"), u"Photos");
     EXPECT_EQ(PhotoLibrary::album_name(u"\\Storage Card\\DCIM\\100MEDIA\\"), u"100MEDIA");
     EXPECT_EQ(PhotoLibrary::album_name(u"%my_documents%/Holiday/"), u"Holiday");

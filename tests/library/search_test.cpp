@@ -72,7 +72,7 @@ TEST(SearchAlbums, AlbumsAndKeyPicturesFollowTheWalkOrder)
     EXPECT_EQ(albums[3].folder_path, my_documents);
     EXPECT_EQ(albums[3].drive_path, my_documents);
     EXPECT_EQ(albums[3].key_picture_path, my_documents + u"root.jpg");
-    EXPECT_EQ(PhotoLibrary::album_name(albums[3].folder_path), u"My documents");
+    EXPECT_EQ(PhotoLibrary::album_name(albums[3].folder_path), u"Pictures folder");
     EXPECT_EQ(albums[4].key_picture_path, my_documents + u"Holiday/h.JPG");
     EXPECT_EQ(albums[4].size, 1);
 

@@ -9,7 +9,7 @@
 TEST(KeyCodes, EveryCodeHasOneUniqueNameThatLeadsBack)
 {
     std::set<std::string> names;
-    for (int code = 0; code <= 64; ++code) {
+    for (int code = 0; code <= 67; ++code) {
         const char* name = key_name(KeyCode(code));
         ASSERT_NE(name, nullptr) << code;
         EXPECT_TRUE(names.insert(name).second) << name;
@@ -17,7 +17,7 @@ TEST(KeyCodes, EveryCodeHasOneUniqueNameThatLeadsBack)
         ASSERT_TRUE(key_from_name(from_ascii(name), found)) << name;
         EXPECT_EQ(found, code);
     }
-    EXPECT_EQ(key_name(KeyCode(65)), nullptr);
+    EXPECT_EQ(key_name(KeyCode(68)), nullptr);
     EXPECT_EQ(key_name(KeyCode(-1)), nullptr);
     EXPECT_STREQ(key_name(KeyCode(20)), "A");
     EXPECT_STREQ(key_name(KeyCode(45)), "Z");
@@ -65,6 +65,12 @@ TEST(KeyCodes, VirtualKeys)
     EXPECT_EQ(key_from_virtual_key(116), key_none);  // F5 has no key
     EXPECT_EQ(key_from_virtual_key(117), key_volume_up);
     EXPECT_EQ(key_from_virtual_key(120), key_pound);
+    EXPECT_EQ(key_from_virtual_key(107), key_plus);
+    EXPECT_EQ(key_from_virtual_key(187), key_plus);
+    EXPECT_EQ(key_from_virtual_key(109), key_minus);
+    EXPECT_EQ(key_from_virtual_key(189), key_minus);
+    EXPECT_EQ(key_from_virtual_key(122), key_f11);
+    EXPECT_EQ(key_from_virtual_key(123), key_none);  // F12 has no key
     for (const int unmapped : {0, 47, 58, 64, 91, 97, 121, 255, -5, 100000})
         EXPECT_EQ(key_from_virtual_key(unmapped), key_none) << unmapped;
 }

@@ -232,6 +232,27 @@ TEST_F(LanguageFolder, LanguageMenuListsSortedFilesAndCancel)
     EXPECT_EQ(entries[3].node_name, u"menuCancel");
 }
 
+TEST_F(LanguageFolder, LanguageMenuShowsEachFilesOwnNameAndKeepsTheFileNameAsCommand)
+{
+    add("german.lng", u"Back=Zurück\nLanguageName=Deutsch\n");
+    add("russian.lng", u"LanguageName=Русский\r\nBack=Назад");
+    add("english.lng", u"Back=Back\nLanguageName=\n");
+    Translations translations;
+    ASSERT_TRUE(translations.load_language_file(folder() + u"/german.lng"));
+    std::vector<MenuEntry> entries;
+    EXPECT_FALSE(translations.handle_language_command(u"Pictavio", u"Language", entries, u"", folder()));
+    ASSERT_EQ(entries.size(), 4u);
+    EXPECT_EQ(entries[0].caption, u"english") << "an empty name falls back to the file name";
+    EXPECT_EQ(entries[1].caption, u"Deutsch");
+    EXPECT_EQ(entries[1].command, u"Language#german");
+    EXPECT_TRUE(entries[1].checked);
+    EXPECT_EQ(entries[2].caption, u"Русский");
+    EXPECT_EQ(translations.translate(u"Back"), u"Zurück") << "reading the names leaves the loaded texts alone";
+    EXPECT_EQ(language_display_name(folder() + u"/missing.lng"), u"missing");
+    EXPECT_TRUE(translations.handle_language_command(u"Pictavio", entries[2].command, entries, u"", folder()));
+    EXPECT_EQ(stored_language(), u"russian");
+}
+
 TEST_F(LanguageFolder, ChoosingALanguageLoadsAndRemembersIt)
 {
     add("english.lng", u"Back=Back");

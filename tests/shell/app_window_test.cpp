@@ -149,6 +149,22 @@ TEST_F(AppWindow, InputAndResolutionChangesAreLogged)
     ASSERT_TRUE(write_registry_dword(u"HKEY_CURRENT_USER\\Software\\Kelm", u"Log", 0));
 }
 
+TEST_F(AppWindow, FullScreenKeyTogglesTheWindowAndReachesNoScreen)
+{
+    ASSERT_NE(windows().sdl_window(window()), nullptr);
+    ASSERT_FALSE(windows().fullscreen_chosen());
+    windows().post_message(window(), WM_KEYDOWN, 122, 1);
+    windows().post_message(window(), WM_KEYDOWN, 122, 1 | key_repeat_flag);
+    windows().post_message(window(), WM_KEYUP, 122, 1 | key_repeat_flag | key_release_flag);
+    pump();
+    EXPECT_TRUE(windows().fullscreen_chosen()) << "a repeat does not flip it back";
+    windows().post_message(window(), WM_KEYDOWN, 122, 1);
+    pump();
+    EXPECT_FALSE(windows().fullscreen_chosen());
+    EXPECT_TRUE(m_listener.keys.empty());
+    EXPECT_TRUE(m_screen->keys.empty());
+}
+
 TEST_F(AppWindow, SoftKeysOfTheMenuBarSkipTheListener)
 {
     windows().post_message(window(), WM_HOTKEY, 0, std::intptr_t(0x70) << 16);

@@ -75,3 +75,53 @@ TEST(WindowCommandLineTest, ExtremeButValidSizesAreAccepted)
     ASSERT_TRUE(parse({"--size", "4000X4000"}, options, error));
     EXPECT_EQ(options.height, 4000);
 }
+
+TEST(WindowCommandLineTest, HelpAndVersionAreFlagsWhereverTheyStand)
+{
+    CommandLineOptions options;
+    std::string error;
+    ASSERT_TRUE(parse({"album", "--help"}, options, error)) << error;
+    EXPECT_TRUE(options.help);
+    EXPECT_FALSE(options.version);
+    EXPECT_EQ(options.rest, u"album");
+    ASSERT_TRUE(parse({"-h"}, options, error)) << error;
+    EXPECT_TRUE(options.help);
+    ASSERT_TRUE(parse({"--version", "--dpi", "96"}, options, error)) << error;
+    EXPECT_TRUE(options.version);
+    EXPECT_FALSE(options.help);
+    EXPECT_EQ(options.dpi, 96);
+    EXPECT_EQ(version_text(), "pictavio 1.01\n");
+}
+
+TEST(WindowCommandLineTest, UnknownOptionsAreRefusedButPlainTextAndADashPassOn)
+{
+    for (const char* unknown : {"--zoom", "-x", "--help=1", "--"}) {
+        CommandLineOptions options;
+        std::string error;
+        EXPECT_FALSE(parse({"album", unknown}, options, error)) << unknown;
+        EXPECT_NE(error.find(std::string("unknown option \"") + unknown + "\""), std::string::npos) << error;
+    }
+    CommandLineOptions options;
+    std::string error;
+    ASSERT_TRUE(parse({"-", "a-b"}, options, error)) << error;
+    EXPECT_EQ(options.rest, u"- a-b");
+}
+
+TEST(WindowCommandLineTest, UsageNamesEveryOptionTheParserTakes)
+{
+    const std::string usage = usage_text();
+    for (const char* option : {"--size", "--dpi", "--orientation", "--fullscreen", "--display", "--script",
+                               "--scan-only", "--help", "--version"}) {
+        EXPECT_NE(usage.find(option), std::string::npos) << option;
+        CommandLineOptions options;
+        std::string error;
+        const bool valued = std::string(option) != "--fullscreen" && std::string(option) != "--scan-only" &&
+                            std::string(option) != "--help" && std::string(option) != "--version";
+        if (!valued) {
+            EXPECT_TRUE(parse({option}, options, error)) << option << ": " << error;
+        } else {
+            EXPECT_FALSE(parse({option}, options, error));
+            EXPECT_NE(error.find("missing value after"), std::string::npos) << error;
+        }
+    }
+}

@@ -34,11 +34,13 @@ protected:
         event.key.keysym.scancode = SDL_GetScancodeFromKey(key);
         SDL_PushEvent(&event);
     }
-    void push_button(Uint32 type, int x, int y)
+    // which: SDL_TOUCH_MOUSEID for the pen SDL makes of the first finger.
+    void push_button(Uint32 type, int x, int y, Uint32 which = 0)
     {
         SDL_Event event{};
         event.type = type;
         event.button.windowID = m_sdl_id;
+        event.button.which = which;
         event.button.button = SDL_BUTTON_LEFT;
         event.button.x = x;
         event.button.y = y;
@@ -52,6 +54,16 @@ protected:
         event.motion.state = buttons;
         event.motion.x = x;
         event.motion.y = y;
+        SDL_PushEvent(&event);
+    }
+    void push_finger(Uint32 type, SDL_FingerID finger, float x, float y)
+    {
+        SDL_Event event{};
+        event.type = type;
+        event.tfinger.fingerId = finger;
+        event.tfinger.windowID = m_sdl_id;
+        event.tfinger.x = x;
+        event.tfinger.y = y;
         SDL_PushEvent(&event);
     }
     void push_window_event(Uint8 what)
@@ -205,7 +217,7 @@ TEST_F(WindowInputTest, NegativePositionsSurviveThePacking)
     EXPECT_EQ(lparam_y(lparam), 0);
 }
 
-TEST_F(WindowInputTest, LosingFocusWhileCapturedDeactivatesAndLosesTheCaptureOnce)
+TEST_F(WindowInputTest, LosingFocusWhileCapturedLosesTheCaptureOnceButOnlyMinimisingDeactivates)
 {
     create();
     m_windows->set_capture(m_window);
@@ -214,12 +226,107 @@ TEST_F(WindowInputTest, LosingFocusWhileCapturedDeactivatesAndLosesTheCaptureOnc
     push_window_event(SDL_WINDOWEVENT_RESTORED);
     std::vector<Message> messages = drain();
     ASSERT_EQ(messages.size(), 3u);
-    EXPECT_EQ(messages[0].id, static_cast<unsigned>(WM_ACTIVATE));
-    EXPECT_EQ(messages[0].wparam, 0u);
-    EXPECT_EQ(messages[1].id, static_cast<unsigned>(WM_CAPTURECHANGED));
+    EXPECT_EQ(messages[0].id, static_cast<unsigned>(WM_CAPTURECHANGED));
+    EXPECT_EQ(messages[1].id, static_cast<unsigned>(WM_ACTIVATE));
+    EXPECT_EQ(messages[1].wparam, 0u);
     EXPECT_EQ(messages[2].id, static_cast<unsigned>(WM_ACTIVATE));
     EXPECT_EQ(messages[2].wparam, 1u);
     EXPECT_EQ(m_windows->capture(), 0u);
+}
+
+TEST_F(WindowInputTest, AVisibleWindowWithoutFocusStaysActive)
+{
+    create();
+    push_window_event(SDL_WINDOWEVENT_FOCUS_LOST);
+    push_window_event(SDL_WINDOWEVENT_FOCUS_GAINED);
+    push_window_event(SDL_WINDOWEVENT_FOCUS_LOST);
+    EXPECT_TRUE(drain().empty()) << "no activation change and no capture to lose";
+    push_window_event(SDL_WINDOWEVENT_HIDDEN);
+    push_window_event(SDL_WINDOWEVENT_FOCUS_GAINED);
+    push_window_event(SDL_WINDOWEVENT_SHOWN);
+    std::vector<Message> messages = drain();
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[0].wparam, 0u);
+    EXPECT_EQ(messages[1].id, static_cast<unsigned>(WM_ACTIVATE));
+    EXPECT_EQ(messages[1].wparam, 1u);
+}
+
+TEST_F(WindowInputTest, WheelNotchesArriveSignedAtThePointer)
+{
+    create();
+    SDL_Event event{};
+    event.type = SDL_MOUSEWHEEL;
+    event.wheel.windowID = m_sdl_id;
+    event.wheel.y = 2;
+    event.wheel.mouseX = 30;
+    event.wheel.mouseY = 40;
+    SDL_PushEvent(&event);
+    event.wheel.y = 1;
+    event.wheel.direction = SDL_MOUSEWHEEL_FLIPPED;
+    SDL_PushEvent(&event);
+    event.wheel.y = 0;
+    event.wheel.x = 3;
+    SDL_PushEvent(&event);
+    std::vector<Message> messages = drain();
+    ASSERT_EQ(messages.size(), 2u) << "a sideways turn is no notch";
+    EXPECT_EQ(messages[0].id, static_cast<unsigned>(WM_MOUSEWHEEL));
+    EXPECT_EQ(wheel_notches(messages[0].wparam), 2);
+    EXPECT_EQ(lparam_x(messages[0].lparam), 30);
+    EXPECT_EQ(lparam_y(messages[0].lparam), 40);
+    EXPECT_EQ(wheel_notches(messages[1].wparam), -1) << "a flipped wheel turns the other way";
+}
+
+TEST_F(WindowInputTest, SecondFingerTakesThePenAndPinchesUntilALiftThenOneFingerIsThePenAgain)
+{
+    create();
+    push_finger(SDL_FINGERDOWN, 1, 0.25f, 0.5f);
+    push_button(SDL_MOUSEBUTTONDOWN, 30, 80, SDL_TOUCH_MOUSEID);
+    push_finger(SDL_FINGERDOWN, 2, 0.75f, 0.5f);
+    push_finger(SDL_FINGERMOTION, 2, 0.85f, 0.5f);
+    push_button(SDL_MOUSEBUTTONUP, 30, 80, SDL_TOUCH_MOUSEID);
+    push_finger(SDL_FINGERUP, 2, 0.85f, 0.5f);
+    push_finger(SDL_FINGERMOTION, 1, 0.3f, 0.5f);
+    push_finger(SDL_FINGERUP, 1, 0.3f, 0.5f);
+    push_button(SDL_MOUSEBUTTONDOWN, 50, 60, SDL_TOUCH_MOUSEID);
+    std::vector<Message> messages = drain();
+    ASSERT_EQ(messages.size(), 6u);
+    EXPECT_EQ(messages[0].id, static_cast<unsigned>(WM_LBUTTONDOWN));
+    EXPECT_EQ(messages[1].id, static_cast<unsigned>(WM_CAPTURECHANGED)) << "the pen is lost, not lifted";
+    EXPECT_EQ(messages[2].id, static_cast<unsigned>(WM_GESTURE));
+    EXPECT_EQ(pinch_phase(messages[2].wparam), pinch_begin_phase);
+    EXPECT_DOUBLE_EQ(pinch_span(messages[2].wparam), 60.0);
+    EXPECT_EQ(lparam_x(messages[2].lparam), 60);
+    EXPECT_EQ(lparam_y(messages[2].lparam), 80);
+    EXPECT_EQ(pinch_phase(messages[3].wparam), pinch_move_phase);
+    EXPECT_NEAR(pinch_span(messages[3].wparam), 72.0, 1.0 / 16);
+    EXPECT_EQ(lparam_x(messages[3].lparam), 66);
+    EXPECT_EQ(pinch_phase(messages[4].wparam), pinch_end_phase);
+    EXPECT_EQ(messages[5].id, static_cast<unsigned>(WM_LBUTTONDOWN)) << "after every finger left";
+    EXPECT_EQ(lparam_x(messages[5].lparam), 50);
+}
+
+TEST(WindowPinchTest, PhaseAndSpanTravelInOneWord)
+{
+    for (double span : {0.0, 1.0 / 16, 12.5, 4000.25})
+        for (PinchPhase phase : {pinch_begin_phase, pinch_move_phase, pinch_end_phase}) {
+            EXPECT_EQ(pinch_phase(pinch_wparam(phase, span)), phase);
+            EXPECT_DOUBLE_EQ(pinch_span(pinch_wparam(phase, span)), span);
+        }
+    EXPECT_EQ(pinch_span(pinch_wparam(pinch_move_phase, -3.0)), 0.0);
+    EXPECT_EQ(wheel_notches(wheel_wparam(-7)), -7);
+}
+
+TEST(WindowActivityTest, OnlyHidingAndMinimisingDeactivate)
+{
+    EXPECT_EQ(activity_change(SDL_WINDOWEVENT_MINIMIZED), ActivityChange::deactivate);
+    EXPECT_EQ(activity_change(SDL_WINDOWEVENT_HIDDEN), ActivityChange::deactivate);
+    EXPECT_EQ(activity_change(SDL_WINDOWEVENT_RESTORED), ActivityChange::activate);
+    EXPECT_EQ(activity_change(SDL_WINDOWEVENT_SHOWN), ActivityChange::activate);
+    EXPECT_EQ(activity_change(SDL_WINDOWEVENT_MAXIMIZED), ActivityChange::activate);
+    for (Uint8 event : {SDL_WINDOWEVENT_FOCUS_LOST, SDL_WINDOWEVENT_FOCUS_GAINED, SDL_WINDOWEVENT_LEAVE,
+                        SDL_WINDOWEVENT_ENTER, SDL_WINDOWEVENT_EXPOSED, SDL_WINDOWEVENT_MOVED,
+                        SDL_WINDOWEVENT_SIZE_CHANGED})
+        EXPECT_EQ(activity_change(event), ActivityChange::none) << int(event);
 }
 
 TEST_F(WindowInputTest, ClosingAndResizingReachTheWindowAsMessages)

@@ -148,10 +148,10 @@ TEST(DrawText, TooLongLineEndsInAnEllipsis)
     const Font font = test_font();
     const String text = u"abcdefghijklmnopqrstuvwxyz";
     const std::int32_t width = font->measure(u"abcdefgh").width;
-    // The expected drawing: the longest prefix that leaves room for "...".
+    // The expected drawing: the longest prefix that leaves room for the ellipsis.
     std::int32_t fit = 0;
-    font->measure(text, width - font->measure(u"...").width, &fit);
-    const String expected = text.substr(0, std::size_t(fit)) + u"...";
+    font->measure(text, width - font->measure(u"\u2026").width, &fit);
+    const String expected = text.substr(0, std::size_t(fit)) + u"\u2026";
     ASSERT_LT(fit, 8);
     RenderSurface cut({width + 20, 30});
     RenderSurface reference({width + 20, 30});
@@ -173,8 +173,8 @@ TEST(DrawText, RowsThatDoNotFitAreLeftOutAndTheLastShownEndsInAnEllipsis)
     draw_text(surface, font, black, u"word word word word word", rect, align_left, align_top, true);
     EXPECT_LE(changed_box(*surface.buffer(), translucent_grey).bottom, rect.bottom);
     std::int32_t fit = 0;
-    font->measure(u"word", rect.width() - font->measure(u"...").width, &fit);
-    const String second_row = String(u"word").substr(0, std::size_t(fit)) + u"...";
+    font->measure(u"word", rect.width() - font->measure(u"\u2026").width, &fit);
+    const String second_row = String(u"word").substr(0, std::size_t(fit)) + u"\u2026";
     draw_text(reference, font, black, u"word\n" + second_row, rect, align_left, align_top, true);
     EXPECT_TRUE(same_pixels(*surface.buffer(), *reference.buffer()));
 }
