@@ -110,6 +110,12 @@ BaselineStatus BaselineDecoder::open(InputStream& stream, std::uint64_t offset, 
     return BaselineStatus::ok;
 }
 
+bool BaselineDecoder::is_first_record(const ResumeRecord& record) const
+{
+    return m_state && record.remaining == m_state->source.length() - m_state->scan_start && record.dc0 == 0 &&
+           record.dc1 == 0 && record.dc2 == 0 && record.bits_left == 0;
+}
+
 bool BaselineDecoder::decode_with_records(const RecordCallback& on_record, const RowCallback& on_row)
 {
     if (!m_state)

@@ -84,6 +84,11 @@ public:
     // Geometry of the opened picture (zeros before a successful open).
     const BaselineInfo& info() const { return m_info; }
 
+    // Whether record is the one the sequential decode reports first: at the scan's
+    // first byte, counted over this data's length, with fresh predictors. The
+    // records of other or truncated data fail this.
+    bool is_first_record(const ResumeRecord& record) const;
+
     // Decodes the whole picture from its start. Reports every ResumeRecord to
     // on_record (may be empty) and, when on_row is set, every RGB row to on_row;
     // without on_row only the entropy stage runs (records at a fraction of the cost).

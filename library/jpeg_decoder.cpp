@@ -9,9 +9,6 @@
 namespace {
 
 constexpr std::size_t source_buffer_size = 4096;
-// Ceiling for libjpeg's own allocations (a progressive picture keeps all its
-// coefficients): a hostile header fails instead of exhausting memory.
-constexpr long max_library_memory = 512L * 1024 * 1024;
 // A damaged progressive file can announce scan after scan; past this many
 // the decode stops instead of spending minutes.
 constexpr int max_scans = 1000;
@@ -128,7 +125,7 @@ bool JpegDecoder::open(InputStream& stream, std::uint64_t length)
         return false;
     }
     jpeg_create_decompress(&s.info);
-    s.info.mem->max_memory_to_use = max_library_memory;
+    s.info.mem->max_memory_to_use = JpegDecoder::max_library_memory;
     s.progress.progress_monitor = stop_endless_scans;
     s.info.progress = &s.progress;
     s.source.base.init_source = init_source;
@@ -273,6 +270,16 @@ bool JpegDecoder::read_region(const PixelWindow& window, std::uint8_t* rgb, std:
     jpeg_abort_decompress(&s.info);
     s.started = false;
     return true;
+}
+
+jpeg_decompress_struct* JpegDecoder::library_object()
+{
+    return m_ok ? &m_state->info : nullptr;
+}
+
+JpegErrorManager* JpegDecoder::error_manager()
+{
+    return m_ok ? &m_state->error : nullptr;
 }
 
 void JpegDecoder::close()
