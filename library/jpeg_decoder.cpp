@@ -247,9 +247,15 @@ bool JpegDecoder::read_region(const PixelWindow& window, std::uint8_t* rgb, std:
         close();
         return false;
     }
-    // The crop widens the columns to whole iMCUs; the window is cut out of each row.
-    JDIMENSION crop_x = static_cast<JDIMENSION>(window.x);
-    JDIMENSION crop_width = static_cast<JDIMENSION>(window.width);
+    // The crop widens the columns to whole iMCUs; the window is cut out of each
+    // row. libjpeg upsamples a crop's edge columns from the crop alone, so the
+    // crop reaches one iMCU beyond the window on each side: the window's own
+    // pixels then equal those of the whole decode.
+    const int margin = s.info.max_h_samp_factor * DCTSIZE;
+    const int crop_left = std::max(0, window.x - margin);
+    const int crop_right = std::min(width(), window.x + window.width + margin);
+    JDIMENSION crop_x = static_cast<JDIMENSION>(crop_left);
+    JDIMENSION crop_width = static_cast<JDIMENSION>(crop_right - crop_left);
     jpeg_crop_scanline(&s.info, &crop_x, &crop_width);
     if (window.y > 0 && jpeg_skip_scanlines(&s.info, static_cast<JDIMENSION>(window.y)) != static_cast<JDIMENSION>(window.y))
         return false;
