@@ -15,7 +15,10 @@
 // Records, in the order the sequential decode produces them:
 //   index = tile_column + tile_columns * mcu_row,
 //   count = tile_columns * mcu_rows (see BaselineInfo),
-// where tile column c starts at MCU column c * (256 / mcu_width).
+// where tile column c starts at MCU column c * (256 / mcu_width). When the
+// chroma is horizontally subsampled, the records of tile columns c > 0 sit one
+// MCU earlier (the MCU holding the upsampler's left context of the tile) and
+// carry record_one_mcu_early; records without it are read at the column start.
 // `remaining` is counted over the data given to open() (its `length`).
 //
 // Every input is untrusted: damaged data, tables or records give false,
@@ -104,6 +107,9 @@ public:
     bool decode_window(const std::vector<ResumeRecord>& records, const PixelWindow& window,
                        std::uint8_t* rgb, std::size_t stride);
 
+    // MCUs the entropy stage went through in the last window decode (wanted or not).
+    std::uint64_t window_mcus_decoded() const { return m_window_mcus; }
+
     // Entropy-decodes the whole picture and reports every block.
     bool decode_coefficients(const BlockCallback& on_block);
     // Entropy-decodes MCU rows [first_row, first_row + row_count) of tile column
@@ -112,6 +118,12 @@ public:
                                     int first_row, int row_count, const BlockCallback& on_block);
 
 private:
+    int record_tile_column(int mcu_column) const;
+    int record_column(int tile_column, const ResumeRecord& record) const;
+    int window_tile_column(const std::vector<ResumeRecord>& records, int row, int first_column) const;
+
     BaselineInfo m_info;
+    int m_record_lead = 0;  // 1 when records of tile columns > 0 sit one MCU early
+    std::uint64_t m_window_mcus = 0;
     std::unique_ptr<BaselineState> m_state;  // tables and frame layout from the marker reader
 };
