@@ -1,5 +1,6 @@
 #include "library/jpeg_transcoder.h"
 
+#include <csetjmp>
 #include <memory>
 #include "library/jpeg_decoder.h"
 #include "library/jpeg_destination.h"
@@ -13,6 +14,26 @@ struct TranscodeTarget {
     StreamDestination destination{};
     bool created = false;
 };
+
+// The progress monitor of both sides: the picture's own monitor still runs
+// (it ends endless scans), then the stop check.
+struct TranscodeProgress {
+    jpeg_progress_mgr base{};
+    jpeg_progress_mgr* picture_monitor = nullptr;
+    const TranscodeStop* stop = nullptr;
+    bool stopped = false;
+};
+
+void monitor(j_common_ptr info)
+{
+    auto* progress = reinterpret_cast<TranscodeProgress*>(info->progress);
+    if (info->is_decompressor && progress->picture_monitor)
+        progress->picture_monitor->progress_monitor(info);
+    if (*progress->stop && (*progress->stop)()) {
+        progress->stopped = true;
+        std::longjmp(reinterpret_cast<JpegErrorManager*>(info->err)->jump, 1);
+    }
+}
 
 bool suitable(const jpeg_decompress_struct& source)
 {
@@ -48,7 +69,8 @@ std::uint64_t coefficient_buffer_size(JpegDecoder& picture)
 // mean no restart intervals and no progression, and optimised tables make it
 // smaller. Both objects share the picture's error manager, so one jump covers
 // an error on either side.
-TranscodeResult transcode_to_baseline(JpegDecoder& picture, OutputStream& output, std::uint64_t memory_cap)
+TranscodeResult transcode_to_baseline(JpegDecoder& picture, OutputStream& output, std::uint64_t memory_cap,
+                                      const TranscodeStop& stop)
 {
     jpeg_decompress_struct* source = picture.library_object();
     if (!source)
@@ -58,16 +80,22 @@ TranscodeResult transcode_to_baseline(JpegDecoder& picture, OutputStream& output
     if (coefficient_buffer_size(picture) > memory_cap)
         return TranscodeResult::too_large;
     auto target = std::make_unique<TranscodeTarget>();
+    auto progress = std::make_unique<TranscodeProgress>();
+    progress->base.progress_monitor = monitor;
+    progress->picture_monitor = source->progress;
+    progress->stop = &stop;
     JpegErrorManager* error = picture.error_manager();
     if (setjmp(error->jump)) {
         if (target->created)
             jpeg_destroy_compress(&target->info);
         picture.close();
-        return TranscodeResult::failed;
+        return progress->stopped ? TranscodeResult::stopped : TranscodeResult::failed;
     }
+    source->progress = &progress->base;
     target->info.err = &error->base;
     jpeg_create_compress(&target->info);
     target->created = true;
+    target->info.progress = &progress->base;
     jvirt_barray_ptr* coefficients = jpeg_read_coefficients(source);
     jpeg_copy_critical_parameters(source, &target->info);
     target->info.optimize_coding = TRUE;

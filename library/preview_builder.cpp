@@ -362,7 +362,7 @@ void PreviewBuilder::transcode_if_needed()
     File output;
     TranscodeResult result = TranscodeResult::failed;
     if (output.open(path, File::create_mode))
-        result = transcode_to_baseline(picture, output, JpegDecoder::max_library_memory);
+        result = transcode_to_baseline(picture, output, JpegDecoder::max_library_memory, [this] { return stop_now(); });
     output.close();
     if (result == TranscodeResult::too_large)
         log() << "No transcode for " << m_picture_path << ": its coefficients need " << needed

@@ -10,8 +10,11 @@
 #include <filesystem>
 
 #include "library/cache_piece_creator.h"
+#include "library/jpeg_decoder.h"
+#include "library/jpeg_transcoder.h"
 #include "library/photo_library.h"
 #include "library/preview_file.h"
+#include "platform/memory_stream.h"
 #include "skin/render_surface.h"
 #include "tests/library/library_test_support.h"
 #include "tests/library/preview_test_support.h"
@@ -86,6 +89,41 @@ INSTANTIATE_TEST_SUITE_P(
                                             .restart_mcus = 5, .arithmetic = true}},
         Kind{"arithmetic_progressive", {.width = 400, .height = 300, .progressive = true, .arithmetic = true}}),
     [](const testing::TestParamInfo<Kind>& info) { return std::string(info.param.name); });
+
+// The memory cap is checked against libjpeg's whole-picture coefficient
+// buffer: 600x400 4:2:0 holds 76x50 luma blocks (rows padded to whole MCUs)
+// and 38x25 blocks of each chroma component, 128 bytes each.
+TEST(TranscodeLimits, TheCoefficientBufferDecidesAndCmykIsLeftAlone)
+{
+    const std::string root = make_root();
+    const std::string path = root + "p.jpg";
+    ASSERT_TRUE(write_picture(path, {.width = 600, .height = 400, .progressive = true}));
+    const std::vector<std::uint8_t> bytes = file_bytes(path);
+    const std::uint64_t expected = (76 * 50 + 2 * 38 * 25) * 128;
+    for (const std::uint64_t cap : {expected - 1, expected}) {
+        MemoryStream input(bytes.data(), bytes.size());
+        JpegDecoder picture;
+        ASSERT_TRUE(picture.open(input, bytes.size()));
+        EXPECT_EQ(coefficient_buffer_size(picture), expected);
+        MemoryStream output;
+        const TranscodeResult result = transcode_to_baseline(picture, output, cap);
+        if (cap < expected) {
+            EXPECT_EQ(result, TranscodeResult::too_large);
+            EXPECT_EQ(output.size(), 0u);
+            continue;
+        }
+        ASSERT_EQ(result, TranscodeResult::written);
+        EXPECT_EQ(decode_bytes(output.bytes().data(), output.bytes().size()).rgb, decode_reference(path).rgb);
+    }
+
+    ASSERT_TRUE(write_picture(path, {.width = 64, .height = 64, .components = 4, .progressive = true}));
+    const std::vector<std::uint8_t> cmyk = file_bytes(path);
+    MemoryStream input(cmyk.data(), cmyk.size());
+    JpegDecoder picture;
+    ASSERT_TRUE(picture.open(input, cmyk.size()));
+    MemoryStream output;
+    EXPECT_EQ(transcode_to_baseline(picture, output, JpegDecoder::max_library_memory), TranscodeResult::unsuitable);
+}
 
 TEST(TranscodeRefused, ATruncatedTranscodeGivesBadTilesOnly)
 {
