@@ -182,6 +182,26 @@ TEST(DamagedScan, ABaselinePictureOnlyLibjpegDecodesGetsAReadyPreview)
     EXPECT_TRUE(load_thumbnail(from_utf8(picture), from_utf8(root)));
 }
 
+// Previews made while every record sat at its tile column's first MCU (no
+// record_one_mcu_early) keep giving exact tiles: such a tile starts from the
+// record of the column before. The file is such a preview of this picture.
+TEST(OlderPreviews, RecordsAtTheColumnStartsStillGiveExactTiles)
+{
+    const std::string root = make_root();
+    std::filesystem::create_directory(root + "!pictaviocache");
+    const std::string picture = root + "picture.jpg";
+    ASSERT_TRUE(write_picture(picture, {.width = 600, .height = 400, .restart_rows = 1, .seed = 3}));
+    const std::string preview = to_utf8(preview_path(from_utf8(picture), from_utf8(root)));
+    std::filesystem::copy_file(PICTAVIO_SOURCE_DIR "/fuzz/seeds/library_preview/ready_preview_records_at_column_starts",
+                               preview);
+    const std::vector<std::uint8_t> bytes = file_bytes(preview);
+    ASSERT_GT(bytes.size(), 53u + 2 * 17);
+    EXPECT_EQ(bytes[53 + 17 + 15], 0);  // state_a of tile column 1's first record
+    CachePieceCreator creator(from_utf8(picture), from_utf8(root));
+    ASSERT_TRUE(creator.ok());
+    expect_full_resolution_equals(creator, decode_reference(picture));
+}
+
 TEST(TranscodeDeletion, ABadOrUnfinishedBuildLeavesNoTranscode)
 {
     const std::string root = make_root();
