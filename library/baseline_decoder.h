@@ -100,8 +100,8 @@ public:
 
     // Decodes the window to RGB (window.width * 3 bytes per row, rows stride bytes
     // apart) from the records of the whole picture (record_count() of them, as the
-    // sequential decode produced them). Each MCU row starts at the record of the tile
-    // column holding its first wanted MCU; the upsampler's context (one MCU on each
+    // sequential decode produced them). Each MCU row starts at the last record at or
+    // before its first wanted MCU (context included); the upsampler's context (one MCU on each
     // side, one MCU row above and below) is decoded too, so the pixels equal those of
     // decode_with_records exactly: no seams between tiles. Reads only those MCUs' bytes.
     bool decode_window(const std::vector<ResumeRecord>& records, const PixelWindow& window,

@@ -91,7 +91,8 @@ bool CachePieceCreator::load_level(int stored)
 // the upsampler needs neighbouring chroma, the MCU rows just above and below
 // the window (when the picture has them) are decoded as extra segments, and
 // a window that starts at a tile-column border also decodes the MCU to its
-// left, starting from the record of the column before. At the bottom edge the
+// left, from its own column's record, which then sits one MCU early (previews
+// made before records moved there start from the record of the column before). At the bottom edge the
 // segments end with the picture's last MCU row.
 // Full-resolution tiles of pictures without records (CMYK, too large for a
 // transcode, a damaged scan) come from libjpeg's cropped decode of the picture
