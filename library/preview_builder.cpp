@@ -231,12 +231,12 @@ bool PreviewBuilder::build_level(InputStream& data, InputStream& records_data, s
                                  NextLevel* next, bool records_optional)
 {
     m_level_records.clear();
+    bool refused = false;
     SideTask records([&] {
         const bool recorded = record_level(records_data, length, size);
         if (!recorded && records_optional && !m_cancel) {
             m_level_records.clear();
-            log() << "No resume records for " << m_picture_path
-                  << ": its scan is damaged; full-resolution tiles come from libjpeg\n";
+            refused = true;
             return true;
         }
         if (!recorded)
@@ -249,6 +249,9 @@ bool PreviewBuilder::build_level(InputStream& data, InputStream& records_data, s
     const bool recorded = records.wait([this] { stop_now(); });
     if (!recorded || m_cancel)
         return false;
+    if (refused)
+        log() << "No resume records for " << m_picture_path
+              << ": its scan is damaged; full-resolution tiles come from libjpeg\n";
     m_writer.append(m_level_records.data(), m_level_records.size());
     return !m_writer.failed();
 }
