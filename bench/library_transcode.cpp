@@ -66,7 +66,8 @@ const Picture& picture(Kind kind, int megapixels)
     const auto found = g_pictures.find(name);
     if (found != g_pictures.end())
         return found->second;
-    PictureSpec spec = megapixels == 50 ? PictureSpec{.width = 8192, .height = 6144} : PictureSpec{.width = 4608, .height = 3072};
+    PictureSpec spec = megapixels == 50 ? PictureSpec{.width = 8192, .height = 6144}
+                                        : PictureSpec{.width = 4608, .height = 3072};
     if (kind == progressive) {
         spec.progressive = true;
         spec.h_sampling = 1;
@@ -159,7 +160,8 @@ void BM_BuildAgainstDecode(benchmark::State& state)
     g_figures["decode_mb_" + name] = decode_mb;
     g_figures["transcode_pct_" + name] =
         100.0 * static_cast<double>(std::filesystem::file_size(to_utf8(transcode_path(preview)))) / picture_bytes;
-    g_figures["preview_pct_" + name] = 100.0 * static_cast<double>(std::filesystem::file_size(to_utf8(preview))) / picture_bytes;
+    g_figures["preview_pct_" + name] =
+        100.0 * static_cast<double>(std::filesystem::file_size(to_utf8(preview))) / picture_bytes;
     state.counters["build_cpu_s"] = build_cpu;
     state.counters["decode_cpu_s"] = decode_cpu;
 }

@@ -30,17 +30,19 @@ CachePieceCreator::CachePieceCreator(StringView picture, StringView root) : m_pi
 
 // Level 0's records are those of the picture when our decoder handles it, or
 // of the transcode beside the preview when it does not; there are none for a
-// picture without a transcode or with a damaged scan.
+// picture without a transcode or with a damaged scan. A transcode that has
+// gone missing leaves full resolution to libjpeg, like a picture without one.
 bool CachePieceCreator::check_levels(const String& preview)
 {
-    const std::uint64_t records = m_table.entries[0].records_length / resume_record_size;
+    std::uint64_t records = m_table.entries[0].records_length / resume_record_size;
     BaselineDecoder decoder;
     BaselineStatus status = decoder.open(m_picture, 0, m_picture_size);
     if (status == BaselineStatus::bad)
         return false;
+    if (status == BaselineStatus::unsupported && records > 0 &&
+        !m_transcode.open(transcode_path(preview), File::read_mode))
+        records = 0;
     if (status == BaselineStatus::unsupported && records > 0) {
-        if (!m_transcode.open(transcode_path(preview), File::read_mode))
-            return false;
         m_level0 = &m_transcode;
         status = decoder.open(m_transcode, 0, m_transcode.size());
         if (status != BaselineStatus::ok || decoder.info().width != m_size.width ||
