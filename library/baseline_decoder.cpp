@@ -107,7 +107,54 @@ BaselineStatus BaselineDecoder::open(InputStream& stream, std::uint64_t offset, 
     m_info.tile_columns = ((state.width - 1) >> 8) + 1;
     m_info.mcus_per_tile_column = 256 / m_info.mcu_width;
     m_info.restart_interval = state.restart_interval;
+    m_record_lead = 0;
+    for (int c = 0; c < state.component_count; ++c)
+        if (uses_column_context(state.components[c]))
+            m_record_lead = 1;
     return BaselineStatus::ok;
+}
+
+// The tile column whose record the sequential decode reports before the MCU
+// at mcu_column, or -1.
+int BaselineDecoder::record_tile_column(int mcu_column) const
+{
+    if (mcu_column == 0)
+        return 0;
+    if ((mcu_column + m_record_lead) % m_info.mcus_per_tile_column != 0)
+        return -1;
+    const int tile_column = (mcu_column + m_record_lead) / m_info.mcus_per_tile_column;
+    return tile_column < m_info.tile_columns ? tile_column : -1;
+}
+
+// The MCU column a record of tile_column resumes at; -1 for a record that
+// cannot be one of that column's.
+int BaselineDecoder::record_column(int tile_column, const ResumeRecord& record) const
+{
+    const int early = (record.state_a & record_one_mcu_early) != 0 ? 1 : 0;
+    if (tile_column == 0 && early)
+        return -1;
+    return tile_column * m_info.mcus_per_tile_column - early;
+}
+
+// The tile column whose record in MCU row row is the last one at or before
+// first_column: the one to restore from to reach first_column soonest.
+int BaselineDecoder::window_tile_column(const std::vector<ResumeRecord>& records, int row, int first_column) const
+{
+    const auto record = [&](int tile_column) -> const ResumeRecord& {
+        return records[static_cast<std::size_t>(tile_column) + static_cast<std::size_t>(m_info.tile_columns) * row];
+    };
+    const int tile_column = first_column / m_info.mcus_per_tile_column;
+    const int next = tile_column + 1;
+    if (next < m_info.tile_columns && record_column(next, record(next)) >= 0 &&
+        record_column(next, record(next)) <= first_column)
+        return next;
+    return tile_column;
+}
+
+bool BaselineDecoder::is_first_record(const ResumeRecord& record) const
+{
+    return m_state && record.remaining == m_state->source.length() - m_state->scan_start && record.dc0 == 0 &&
+           record.dc1 == 0 && record.dc2 == 0 && record.bits_left == 0;
 }
 
 bool BaselineDecoder::decode_with_records(const RecordCallback& on_record, const RowCallback& on_row)
@@ -146,8 +193,13 @@ bool BaselineDecoder::decode_with_records(const RecordCallback& on_record, const
     Block blocks[EntropyLayout::max_blocks];
     for (int row = 0; row < m_info.mcu_rows; ++row) {
         for (int column = 0; column < m_info.mcus_per_row; ++column) {
-            if (column % m_info.mcus_per_tile_column == 0 && on_record && !on_record(entropy.save()))
-                return false;
+            if (on_record && record_tile_column(column) >= 0) {
+                ResumeRecord record = entropy.save();
+                if (column > 0 && m_record_lead > 0)
+                    record.state_a |= record_one_mcu_early;
+                if (!on_record(record))
+                    return false;
+            }
             if (!entropy.decode_mcu(on_row ? blocks : nullptr))
                 return false;
             if (on_row)
@@ -188,18 +240,22 @@ bool BaselineDecoder::decode_window(const std::vector<ResumeRecord>& records, co
                            (rows.last - rows.first + 1) * component.v * 8, columns.first * component.h * 8);
     }
 
-    // Each MCU row starts at the record of the tile column that holds the
-    // first MCU wanted; MCUs before that one are entropy-decoded only.
+    // Each MCU row starts at the last record at or before the first MCU
+    // wanted; MCUs before that one are entropy-decoded only.
     HuffmanDecoder entropy;
     entropy.setup(state.source, make_layout(state));
-    const int tile_column = columns.first / m_info.mcus_per_tile_column;
-    const int first_decoded = tile_column * m_info.mcus_per_tile_column;
+    m_window_mcus = 0;
     Block blocks[EntropyLayout::max_blocks];
     for (int row = rows.first; row <= rows.last; ++row) {
-        if (!entropy.restore(records[static_cast<std::size_t>(tile_column) + static_cast<std::size_t>(m_info.tile_columns) * row]))
+        const int tile_column = window_tile_column(records, row, columns.first);
+        const ResumeRecord& record =
+            records[static_cast<std::size_t>(tile_column) + static_cast<std::size_t>(m_info.tile_columns) * row];
+        const int first_decoded = record_column(tile_column, record);
+        if (first_decoded < 0 || !entropy.restore(record))
             return false;
         for (int column = first_decoded; column <= columns.last; ++column) {
             const bool wanted = column >= columns.first;
+            ++m_window_mcus;
             if (!entropy.decode_mcu(wanted ? blocks : nullptr))
                 return false;
             if (wanted)
@@ -244,14 +300,20 @@ bool BaselineDecoder::decode_window_coefficients(const std::vector<ResumeRecord>
     entropy.setup(m_state->source, make_layout(*m_state));
     const int first_column = tile_column * m_info.mcus_per_tile_column;
     const int end_column = std::min(first_column + m_info.mcus_per_tile_column, m_info.mcus_per_row);
+    m_window_mcus = 0;
     Block blocks[EntropyLayout::max_blocks];
     for (int row = first_row; row < first_row + row_count; ++row) {
-        if (!entropy.restore(records[static_cast<std::size_t>(tile_column) + static_cast<std::size_t>(m_info.tile_columns) * row]))
+        const ResumeRecord& record =
+            records[static_cast<std::size_t>(tile_column) + static_cast<std::size_t>(m_info.tile_columns) * row];
+        const int first_decoded = record_column(tile_column, record);
+        if (first_decoded < 0 || !entropy.restore(record))
             return false;
-        for (int column = first_column; column < end_column; ++column) {
+        for (int column = first_decoded; column < end_column; ++column) {
+            ++m_window_mcus;
             if (!entropy.decode_mcu(blocks))
                 return false;
-            report_mcu(*m_state, blocks, column, row, on_block);
+            if (column >= first_column)
+                report_mcu(*m_state, blocks, column, row, on_block);
         }
     }
     return true;

@@ -15,7 +15,10 @@
 // Records, in the order the sequential decode produces them:
 //   index = tile_column + tile_columns * mcu_row,
 //   count = tile_columns * mcu_rows (see BaselineInfo),
-// where tile column c starts at MCU column c * (256 / mcu_width).
+// where tile column c starts at MCU column c * (256 / mcu_width). When the
+// chroma is horizontally subsampled, the records of tile columns c > 0 sit one
+// MCU earlier (the MCU holding the upsampler's left context of the tile) and
+// carry record_one_mcu_early; records without it are read at the column start.
 // `remaining` is counted over the data given to open() (its `length`).
 //
 // Every input is untrusted: damaged data, tables or records give false,
@@ -84,6 +87,11 @@ public:
     // Geometry of the opened picture (zeros before a successful open).
     const BaselineInfo& info() const { return m_info; }
 
+    // Whether record is the one the sequential decode reports first: at the scan's
+    // first byte, counted over this data's length, with fresh predictors. The
+    // records of other or truncated data fail this.
+    bool is_first_record(const ResumeRecord& record) const;
+
     // Decodes the whole picture from its start. Reports every ResumeRecord to
     // on_record (may be empty) and, when on_row is set, every RGB row to on_row;
     // without on_row only the entropy stage runs (records at a fraction of the cost).
@@ -92,12 +100,15 @@ public:
 
     // Decodes the window to RGB (window.width * 3 bytes per row, rows stride bytes
     // apart) from the records of the whole picture (record_count() of them, as the
-    // sequential decode produced them). Each MCU row starts at the record of the tile
-    // column holding its first wanted MCU; the upsampler's context (one MCU on each
+    // sequential decode produced them). Each MCU row starts at the last record at or
+    // before its first wanted MCU (context included); the upsampler's context (one MCU on each
     // side, one MCU row above and below) is decoded too, so the pixels equal those of
     // decode_with_records exactly: no seams between tiles. Reads only those MCUs' bytes.
     bool decode_window(const std::vector<ResumeRecord>& records, const PixelWindow& window,
                        std::uint8_t* rgb, std::size_t stride);
+
+    // MCUs the entropy stage went through in the last window decode (wanted or not).
+    std::uint64_t window_mcus_decoded() const { return m_window_mcus; }
 
     // Entropy-decodes the whole picture and reports every block.
     bool decode_coefficients(const BlockCallback& on_block);
@@ -107,6 +118,12 @@ public:
                                     int first_row, int row_count, const BlockCallback& on_block);
 
 private:
+    int record_tile_column(int mcu_column) const;
+    int record_column(int tile_column, const ResumeRecord& record) const;
+    int window_tile_column(const std::vector<ResumeRecord>& records, int row, int first_column) const;
+
     BaselineInfo m_info;
+    int m_record_lead = 0;  // 1 when records of tile columns > 0 sit one MCU early
+    std::uint64_t m_window_mcus = 0;
     std::unique_ptr<BaselineState> m_state;  // tables and frame layout from the marker reader
 };

@@ -25,20 +25,32 @@ CachePieceCreator::CachePieceCreator(StringView picture, StringView root) : m_pi
     if (preview.empty() || !m_preview.open(preview, File::read_mode) ||
         !read_preview_table(m_preview, m_levels, m_table))
         return;
-    m_ok = check_levels();
+    m_ok = check_levels(preview);
 }
 
-// The picture's own records must be as many as its MCU rows and tile columns
-// make, or none for a picture our decoder does not handle.
-bool CachePieceCreator::check_levels()
+// Level 0's records are those of the picture when our decoder handles it, or
+// of the transcode beside the preview when it does not; there are none for a
+// picture without a transcode or with a damaged scan. A transcode that has
+// gone missing leaves full resolution to libjpeg, like a picture without one.
+bool CachePieceCreator::check_levels(const String& preview)
 {
+    std::uint64_t records = m_table.entries[0].records_length / resume_record_size;
     BaselineDecoder decoder;
-    const BaselineStatus status = decoder.open(m_picture, 0, m_picture_size);
+    BaselineStatus status = decoder.open(m_picture, 0, m_picture_size);
     if (status == BaselineStatus::bad)
         return false;
-    m_baseline = status == BaselineStatus::ok;
-    const std::uint64_t records = m_table.entries[0].records_length / resume_record_size;
-    return m_baseline ? records == decoder.info().record_count() : records == 0;
+    if (status == BaselineStatus::unsupported && records > 0 &&
+        !m_transcode.open(transcode_path(preview), File::read_mode))
+        records = 0;
+    if (status == BaselineStatus::unsupported && records > 0) {
+        m_level0 = &m_transcode;
+        status = decoder.open(m_transcode, 0, m_transcode.size());
+        if (status != BaselineStatus::ok || decoder.info().width != m_size.width ||
+            decoder.info().height != m_size.height)
+            return false;
+    }
+    m_level0_records = records > 0;
+    return records == 0 || records == decoder.info().record_count();
 }
 
 // Opens the decoder over a level's compressed data (the picture file for
@@ -51,11 +63,11 @@ bool CachePieceCreator::load_level(int stored)
     m_loaded_level = -1;
     m_records.clear();
     const PreviewLevel& entry = m_table.entries[static_cast<std::size_t>(stored)];
-    if (stored == 0 && !m_baseline) {
+    if (stored == 0 && !m_level0_records) {
         m_loaded_level = 0;
         return true;  // check_levels made sure there are no records
     }
-    const BaselineStatus status = stored == 0 ? m_decoder.open(m_picture, 0, m_picture_size)
+    const BaselineStatus status = stored == 0 ? m_decoder.open(*m_level0, 0, m_level0->size())
                                               : m_decoder.open(m_preview, entry.jpeg_offset, entry.jpeg_length);
     const Size expected = reduced_size(m_size, stored);
     const BaselineInfo& info = m_decoder.info();
@@ -65,7 +77,8 @@ bool CachePieceCreator::load_level(int stored)
     std::vector<std::uint8_t> bytes(entry.records_length);
     if (!m_preview.seek(entry.records_offset) ||
         m_preview.read(bytes.data(), entry.records_length) != entry.records_length ||
-        !parse_resume_records(bytes.data(), bytes.size(), m_records))
+        !parse_resume_records(bytes.data(), bytes.size(), m_records) || m_records.empty() ||
+        !m_decoder.is_first_record(m_records.front()))
         return false;
     m_loaded_level = stored;
     return true;
@@ -80,10 +93,12 @@ bool CachePieceCreator::load_level(int stored)
 // the upsampler needs neighbouring chroma, the MCU rows just above and below
 // the window (when the picture has them) are decoded as extra segments, and
 // a window that starts at a tile-column border also decodes the MCU to its
-// left, starting from the record of the column before. At the bottom edge the
+// left, from its own column's record, which then sits one MCU early (previews
+// made before records moved there start from the record of the column before). At the bottom edge the
 // segments end with the picture's last MCU row.
-// Full-resolution tiles of pictures without records (progressive, arithmetic,
-// CMYK) come from libjpeg's cropped decode of the picture instead.
+// Full-resolution tiles of pictures without records (CMYK, too large for a
+// transcode, a damaged scan) come from libjpeg's cropped decode of the picture
+// instead; those of progressive and arithmetic-coded ones from their transcode.
 bool CachePieceCreator::get_piece_rgb(int tx, int ty, int z, std::vector<std::uint8_t>& rgb, Size& window)
 {
     if (!m_ok || z < 0 || z > m_levels)
@@ -100,7 +115,7 @@ bool CachePieceCreator::get_piece_rgb(int tx, int ty, int z, std::vector<std::ui
     window = {area.width, area.height};
     rgb.assign(static_cast<std::size_t>(area.width) * area.height * 3, 0);
     const std::size_t stride = static_cast<std::size_t>(area.width) * 3;
-    if (stored == 0 && !m_baseline) {
+    if (stored == 0 && !m_level0_records) {
         JpegDecoder decoder;
         return m_picture.seek(0) && decoder.open(m_picture, m_picture_size) &&
                decoder.read_region(area, rgb.data(), stride);

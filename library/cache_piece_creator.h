@@ -27,16 +27,20 @@ public:
 
 private:
     bool load_level(int stored);
-    bool check_levels();
+    bool check_levels(const String& preview);
 
     String m_picture_path;
     File m_picture;
     File m_preview;
+    File m_transcode;  // the baseline transcode of a picture our decoder cannot resume
     std::uint64_t m_picture_size = 0;
     Size m_size;
     int m_levels = 0;
     bool m_ok = false;
-    bool m_baseline = false;  // whether the picture itself has resume records
+    // Where level 0's records point: the picture itself or its transcode; without
+    // records libjpeg decodes full-resolution tiles from the picture.
+    bool m_level0_records = false;
+    InputStream* m_level0 = &m_picture;
     PreviewTable m_table;
     int m_loaded_level = -1;
     std::vector<ResumeRecord> m_records;

@@ -52,7 +52,8 @@ bool HuffmanDecoder::restore(const ResumeRecord& record)
         return false;
     const std::uint64_t position = length - record.remaining;
     const auto interval = static_cast<std::uint32_t>(m_layout.restart_interval);
-    if (position < m_layout.scan_start || record.bits_left > 32 || record.state_a > 1 || record.state_b > 7 ||
+    if (position < m_layout.scan_start || record.bits_left > 32 ||
+        (record.state_a & ~(record_padding | record_one_mcu_early)) != 0 || record.state_b > 7 ||
         record.restarts_to_go > interval)
         return false;
     m_predictor[0] = record.dc0;
@@ -70,7 +71,7 @@ bool HuffmanDecoder::restore(const ResumeRecord& record)
     // The bits left are the low bits of the last data bytes before the
     // position; a stuffed 0xFF 0x00 stands for one data byte 0xFF.
     const int needed = (record.bits_left + 7) / 8;
-    if (record.state_a == 1 || needed == 0) {
+    if ((record.state_a & record_padding) != 0 || needed == 0) {
         for (int i = 0; i < needed; ++i)
             push_byte(0, position, true);
     } else {

@@ -9,9 +9,6 @@
 namespace {
 
 constexpr std::size_t source_buffer_size = 4096;
-// Ceiling for libjpeg's own allocations (a progressive picture keeps all its
-// coefficients): a hostile header fails instead of exhausting memory.
-constexpr long max_library_memory = 512L * 1024 * 1024;
 // A damaged progressive file can announce scan after scan; past this many
 // the decode stops instead of spending minutes.
 constexpr int max_scans = 1000;
@@ -128,7 +125,7 @@ bool JpegDecoder::open(InputStream& stream, std::uint64_t length)
         return false;
     }
     jpeg_create_decompress(&s.info);
-    s.info.mem->max_memory_to_use = max_library_memory;
+    s.info.mem->max_memory_to_use = JpegDecoder::max_library_memory;
     s.progress.progress_monitor = stop_endless_scans;
     s.info.progress = &s.progress;
     s.source.base.init_source = init_source;
@@ -250,9 +247,15 @@ bool JpegDecoder::read_region(const PixelWindow& window, std::uint8_t* rgb, std:
         close();
         return false;
     }
-    // The crop widens the columns to whole iMCUs; the window is cut out of each row.
-    JDIMENSION crop_x = static_cast<JDIMENSION>(window.x);
-    JDIMENSION crop_width = static_cast<JDIMENSION>(window.width);
+    // The crop widens the columns to whole iMCUs; the window is cut out of each
+    // row. libjpeg upsamples a crop's edge columns from the crop alone, so the
+    // crop reaches one iMCU beyond the window on each side: the window's own
+    // pixels then equal those of the whole decode.
+    const int margin = s.info.max_h_samp_factor * DCTSIZE;
+    const int crop_left = std::max(0, window.x - margin);
+    const int crop_right = std::min(width(), window.x + window.width + margin);
+    JDIMENSION crop_x = static_cast<JDIMENSION>(crop_left);
+    JDIMENSION crop_width = static_cast<JDIMENSION>(crop_right - crop_left);
     jpeg_crop_scanline(&s.info, &crop_x, &crop_width);
     if (window.y > 0 && jpeg_skip_scanlines(&s.info, static_cast<JDIMENSION>(window.y)) != static_cast<JDIMENSION>(window.y))
         return false;
@@ -273,6 +276,16 @@ bool JpegDecoder::read_region(const PixelWindow& window, std::uint8_t* rgb, std:
     jpeg_abort_decompress(&s.info);
     s.started = false;
     return true;
+}
+
+jpeg_decompress_struct* JpegDecoder::library_object()
+{
+    return m_ok ? &m_state->info : nullptr;
+}
+
+JpegErrorManager* JpegDecoder::error_manager()
+{
+    return m_ok ? &m_state->error : nullptr;
 }
 
 void JpegDecoder::close()

@@ -11,9 +11,15 @@
 
 class InputStream;
 struct JpegDecoderState;
+struct JpegErrorManager;
+struct jpeg_decompress_struct;
 
 class JpegDecoder {
 public:
+    // Ceiling for libjpeg's own allocations (a progressive picture keeps all its
+    // coefficients): a hostile header fails instead of exhausting memory.
+    static constexpr long max_library_memory = 512L * 1024 * 1024;
+
     JpegDecoder();
     ~JpegDecoder();
     JpegDecoder(const JpegDecoder&) = delete;
@@ -46,6 +52,11 @@ public:
     // Instead of start(): decodes only the window at full size (crop to its columns, skip the
     // rows above it) into rgb, window.width * 3 bytes per row, rows stride bytes apart.
     bool read_region(const PixelWindow& window, std::uint8_t* rgb, std::size_t stride);
+
+    // After open(), for work on the coefficients (the transcoder): the library
+    // object, and the error manager whose jump the caller sets around its calls.
+    jpeg_decompress_struct* library_object();
+    JpegErrorManager* error_manager();
 
     // Releases the library object; open() may be called again.
     void close();

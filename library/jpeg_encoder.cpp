@@ -1,54 +1,13 @@
 #include "library/jpeg_encoder.h"
 
 #include <vector>
-#include "library/jpeg_error.h"
+#include "library/jpeg_destination.h"
 #include "platform/memory_stream.h"
-
-namespace {
-
-constexpr std::size_t piece_size = 4096;
-
-// The destination manager: compressed bytes collect in a 4096-byte piece
-// that is appended to the memory stream whenever it is full.
-struct MemoryDestination {
-    jpeg_destination_mgr base;
-    MemoryStream* output;
-    JOCTET piece[piece_size];
-};
-
-MemoryDestination* destination_of(j_compress_ptr info)
-{
-    return reinterpret_cast<MemoryDestination*>(info->dest);
-}
-
-void init_destination(j_compress_ptr info)
-{
-    MemoryDestination* destination = destination_of(info);
-    destination->base.next_output_byte = destination->piece;
-    destination->base.free_in_buffer = piece_size;
-}
-
-boolean empty_output_buffer(j_compress_ptr info)
-{
-    MemoryDestination* destination = destination_of(info);
-    destination->output->write(destination->piece, piece_size);
-    init_destination(info);
-    return TRUE;
-}
-
-void term_destination(j_compress_ptr info)
-{
-    MemoryDestination* destination = destination_of(info);
-    destination->output->write(destination->piece,
-                               static_cast<std::uint32_t>(piece_size - destination->base.free_in_buffer));
-}
-
-}  // namespace
 
 struct JpegEncoderState {
     jpeg_compress_struct info{};
     JpegErrorManager error{};
-    MemoryDestination destination{};
+    StreamDestination destination{};
 };
 
 JpegEncoder::JpegEncoder() = default;
@@ -73,11 +32,7 @@ bool JpegEncoder::create(MemoryStream& output, int width, int height, int qualit
     if (setjmp(s.error.jump))
         return false;
     jpeg_create_compress(&s.info);
-    s.destination.base.init_destination = init_destination;
-    s.destination.base.empty_output_buffer = empty_output_buffer;
-    s.destination.base.term_destination = term_destination;
-    s.destination.output = &output;
-    s.info.dest = &s.destination.base;
+    attach_stream_destination(&s.info, s.destination, output);
     s.info.image_width = static_cast<JDIMENSION>(width);
     s.info.image_height = static_cast<JDIMENSION>(height);
     s.info.input_components = 3;

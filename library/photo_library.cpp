@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <system_error>
 #include <unordered_map>
 #include "library/drive_search.h"
@@ -52,12 +51,6 @@ void append_picture(PendingFolder& entry, StringView picture)
 void enqueue(std::map<String, PendingFolder>& map, StringView picture, StringView root)
 {
     append_picture(queue_entry(map, directory_of(picture), root), picture);
-}
-
-void delete_file(StringView path)
-{
-    std::error_code ignored;
-    std::filesystem::remove(std::filesystem::path(to_utf8(expand_path(path))), ignored);
 }
 
 // Builds the preview of picture in its root's preview folder, made first.
@@ -461,10 +454,19 @@ void PhotoLibrary::check_drive(StringView root)
     }
 
     // Previews of pictures that are gone or changed, and incomplete or empty
-    // ones, are deleted once the queue is released again.
+    // ones, are deleted with their transcodes once the queue is released
+    // again; so is a transcode whose preview is not kept.
     for (std::size_t i = 0; i < previews.size(); ++i) {
-        if (!used[i])
-            delete_file(cache + previews[i]);
+        if (used[i])
+            continue;
+        if (!is_transcode_name(previews[i])) {
+            delete_preview(cache + previews[i]);
+            continue;
+        }
+        const String preview(preview_name_of_transcode(previews[i]));
+        const auto owner = preview_index.find(preview);
+        if (owner == preview_index.end() || !used[owner->second])
+            delete_transcode(cache + preview);
     }
 }
 
@@ -498,12 +500,8 @@ void PhotoLibrary::create_cache()
     const PreviewBuild result = is_preview_ready(picture, root)
         ? PreviewBuild::ready
         : build_in_preview_folder(picture, root, [this] { return stop_requested(); });
-    if (result == PreviewBuild::bad_picture) {
-        const String preview = preview_path(picture, root);
-        if (!preview.empty()) {
-            File empty(preview, File::create_mode);
-        }
-    }
+    if (result == PreviewBuild::bad_picture)
+        mark_preview_bad(preview_path(picture, root));
     log() << "Time for create cache end " << seconds_text(get_tick_count() - begin) << "\n";
     // A build cut short because the program closes is not a bad picture: it
     // stays queued, and its incomplete file is rebuilt after the next search.

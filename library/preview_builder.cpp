@@ -11,6 +11,7 @@
 #include "library/baseline_decoder.h"
 #include "library/jpeg_decoder.h"
 #include "library/jpeg_encoder.h"
+#include "library/jpeg_transcoder.h"
 #include "platform/memory_stream.h"
 #include "library/preview_file.h"
 #include "library/preview_format.h"
@@ -20,6 +21,7 @@
 #include "platform/file_identity.h"
 #include "platform/paths.h"
 #include "platform/thread.h"
+#include "shell/log.h"
 #include "skin/pixel_types.h"
 
 namespace {
@@ -148,10 +150,12 @@ public:
     PreviewBuild run();
 
 private:
+    PreviewBuild build();
+    void transcode_if_needed();
     bool stop_now();
     PreviewBuild failure();
     bool build_level(InputStream& data, InputStream& records_data, std::uint64_t length, Size size,
-                     NextLevel* next);
+                     NextLevel* next, bool records_optional);
     bool record(const ResumeRecord& record);
     bool record_level(InputStream& data, std::uint64_t length, Size expected);
     bool reduce_level(InputStream& data, std::uint64_t length, Size expected, NextLevel& next);
@@ -160,6 +164,7 @@ private:
 
     String m_picture_path;
     String m_root;
+    String m_preview_path;
     const StopCheck& m_stop_requested;
     bool m_stopped = false;
     // Set when either pass of a level fails or the build stops: the other pass ends early.
@@ -167,6 +172,11 @@ private:
     FileIdentity m_identity;
     File m_picture;
     File m_picture_for_records;  // the records pass reads the picture through its own file
+    // The baseline transcode level 0 is made from, for a picture our decoder cannot resume.
+    bool m_transcoded = false;
+    File m_transcode;
+    File m_transcode_for_records;
+    std::vector<std::uint8_t> m_level_records;  // the records pass's output for the level in work
     int m_width = 0;
     int m_height = 0;
     int m_levels = 0;
@@ -206,8 +216,8 @@ bool PreviewBuilder::record(const ResumeRecord& record)
 {
     std::uint8_t bytes[resume_record_size];
     serialise_resume_record(record, bytes);
-    m_writer.append(bytes, resume_record_size);
-    return !m_writer.failed();
+    m_level_records.insert(m_level_records.end(), bytes, bytes + resume_record_size);
+    return true;
 }
 
 // Each level is passed over twice, at the same time. The records come from
@@ -216,13 +226,24 @@ bool PreviewBuilder::record(const ResumeRecord& record)
 // thread, whose optimised pixel stages are several times faster than our
 // decoder's full decode (which would give the same rows). Each pass reads the
 // level's compressed data through its own stream; neither holds the picture.
-// The records pass alone appends to the writer until it is joined, so the
-// file's bytes are those of the two passes run one after the other.
+// The records (a few per MCU row) collect in memory and are appended once
+// both passes have ended, so the file's bytes are those of the two passes run
+// one after the other. When the records are optional (the picture's own level
+// 0) and only our decoder fails on the data, a damaged scan that libjpeg
+// decodes with warnings, the level has no records: its tiles then come from
+// libjpeg, as for a kind our decoder does not handle.
 bool PreviewBuilder::build_level(InputStream& data, InputStream& records_data, std::uint64_t length, Size size,
-                                 NextLevel* next)
+                                 NextLevel* next, bool records_optional)
 {
+    m_level_records.clear();
+    bool refused = false;
     SideTask records([&] {
         const bool recorded = record_level(records_data, length, size);
+        if (!recorded && records_optional && !m_cancel) {
+            m_level_records.clear();
+            refused = true;
+            return true;
+        }
         if (!recorded)
             m_cancel = true;
         return recorded;
@@ -231,7 +252,13 @@ bool PreviewBuilder::build_level(InputStream& data, InputStream& records_data, s
     if (next && (!next->start(size.width, size.height) || !reduce_level(data, length, size, *next)))
         m_cancel = true;
     const bool recorded = records.wait([this] { stop_now(); });
-    return recorded && !m_cancel;
+    if (!recorded || m_cancel)
+        return false;
+    if (refused)
+        log() << "No resume records for " << m_picture_path
+              << ": its scan is damaged; full-resolution tiles come from libjpeg\n";
+    m_writer.append(m_level_records.data(), m_level_records.size());
+    return !m_writer.failed();
 }
 
 // The records of a level; a picture our decoder does not handle (progressive,
@@ -325,9 +352,57 @@ bool PreviewBuilder::write_table()
            m_writer.write_at(0, magic, 4);
 }
 
+// A picture our decoder cannot resume (progressive, arithmetic-coded) gets a
+// baseline transcode beside its preview, and level 0 is made from that: its
+// records then serve full-resolution tiles as a baseline picture's do, and
+// its decode gives the picture's own pixels. Without a usable transcode
+// (CMYK, too large, a write that failed) level 0 is made from the picture
+// and has no records.
+void PreviewBuilder::transcode_if_needed()
+{
+    BaselineDecoder probe;
+    JpegDecoder picture;
+    if (probe.open(m_picture, 0, m_identity.size) != BaselineStatus::unsupported || !m_picture.seek(0) ||
+        !picture.open(m_picture, m_identity.size))
+        return;
+    const String path = transcode_path(m_preview_path);
+    const std::uint64_t needed = coefficient_buffer_size(picture);
+    File output;
+    TranscodeResult result = TranscodeResult::failed;
+    if (output.open(path, File::create_mode))
+        result = transcode_to_baseline(picture, output, JpegDecoder::max_library_memory, [this] { return stop_now(); });
+    output.close();
+    if (result == TranscodeResult::too_large)
+        log() << "No transcode for " << m_picture_path << ": its coefficients need " << needed
+              << " bytes, more than the " << JpegDecoder::max_library_memory
+              << " allowed; full-resolution tiles come from libjpeg\n";
+    BaselineDecoder check;
+    m_transcoded = result == TranscodeResult::written && m_transcode.open(path, File::read_mode) &&
+                   m_transcode_for_records.open(path, File::read_mode) &&
+                   check.open(m_transcode, 0, m_transcode.size()) == BaselineStatus::ok;
+    if (!m_transcoded) {
+        m_transcode.close();
+        m_transcode_for_records.close();
+        delete_transcode(m_preview_path);
+    }
+}
+
+// A build that does not end ready leaves no transcode behind.
 PreviewBuild PreviewBuilder::run()
 {
-    const String path = preview_path(m_picture_path, m_root);
+    m_preview_path = preview_path(m_picture_path, m_root);
+    const PreviewBuild result = build();
+    if (result != PreviewBuild::ready) {
+        m_transcode.close();
+        m_transcode_for_records.close();
+        delete_transcode(m_preview_path);
+    }
+    return result;
+}
+
+PreviewBuild PreviewBuilder::build()
+{
+    const String& path = m_preview_path;
     if (path.empty() || !file_identity(m_picture_path, m_identity) ||
         !m_picture.open_expanded(expand_path(m_picture_path), File::read_mode) ||
         !m_picture_for_records.open_expanded(expand_path(m_picture_path), File::read_mode))
@@ -348,6 +423,9 @@ PreviewBuild PreviewBuilder::run()
     if (!m_writer.flush())
         return PreviewBuild::unwritten;
     m_entries.assign(static_cast<std::size_t>(m_levels) + 1, PreviewLevel{});
+    transcode_if_needed();
+    if (stop_now())
+        return failure();
 
     // Level 0 is the picture itself; level k is made while level k - 1 is
     // reduced, and reducing level L makes the source of the thumbnail.
@@ -357,20 +435,24 @@ PreviewBuild PreviewBuilder::run()
         auto current = std::move(next);
         if (m_levels > 0)
             next = std::make_unique<NextLevel>();
-        const std::uint64_t length = k == 0 ? m_identity.size : current->jpeg().size();
+        std::uint64_t length = k == 0 ? m_identity.size : current->jpeg().size();
         PreviewLevel& entry = m_entries[static_cast<std::size_t>(k)];
         entry.records_offset = m_writer.offset();
-        // Level 0 is read from the picture file, opened twice; level k from
-        // the JPEG made while level k - 1 was reduced.
+        // Level 0 is read from the picture file (or its transcode), opened
+        // twice; level k from the JPEG made while level k - 1 was reduced.
         InputStream* data = &m_picture;
         InputStream* records_data = &m_picture_for_records;
         std::unique_ptr<MemoryReader> level_reader;
-        if (k > 0) {
+        if (k == 0 && m_transcoded) {
+            data = &m_transcode;
+            records_data = &m_transcode_for_records;
+            length = m_transcode.size();
+        } else if (k > 0) {
             level_reader = std::make_unique<MemoryReader>(current->jpeg().bytes());
             data = &current->jpeg();
             records_data = level_reader.get();
         }
-        if (!build_level(*data, *records_data, length, size, next.get()))
+        if (!build_level(*data, *records_data, length, size, next.get(), k == 0 && !m_transcoded))
             return failure();
         entry.records_length = m_writer.offset() - entry.records_offset;
         if (k > 0) {

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <cstdio>
 #include <ctime>
+#include <filesystem>
 #include <string>
 #include <sys/stat.h>
 
@@ -23,6 +24,14 @@ namespace {
 
 // L of a picture whose longer side is below 2^31 pixels.
 constexpr int max_levels = 23;
+// Appended to a preview's name to name its transcode; no preview name holds a letter.
+constexpr StringView transcode_suffix = u".baseline";
+
+void delete_file(StringView path)
+{
+    std::error_code ignored;
+    std::filesystem::remove(std::filesystem::path(to_utf8(expand_path(path))), ignored);
+}
 
 bool is_separator(char16_t c) { return c == u'/' || c == u'\\'; }
 
@@ -147,6 +156,43 @@ String preview_path(StringView picture, StringView root)
     if (!file_identity(picture, identity))
         return String();
     return preview_path(identity, root);
+}
+
+String transcode_path(StringView preview)
+{
+    return String(preview) + String(transcode_suffix);
+}
+
+bool is_transcode_name(StringView name)
+{
+    return name.size() > transcode_suffix.size() && name.ends_with(transcode_suffix);
+}
+
+StringView preview_name_of_transcode(StringView name)
+{
+    return is_transcode_name(name) ? name.substr(0, name.size() - transcode_suffix.size()) : name;
+}
+
+void delete_transcode(StringView preview)
+{
+    if (!preview.empty())
+        delete_file(transcode_path(preview));
+}
+
+void delete_preview(StringView preview)
+{
+    if (preview.empty())
+        return;
+    delete_file(preview);
+    delete_transcode(preview);
+}
+
+void mark_preview_bad(StringView preview)
+{
+    if (preview.empty())
+        return;
+    delete_transcode(preview);
+    File empty(preview, File::create_mode);
 }
 
 bool is_preview_file_ready(StringView preview)

@@ -70,6 +70,20 @@ String preview_path(StringView picture, StringView root);
 String preview_path(const FileIdentity& picture, StringView root);
 // The file name of the preview of a picture with that identity.
 String preview_name(const FileIdentity& picture);
+// Path of the lossless baseline transcode that may sit beside a preview (the
+// preview's path plus transcode_suffix): full-resolution tiles of pictures our
+// decoder cannot resume (progressive, arithmetic-coded) come from it.
+String transcode_path(StringView preview);
+// Whether a file name of the preview folder is a transcode's (and so no preview).
+bool is_transcode_name(StringView name);
+// The name of the preview a transcode's name belongs to.
+StringView preview_name_of_transcode(StringView name);
+// Deletes the transcode kept beside a preview, if any.
+void delete_transcode(StringView preview);
+// Deletes a preview file together with its transcode.
+void delete_preview(StringView preview);
+// Marks a picture bad: its preview becomes an empty file and its transcode goes.
+void mark_preview_bad(StringView preview);
 // Whether the preview of picture exists and starts with the magic.
 bool is_preview_ready(StringView picture, StringView root);
 // Whether the preview file at preview (a path, macros expanded) starts with the magic.

@@ -18,13 +18,20 @@ struct ResumeRecord {
     std::uint8_t bits_left = 0;            // unconsumed bits in the bit buffer (0..32; our decoder writes 0..7)
     std::uint32_t restarts_to_go = 0;      // MCUs left in the restart interval (0 = a restart marker comes first)
     std::uint32_t remaining = 0;           // compressed bytes not yet consumed, counted back from the end of the data
-    std::uint8_t state_a = 0;              // 1 when the bits left are padding past the end of the entropy data, else 0
+    std::uint8_t state_a = 0;              // record_padding and record_one_mcu_early bits
     std::uint8_t state_b = 0;              // number (0..7) of the next restart marker expected
 
     bool operator==(const ResumeRecord&) const = default;
 };
 
 constexpr std::size_t resume_record_size = 17;
+
+// Bits of state_a.
+// The bits left are padding past the end of the entropy data.
+constexpr std::uint8_t record_padding = 1;
+// The record sits at the MCU just before its tile column's first MCU: the left
+// context of a tile whose chroma is horizontally subsampled.
+constexpr std::uint8_t record_one_mcu_early = 2;
 
 // Writes the record in file order: dc0, dc1, dc2, bits_left, restarts_to_go, remaining, state_a, state_b.
 void serialise_resume_record(const ResumeRecord& record, std::uint8_t out[resume_record_size]);

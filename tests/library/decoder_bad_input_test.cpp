@@ -178,7 +178,8 @@ TEST(DecoderBadInput, HostileRecordsAreRefused)
     EXPECT_TRUE(refused([](ResumeRecord& r) { r.remaining = r.remaining + 1000; }));  // inside the headers
     EXPECT_TRUE(refused([](ResumeRecord& r) { r.bits_left = 33; }));
     EXPECT_TRUE(refused([](ResumeRecord& r) { r.restarts_to_go = 3; }));
-    EXPECT_TRUE(refused([](ResumeRecord& r) { r.state_a = 2; }));
+    EXPECT_TRUE(refused([](ResumeRecord& r) { r.state_a = record_one_mcu_early; }));  // before the first column
+    EXPECT_TRUE(refused([](ResumeRecord& r) { r.state_a = 4; }));
     EXPECT_TRUE(refused([](ResumeRecord& r) { r.state_b = 8; }));
 
     // Arbitrary but well-formed records decode something or fail, within the window.

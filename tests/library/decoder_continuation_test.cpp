@@ -111,6 +111,40 @@ TEST(DecoderContinuation, FillBytesBeforeRestartMarkersChangeNothing)
     EXPECT_TRUE(windowed == sequential);
 }
 
+// A tile at tile column 1 restores at its own column (one MCU early where the
+// chroma is horizontally subsampled) and goes through only its own MCUs and
+// the one-MCU margins the upsampler needs: never through tile column 0.
+TEST(DecoderContinuation, ATileBeyondTheFirstColumnDecodesOnlyItsOwnMcus)
+{
+    struct Case {
+        const char* name;
+        int h0, v0;
+        int columns, rows;  // MCUs the 256x64 window at (256, 256) needs, margins included
+    };
+    for (const Case& c : {Case{"4:2:2", 2, 1, 1 + 16 + 1, 8}, Case{"4:2:0", 2, 2, 1 + 16 + 1, 1 + 4 + 1},
+                          Case{"4:4:4", 1, 1, 32, 8}}) {
+        SCOPED_TRACE(c.name);
+        TestPictureOptions options;
+        options.width = 1000;
+        options.height = 600;
+        options.h0 = c.h0;
+        options.v0 = c.v0;
+        options.restart_interval = 7;
+        const auto jpeg = make_test_jpeg(options);
+        OpenedPicture picture(jpeg);
+        std::vector<ResumeRecord> records;
+        std::vector<std::uint8_t> whole;
+        ASSERT_TRUE(picture.decode_all(records, whole));
+        const PixelWindow window{256, 256, 256, 64};
+        std::vector<std::uint8_t> rgb(256 * 64 * 3);
+        ASSERT_TRUE(picture.decoder.decode_window(records, window, rgb.data(), 256 * 3));
+        EXPECT_EQ(picture.decoder.window_mcus_decoded(), static_cast<std::uint64_t>(c.columns) * c.rows);
+        for (int y = 0; y < 64; ++y)
+            ASSERT_TRUE(std::equal(&rgb[y * 256 * 3], &rgb[(y + 1) * 256 * 3], &whole[((256 + y) * 1000 + 256) * 3]))
+                << "row " << y;
+    }
+}
+
 TEST(DecoderContinuation, WindowsOutsideThePictureOrRecordTablesOfTheWrongSizeFail)
 {
     const auto jpeg = make_test_jpeg(TestPictureOptions{});

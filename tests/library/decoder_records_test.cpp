@@ -73,10 +73,14 @@ TEST_P(DecoderRecords, OnePerTileColumnOfEveryMcuRowWithItsState)
     for (std::size_t i = 0; i < records.size(); ++i) {
         const ResumeRecord& record = records[i];
         const int row = static_cast<int>(i) / info.tile_columns;
-        const int column = static_cast<int>(i) % info.tile_columns * info.mcus_per_tile_column;
+        // With horizontally subsampled chroma the records of later tile columns
+        // sit one MCU early, at the MCU holding the tile's left context.
+        const int tile_column = static_cast<int>(i) % info.tile_columns;
+        const bool early = tile_column > 0 && param.layout.h0 == 2;
+        const int column = tile_column * info.mcus_per_tile_column - (early ? 1 : 0);
         const int mcu = row * info.mcus_per_row + column;
         EXPECT_LT(record.bits_left, 8) << i;
-        EXPECT_EQ(record.state_a, 0) << i;
+        EXPECT_EQ(record.state_a, early ? record_one_mcu_early : 0) << i;
         EXPECT_LT(record.remaining, jpeg.size()) << i;
         if (i > 0) {
             EXPECT_LE(record.remaining, records[i - 1].remaining) << i;

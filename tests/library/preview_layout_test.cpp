@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <algorithm>
 #include <filesystem>
 #include <regex>
 
@@ -185,7 +186,9 @@ TEST(PreviewLayout, GreyAndCmykPicturesBecomeRgb)
     }
 }
 
-TEST(PreviewLayout, ProgressiveAndArithmeticPicturesGetLevelsWithoutLevelZeroRecords)
+// Level 0 of a progressive or arithmetic-coded picture is its baseline
+// transcode beside the preview: the same pixels, records over its bytes.
+TEST(PreviewLayout, ProgressiveAndArithmeticPicturesGetATranscodeWithLevelZeroRecords)
 {
     for (const bool arithmetic : {false, true}) {
         const Built built = build({.width = 900, .height = 700, .progressive = !arithmetic, .arithmetic = arithmetic});
@@ -193,13 +196,24 @@ TEST(PreviewLayout, ProgressiveAndArithmeticPicturesGetLevelsWithoutLevelZeroRec
         EXPECT_EQ(le32(built.bytes, 0), 17u);
         EXPECT_EQ(built.bytes[4], 2);
         EXPECT_EQ(le32(built.bytes, 5), 53u);
-        EXPECT_EQ(le32(built.bytes, 9), 0u);
+        EXPECT_EQ(le32(built.bytes, 9), record_count(900, 700, 16, 16) * 17);
+        const std::vector<std::uint8_t> transcode = file_bytes(built.preview + ".baseline");
+        ASSERT_FALSE(transcode.empty());
+        const std::uint8_t sof0[] = {0xFF, 0xC0};
+        EXPECT_NE(std::search(transcode.begin(), transcode.end(), sof0, sof0 + 2), transcode.end());
+        EXPECT_EQ(decode_bytes(transcode.data(), transcode.size()).rgb, decode_reference(built.picture).rgb);
+        // The first record sits at the transcode's first scan byte.
+        EXPECT_EQ(le32(built.bytes, 53 + 11), transcode.size() - scan_data_offset(transcode.data(), transcode.size()));
         const ReferenceImage level1 = decode_bytes(&built.bytes[le32(built.bytes, 21)], le32(built.bytes, 25));
         EXPECT_EQ(level1.width, 450);
         EXPECT_EQ(level1.height, 350);
         EXPECT_GT(psnr(level1, 0, 0, halve(decode_reference(built.picture)), 0, 0, 450, 350), 30.0);
         EXPECT_EQ(thumbnail_of(built).width, 64);
     }
+    // CMYK stays without a transcode and without level 0 records.
+    const Built cmyk = build({.width = 600, .height = 400, .components = 4, .progressive = true});
+    EXPECT_EQ(le32(cmyk.bytes, 9), 0u);
+    EXPECT_FALSE(std::filesystem::exists(cmyk.preview + ".baseline"));
 }
 
 TEST(PreviewName, SizeAndCreationTimeMakeTheName)
