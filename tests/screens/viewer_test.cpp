@@ -252,7 +252,7 @@ TEST_F(ViewerTest, QueueRefusesDuplicatesAndPrunesWhatPanesNoLongerNeed)
         viewer->add_tile(center, 5, 4, 3);  // prunes (1, 1), refuses the duplicate of the first
         EXPECT_EQ(viewer->queued_count(), 1);
         // A tile the pane still shows is kept by the pruning.
-        viewer->add_tile(center, 0, 0, 0);
+        viewer->add_tile(center, 0, 0, 1);  // the fit zoom lies between levels 0 and 1: level 1 shows
         viewer->add_tile(center, 6, 4, 3);
         EXPECT_EQ(viewer->queued_count(), 3);
         // clear_slot keeps only the first request.
