@@ -437,3 +437,69 @@ TEST_F(ViewerTest, ClosingAndDestroyingWhileTheWorkerDecodes)
     EXPECT_FALSE(viewer->is_opened());
     viewer.reset();
 }
+
+// Whatever the position of the picture in its album and the shapes of its
+// neighbours, the frame shows every pixel of the centre picture exactly as the
+// centre pane draws it alone: no other pane draws over it.
+TEST_F(ViewerTest, NeighbouringPanesNeverCoverTheCentrePicture)
+{
+    const std::vector<String> pictures{picture("wide.jpg", {900, 400}, true), picture("tall.jpg", {300, 700}, true),
+                                       picture("square.jpg", {500, 500}, true)};
+    // The zoom buttons stay over the picture; the other controls are hidden.
+    auto under_zoom_button = [&](int x, int y) {
+        for (const char16_t* id : {u"btnPlus", u"btnMinus"}) {
+            const Button* button = viewer->button(id);
+            if (button->is_visible() && x >= button->x() && y >= button->y() && x < button->x() + button->width() &&
+                y < button->y() + button->height())
+                return true;
+        }
+        return false;
+    };
+    auto expect_centre_uncovered = [&](const char* where) {
+        if (viewer->controls_shown()) viewer->on_single_tap();
+        ASSERT_TRUE(run_until([&] { return center_sharp() && viewer->queued_count() == 0; })) << where;
+        frame();
+        RenderSurface alone(Size{240, 320});
+        alone.buffer()->clear(0);
+        viewer->pane_at(1).draw_content(alone, {0, 0});
+        Rect shown{240, 320, 0, 0};
+        for (int y = 0; y < 320; ++y)
+            for (int x = 0; x < 240; ++x)
+                if (alone.buffer()->at(x, y) != 0)
+                    shown = {std::min(shown.left, x), std::min(shown.top, y), std::max(shown.right, x + 1),
+                             std::max(shown.bottom, y + 1)};
+        ASSERT_FALSE(shown.is_empty()) << where;
+        long covered = 0;
+        for (int y = shown.top; y < shown.bottom; ++y)
+            for (int x = shown.left; x < shown.right; ++x)
+                covered += !under_zoom_button(x, y) && surface.buffer()->at(x, y) != alone.buffer()->at(x, y);
+        EXPECT_EQ(covered, 0) << where << ": centre picture at " << shown.left << "," << shown.top << " to "
+                              << shown.right << "," << shown.bottom;
+    };
+    open({pictures[0]}, 0);
+    expect_centre_uncovered("single");
+    open(pictures, 0);
+    expect_centre_uncovered("first, a narrower neighbour");
+    open(pictures, 1);
+    expect_centre_uncovered("middle, wider neighbours");
+    open(pictures, 2);
+    expect_centre_uncovered("last");
+    viewer->toggle_landscape();
+    expect_centre_uncovered("last, turned to landscape");
+    viewer->toggle_landscape();
+    // During a swipe towards the previous picture, and after it.
+    viewer->pane_at(1).scroll_by(-50, 0);
+    viewer->on_pane_drag(&viewer->pane_at(1));
+    viewer->draw(surface, {0, 0});
+    RenderSurface alone(Size{240, 320});
+    alone.buffer()->clear(0);
+    viewer->pane_at(1).draw_content(alone, {0, 0});
+    long covered = 0;
+    for (int y = 0; y < 320; ++y)
+        for (int x = 0; x < 240; ++x)
+            covered += alone.buffer()->at(x, y) != 0 && !under_zoom_button(x, y) &&
+                       surface.buffer()->at(x, y) != alone.buffer()->at(x, y);
+    EXPECT_EQ(covered, 0) << "during a swipe";
+    viewer->step_left();
+    expect_centre_uncovered("after a swipe to the middle");
+}
