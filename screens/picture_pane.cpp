@@ -531,9 +531,11 @@ bool PicturePane::hidden_by_current_level(const Entry& entry)
     return true;
 }
 
-// A tile shown at its own size is copied; a scaled one is filtered, and
-// while the zoom rests the scaled copy is kept, so a picture standing still
-// or dragged costs only copies.
+// A tile shown at its own size is copied. While the zoom moves, the tiles
+// are scaled without filtering: the picture changes every frame and
+// filtering all of it each time would slow the animation down. Once the zoom
+// rests, each tile is filtered once to its displayed size and the copy kept,
+// so a picture standing still or dragged costs only copies.
 void PicturePane::draw_tile(DrawTarget& target, Entry& entry, const TilePlace& place)
 {
     const PixelBuffer& tile = *entry.surface->buffer();
@@ -545,7 +547,7 @@ void PicturePane::draw_tile(DrawTarget& target, Entry& entry, const TilePlace& p
     }
     if (is_zooming()) {
         entry.scaled.reset();
-        filtered_scaled_blit(target, tile, place.source, place.screen, plain_copy_operation());
+        scaled_blit(target, tile, place.source, place.screen, plain_copy_operation());
         return;
     }
     if (!entry.scaled || entry.scaled_zoom != m_zoom || entry.scaled->size() != shown) {
