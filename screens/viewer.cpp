@@ -477,10 +477,10 @@ void PictureViewer::place_panes()
     PanePoint span = center.picture_span();
     PicturePane& left = pane_at(0);
     PicturePane& right = pane_at(2);
-    left.set_shift(0.0);
-    right.set_shift(0.0);
-    left.set_shift(span.x - picture_gap - left.picture_span().y);
-    right.set_shift(span.y + picture_gap - right.picture_span().x);
+    // A pane's span includes its shift: the new shift is worked out from the
+    // unshifted span, so panes already in place are left untouched (and not redrawn).
+    left.set_shift(span.x - picture_gap - (left.picture_span().y - left.shift()));
+    right.set_shift(span.y + picture_gap - (right.picture_span().x - right.shift()));
     for (int position = 0; position < 3; ++position) pane_at(position).set_interactive(position == 1);
 }
 

@@ -503,3 +503,16 @@ TEST_F(ViewerTest, NeighbouringPanesNeverCoverTheCentrePicture)
     viewer->step_left();
     expect_centre_uncovered("after a swipe to the middle");
 }
+
+// A picture that stands still with all its tiles in asks for no new frame.
+TEST_F(ViewerTest, StillPictureNeedsNoRedraw)
+{
+    open({picture("still.jpg", {900, 400}, true)}, 0);
+    viewer->on_single_tap();
+    ASSERT_TRUE(run_until([&] { return center_sharp() && viewer->queued_count() == 0 && viewer->finished_count() == 0; }));
+    frame();
+    frame();
+    viewer->update(0.02);
+    EXPECT_FALSE(viewer->is_dirty());
+    EXPECT_FALSE(viewer->pane_at(1).is_dirty());
+}
