@@ -230,7 +230,7 @@ protected:
 
     // Judges one shot against the album's picture it matches best; the PSNR
     // is returned for the report.
-    double judge(const Shot& shot, const std::string& dump)
+    double judge(const Shot& shot, const std::string& dump, std::string& shown)
     {
         std::unique_ptr<PixelBuffer> screen = read_screenshot(m_shots + "/" + shot.name + ".bmp");
         EXPECT_TRUE(screen) << shot.name;
@@ -246,6 +246,7 @@ protected:
             if (psnr > best) {
                 best = psnr;
                 best_lit = lit;
+                shown = photo.name;
             }
         }
         // A cell larger than the stored 64x64 thumbnail is made sharp from the
@@ -320,8 +321,9 @@ TEST_P(SharpnessEndToEnd, FitViewsZoomedViewsAndThumbnailsMatchAReferenceResize)
     const std::vector<std::string> dumps = dumps_of(output);
     ASSERT_EQ(dumps.size(), m_taken.size()) << output;
     for (std::size_t i = 0; i < m_taken.size(); ++i) {
-        const double psnr = judge(m_taken[i], dumps[i]);
-        std::printf("%s %s: %.2f dB\n", GetParam().size, m_taken[i].name.c_str(), psnr);
+        std::string shown;
+        const double psnr = judge(m_taken[i], dumps[i], shown);
+        std::printf("%s %s (%s): %.2f dB\n", GetParam().size, m_taken[i].name.c_str(), shown.c_str(), psnr);
     }
 }
 
