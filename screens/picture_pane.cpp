@@ -507,11 +507,15 @@ void PicturePane::draw_current_level(DrawTarget& target, Point origin, std::vect
 void PicturePane::draw_real_tiles(DrawTarget& target, Point origin, const Rect& pane)
 {
     std::vector<Entry*> shown;
-    for (Entry& entry : m_cache)
-        if (entry.real && entry.surface && entry.surface->buffer() &&
-            !intersect(place_tile(entry.tx, entry.ty, entry.level, origin).screen, pane).is_empty() &&
-            !hidden_by_current_level(entry))
+    for (Entry& entry : m_cache) {
+        if (!entry.real || !entry.surface || !entry.surface->buffer() ||
+            intersect(place_tile(entry.tx, entry.ty, entry.level, origin).screen, pane).is_empty())
+            continue;
+        if (hidden_by_current_level(entry))
+            entry.scaled.reset();  // an enlarged copy is large; it is not needed any more
+        else
             shown.push_back(&entry);
+    }
     std::stable_sort(shown.begin(), shown.end(), [](const Entry* a, const Entry* b) { return a->level < b->level; });
     for (Entry* entry : shown) draw_tile(target, *entry, place_tile(entry->tx, entry->ty, entry->level, origin));
 }
