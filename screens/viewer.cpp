@@ -327,9 +327,19 @@ void PictureViewer::add_tile(PicturePane* pane, int tx, int ty, int z)
             log() << "clear\n";
             return;
         }
-    m_queue.push_back(std::move(request));
+    m_queue.insert(m_queue.begin() + queue_position(m_queue, request), std::move(request));
     log() << "realy add\n";
     m_work_event.set();
+}
+
+// After a zoom the requests of the level left behind may still wait; the
+// finer level's tiles are the ones that make the picture sharp, so they go
+// before them. The first request stays first: the worker may be on it.
+std::size_t PictureViewer::queue_position(const std::vector<TileRequest>& queue, const TileRequest& request)
+{
+    for (std::size_t i = 1; i < queue.size(); ++i)
+        if (queue[i].slot == request.slot && queue[i].z < request.z) return i;
+    return queue.size();
 }
 
 int PictureViewer::queued_count()

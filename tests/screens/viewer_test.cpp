@@ -131,6 +131,23 @@ TEST(ViewerRules, MinusTargetsOneLevelDownButNeverBelowFit)
     EXPECT_EQ(PictureViewer::minus_target(1.5, 1.2), 1.2);
 }
 
+TEST(ViewerRules, FinerTilesGoBeforeTheCoarserOnesOfTheirSlotButNeverFirst)
+{
+    auto request = [](int slot, int z) { return TileRequest{0, 0, z, slot, 0, false, nullptr}; };
+    std::vector<TileRequest> queue;
+    queue.push_back(request(1, 1));  // the worker may be on it
+    EXPECT_EQ(PictureViewer::queue_position(queue, request(1, 2)), 1u);
+    queue.push_back(request(0, 1));
+    queue.push_back(request(1, 1));
+    queue.push_back(request(1, 2));
+    // Before the first coarser request of the same slot; another slot's coarser ones do not count.
+    EXPECT_EQ(PictureViewer::queue_position(queue, request(1, 3)), 2u);
+    EXPECT_EQ(PictureViewer::queue_position(queue, request(1, 2)), 2u);
+    // The same or a coarser level waits at the end.
+    EXPECT_EQ(PictureViewer::queue_position(queue, request(1, 1)), 4u);
+    EXPECT_EQ(PictureViewer::queue_position(queue, request(2, 5)), 4u);
+}
+
 TEST(TileTransform, TurnClockwiseMovesEachPixel)
 {
     auto source = PixelBuffer::create(3, 2);
