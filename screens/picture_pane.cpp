@@ -278,9 +278,11 @@ PanePoint PicturePane::picture_span() const
     return {start, start + content.x};
 }
 
+// A change far below a pixel (rounding of the placement arithmetic) is no
+// change: it would only make the pane redraw.
 void PicturePane::set_shift(double shift)
 {
-    if (shift == m_shift) return;
+    if (std::abs(shift - m_shift) < 1e-6) return;
     m_shift = shift;
     mark_dirty();
 }

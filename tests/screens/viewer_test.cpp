@@ -245,7 +245,13 @@ TEST_F(ViewerTest, FitZoomFollowsTheScreenAndLandscape)
     viewer->toggle_landscape();
     EXPECT_TRUE(viewer->is_landscape());
     EXPECT_NEAR(viewer->slot_at(1).fit_zoom, 3 + std::log2(320.0 / 1600), 1e-9);
-    // The button stays disabled until the worker has emptied its queue.
+    // The button stays disabled until the worker has emptied its queue. The
+    // first frame asks for several tiles one by one: the worker waits until
+    // all are queued, so that it cannot empty the queue in between.
+    {
+        MutexLock hold(viewer->tile_lock());
+        frame();
+    }
     EXPECT_FALSE(viewer->button(u"btnLandscape")->is_enabled());
     EXPECT_TRUE(run_until([&] { return viewer->button(u"btnLandscape")->is_enabled(); }));
     EXPECT_EQ(viewer->queued_count(), 0);
