@@ -53,9 +53,9 @@ public:
         log() << "Drive " << m_album.drive_path << "\n";
         log() << "Cache " << preview << "\n";
         SkinPicture framed;
-        const Point size = m_image->design_size();
+        // The frame's size is the image's size on the screen: the thumbnail is made at it.
         switch (make_framed_thumbnail(m_album.key_picture_path, m_album.drive_path, m_frame_picture,
-                                      Size{size.x, size.y}, framed)) {
+                                      m_frame_picture.size(), framed)) {
         case ThumbnailState::made: m_image->set_picture(framed); break;
         case ThumbnailState::bad: m_image->set_picture(picture_of(m_bad)); break;
         case ThumbnailState::pending:

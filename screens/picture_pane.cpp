@@ -20,11 +20,13 @@ int tiles_per_view(Size view, Size tile)
     return columns * rows;
 }
 
-// Entries for the current level, as many again for the sharper and coarser
-// tiles kept while the zoom moves, and a few spare; never unbounded.
+// Entries for the current level, whose tiles show at down to half their
+// size, as many as the next coarser level needs, and a few spare; never
+// unbounded.
 int capacity_for(Size view, Size tile)
 {
-    return std::clamp(2 * tiles_per_view(view, tile) + 4, 16, 96);
+    const Size half{std::max(tile.width / 2, 1), std::max(tile.height / 2, 1)};
+    return std::clamp(tiles_per_view(view, half) + tiles_per_view(view, tile) + 4, 16, 128);
 }
 
 int ceil_div(long long value, long long divisor)
@@ -120,7 +122,7 @@ double PicturePane::clamp_zoom(double zoom, int lowest, int top)
 
 int PicturePane::current_level() const
 {
-    int level = static_cast<int>(std::floor(m_zoom_target));
+    int level = static_cast<int>(std::ceil(m_zoom_target));
     return std::clamp(level, std::min(m_min_tile_level, m_top_level), m_top_level);
 }
 
@@ -287,9 +289,11 @@ PanePoint PicturePane::picture_span() const
     return {start, start + content.x};
 }
 
+// A change far below a pixel (rounding of the placement arithmetic) is no
+// change: it would only make the pane redraw.
 void PicturePane::set_shift(double shift)
 {
-    if (shift == m_shift) return;
+    if (std::abs(shift - m_shift) < 1e-6) return;
     m_shift = shift;
     mark_dirty();
 }
@@ -310,6 +314,18 @@ PanePoint PicturePane::picture_point(Point local) const
     return {m_center.x + (view.x - size.width / 2.0) / s, m_center.y + (view.y - size.height / 2.0) / s};
 }
 
+Size PicturePane::level_size(int level) const
+{
+    const int reduction = m_top_level - level;
+    return {ceil_div(m_picture.width, 1LL << reduction), ceil_div(m_picture.height, 1LL << reduction)};
+}
+
+Size PicturePane::tile_grid(int level) const
+{
+    const Size reduced = level_size(level);
+    return {ceil_div(reduced.width, m_tile.width), ceil_div(reduced.height, m_tile.height)};
+}
+
 TileRange PicturePane::covered_tiles(int level) const
 {
     TileRange range;
@@ -319,35 +335,51 @@ TileRange PicturePane::covered_tiles(int level) const
     double tile_h = m_tile.height * factor;
     PanePoint c = scroll_position();
     Size view = view_size();
-    Size reduced{ceil_div(m_picture.width, 1LL << (m_top_level - level)),
-                 ceil_div(m_picture.height, 1LL << (m_top_level - level))};
+    Size grid = tile_grid(level);
     range.first_x = std::max(0, static_cast<int>(std::floor((c.x - view.width / 2.0) / tile_w)));
-    range.last_x = std::min(ceil_div(reduced.width, m_tile.width) - 1,
+    range.last_x = std::min(grid.width - 1,
                             static_cast<int>(std::floor((c.x + view.width / 2.0) / tile_w)));
     range.first_y = std::max(0, static_cast<int>(std::floor((c.y - view.height / 2.0) / tile_h)));
-    range.last_y = std::min(ceil_div(reduced.height, m_tile.height) - 1,
+    range.last_y = std::min(grid.height - 1,
                             static_cast<int>(std::floor((c.y + view.height / 2.0) / tile_h)));
     return range;
 }
 
-// A view rectangle (u across the picture's x axis, v along its y axis) as a
-// pane rectangle at origin.
-Rect PicturePane::view_to_screen(double u, double v, double w, double h, Point origin) const
+// A view rectangle (u across the picture's x axis, v along its y axis, both
+// counted from the picture's corner) as a pane rectangle at origin.
+Rect PicturePane::view_to_screen(const Rect& view_rect, Point origin) const
 {
-    u += m_shift;
-    auto at = [](double value) { return static_cast<int>(std::floor(value)); };
-    if (!m_landscape) return {origin.x + at(u), origin.y + at(v), origin.x + at(u + w), origin.y + at(v + h)};
-    double x = width() - v - h;
-    return {origin.x + at(x), origin.y + at(u), origin.x + at(x + h), origin.y + at(u + w)};
+    if (!m_landscape) return {origin.x + view_rect.left, origin.y + view_rect.top,
+                              origin.x + view_rect.right, origin.y + view_rect.bottom};
+    return {origin.x + width() - view_rect.bottom, origin.y + view_rect.left,
+            origin.x + width() - view_rect.top, origin.y + view_rect.right};
 }
 
-Rect PicturePane::tile_rect(int tx, int ty, int level, Point origin) const
+// The picture's corner in the view, in whole pixels, so that every tile
+// keeps its displayed size while the picture moves.
+Point PicturePane::picture_corner() const
 {
-    double factor = std::exp2(m_zoom - level);
-    double w = m_tile.width * factor, h = m_tile.height * factor;
     PanePoint c = scroll_position();
     Size view = view_size();
-    return view_to_screen(view.width / 2.0 - c.x + tx * w, view.height / 2.0 - c.y + ty * h, w, h, origin);
+    return {static_cast<int>(std::lround(view.width / 2.0 - c.x + m_shift)),
+            static_cast<int>(std::lround(view.height / 2.0 - c.y))};
+}
+
+// The part of tile (tx, ty) of level that holds picture: where it lies in the
+// tile surface (turned in landscape) and where it shows on the pane. Tile
+// edges are rounded from the picture's corner, so neighbours meet exactly.
+PicturePane::TilePlace PicturePane::place_tile(int tx, int ty, int level, Point origin) const
+{
+    const Size reduced = level_size(level);
+    const int part_w = std::clamp(reduced.width - tx * m_tile.width, 0, m_tile.width);
+    const int part_h = std::clamp(reduced.height - ty * m_tile.height, 0, m_tile.height);
+    const double factor = std::exp2(m_zoom - level);
+    auto at = [factor](long long pixels) { return static_cast<int>(std::lround(pixels * factor)); };
+    const long long x0 = 1LL * tx * m_tile.width, y0 = 1LL * ty * m_tile.height;
+    const Point corner = picture_corner();
+    Rect view{corner.x + at(x0), corner.y + at(y0), corner.x + at(x0 + part_w), corner.y + at(y0 + part_h)};
+    Rect source = m_landscape ? Rect{m_tile.height - part_h, 0, m_tile.height, part_w} : Rect{0, 0, part_w, part_h};
+    return {source, view_to_screen(view, origin)};
 }
 
 // ---- cache ----
@@ -375,7 +407,7 @@ PicturePane::Entry* PicturePane::obtain_entry(int tx, int ty, int level)
         if (oldest == m_cache.end() || oldest->stamp >= m_stamp) return nullptr;
         entry = &*oldest;
     }
-    *entry = Entry{tx, ty, level, m_stamp, true, false, false, nullptr};
+    *entry = Entry{tx, ty, level, m_stamp, true, false, false, nullptr, nullptr, 0.0};
     return entry;
 }
 
@@ -415,6 +447,7 @@ void PicturePane::deliver_tile(int tx, int ty, int level, std::unique_ptr<Render
     Entry* entry = find_entry(tx, ty, level);
     if (!entry || !tile) return;
     entry->surface = std::move(tile);
+    entry->scaled.reset();
     entry->placeholder = false;
     entry->real = true;
     mark_dirty();
@@ -435,25 +468,20 @@ bool PicturePane::tile_needed(int tx, int ty, int level, double* distance)
 
 // ---- drawing ----
 
-// A side pane is shifted along the swipe: it draws only where it stands.
+// Only the picture is drawn: its tiles, or the empty picture where a tile
+// has not arrived. Whatever lies around it belongs to the screen behind, so
+// panes standing side by side never cover each other's pictures.
 void PicturePane::draw_content(DrawTarget& target, Point origin)
 {
     ++m_stamp;
-    Size view = view_size();
-    Rect area = intersect(view_to_screen(0.0, 0.0, view.width, view.height, origin), Rect::of(origin, size()));
-    if (area.is_empty()) return;
-    ClipScope pane_clip(target, {area.left, area.top}, {area.width(), area.height()});
-    fill_rect(target, area, m_empty_color.to_pixel() | opacity_flag);
     if (is_empty()) return;
-    PanePoint content = content_size();
-    PanePoint c = scroll_position();
-    Rect picture = view_to_screen(view.width / 2.0 - c.x, view.height / 2.0 - c.y, content.x, content.y, origin);
+    const Rect pane = Rect::of(origin, size());
     std::vector<TileAsk> asks;
     {
-        ClipScope picture_clip(target, {picture.left, picture.top}, {picture.width(), picture.height()});
+        ClipScope pane_clip(target, origin, size());
         MutexLock lock(m_lock);
         draw_current_level(target, origin, asks);
-        draw_real_tiles(target, origin);
+        draw_real_tiles(target, origin, pane);
     }
     // Asked outside the lock: the requester looks into the cache to prune its queue.
     if (m_requester)
@@ -474,9 +502,10 @@ void PicturePane::draw_current_level(DrawTarget& target, Point origin, std::vect
             if (!entry) continue;
             entry->stamp = m_stamp;
             if (entry->real) continue;
-            if (empty)
-                scaled_blit(target, *empty, empty->bounds(), tile_rect(tx, ty, level, origin),
-                            plain_copy_operation());
+            if (empty) {
+                const Rect place = place_tile(tx, ty, level, origin).screen;
+                scaled_blit(target, *empty, empty->bounds(), place, plain_copy_operation());
+            }
             if (may_ask && !entry->asked) {
                 entry->asked = true;
                 asks.push_back({tx, ty, level});
@@ -486,22 +515,69 @@ void PicturePane::draw_current_level(DrawTarget& target, Point origin, std::vect
 
 // Every tile that has arrived and lies in view, coarse levels first, so a
 // sharper tile of another level covers a coarser one and a level being
-// zoomed to shows through wherever its tiles are already there.
-void PicturePane::draw_real_tiles(DrawTarget& target, Point origin)
+// zoomed to shows through wherever its tiles are already there. A coarser
+// tile that the current level's tiles hide entirely is not drawn at all.
+void PicturePane::draw_real_tiles(DrawTarget& target, Point origin, const Rect& pane)
 {
-    std::vector<const Entry*> shown;
-    Rect pane = Rect::of(origin, size());
-    for (const Entry& entry : m_cache)
-        if (entry.real && entry.surface && entry.surface->buffer() &&
-            !intersect(tile_rect(entry.tx, entry.ty, entry.level, origin), pane).is_empty())
+    std::vector<Entry*> shown;
+    for (Entry& entry : m_cache) {
+        if (!entry.real || !entry.surface || !entry.surface->buffer() ||
+            intersect(place_tile(entry.tx, entry.ty, entry.level, origin).screen, pane).is_empty())
+            continue;
+        if (hidden_by_current_level(entry))
+            entry.scaled.reset();  // an enlarged copy is large; it is not needed any more
+        else
             shown.push_back(&entry);
-    std::stable_sort(shown.begin(), shown.end(),
-                     [](const Entry* a, const Entry* b) { return a->level < b->level; });
-    for (const Entry* entry : shown) {
-        const PixelBuffer& tile = *entry->surface->buffer();
-        scaled_blit(target, tile, tile.bounds(), tile_rect(entry->tx, entry->ty, entry->level, origin),
-                    plain_copy_operation());
     }
+    std::stable_sort(shown.begin(), shown.end(), [](const Entry* a, const Entry* b) { return a->level < b->level; });
+    for (Entry* entry : shown) draw_tile(target, *entry, place_tile(entry->tx, entry->ty, entry->level, origin));
+}
+
+// Whether every tile of the current level over a coarser entry has arrived.
+bool PicturePane::hidden_by_current_level(const Entry& entry)
+{
+    const int level = current_level();
+    if (entry.level >= level) return false;
+    const int ratio = 1 << (level - entry.level);
+    const Size grid = tile_grid(level);
+    for (int ty = entry.ty * ratio; ty < (entry.ty + 1) * ratio && ty < grid.height; ++ty)
+        for (int tx = entry.tx * ratio; tx < (entry.tx + 1) * ratio && tx < grid.width; ++tx) {
+            const Entry* finer = find_entry(tx, ty, level);
+            if (!finer || !finer->real) return false;
+        }
+    return true;
+}
+
+// A tile shown at its own size is copied. While the zoom moves, the tiles
+// are scaled without filtering: the picture changes every frame and
+// filtering all of it each time would slow the animation down. Once the zoom
+// rests, each tile is filtered once to its displayed size and the copy kept,
+// so a picture standing still or dragged costs only copies.
+void PicturePane::draw_tile(DrawTarget& target, Entry& entry, const TilePlace& place)
+{
+    const PixelBuffer& tile = *entry.surface->buffer();
+    const Size shown{place.screen.width(), place.screen.height()};
+    if (shown == Size{place.source.width(), place.source.height()}) {
+        blit(target, tile, {place.source.left, place.source.top}, shown, {place.screen.left, place.screen.top},
+             plain_copy_operation());
+        return;
+    }
+    if (is_zooming()) {
+        entry.scaled.reset();
+        scaled_blit(target, tile, place.source, place.screen, plain_copy_operation());
+        return;
+    }
+    if (!entry.scaled || entry.scaled_zoom != m_zoom || entry.scaled->size() != shown) {
+        entry.scaled = std::make_unique<RenderSurface>(shown);
+        entry.scaled_zoom = m_zoom;
+        if (!entry.scaled->buffer()) {
+            entry.scaled.reset();
+            filtered_scaled_blit(target, tile, place.source, place.screen, plain_copy_operation());
+            return;
+        }
+        filtered_scaled_blit(*entry.scaled, tile, place.source, Rect::of({0, 0}, shown), plain_copy_operation());
+    }
+    draw_surface(target, *entry.scaled, {place.screen.left, place.screen.top}, plain_copy_operation());
 }
 
 // ---- motion ----

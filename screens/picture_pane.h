@@ -106,7 +106,8 @@ public:
     int lowest_level() const { return m_lowest_level; }
     // Coarsest level the tile source can serve; coarser levels are drawn from it.
     void set_min_tile_level(int level) { m_min_tile_level = level; }
-    // The level whose tiles are asked for: the whole part of the zoom target.
+    // The level whose tiles are asked for and drawn over the others: the finer
+    // of the two levels around the zoom target (reduced, never enlarged).
     int current_level() const;
 
     // ---- zoom ----
@@ -178,6 +179,14 @@ private:
         bool real = false;
         bool asked = false;
         std::unique_ptr<RenderSurface> surface;
+        // The surface filtered to its displayed size at scaled_zoom.
+        std::unique_ptr<RenderSurface> scaled;
+        double scaled_zoom = 0.0;
+    };
+    // Where a tile's picture part lies in its surface and on the pane.
+    struct TilePlace {
+        Rect source;
+        Rect screen;
     };
     struct TileAsk {
         int tx;
@@ -193,11 +202,16 @@ private:
     PanePoint view_point(Point local) const;
     Entry* find_entry(int tx, int ty, int level);
     Entry* obtain_entry(int tx, int ty, int level);
-    Rect tile_rect(int tx, int ty, int level, Point origin) const;
-    Rect view_to_screen(double u, double v, double w, double h, Point origin) const;
+    Size level_size(int level) const;
+    Size tile_grid(int level) const;
+    Point picture_corner() const;
+    TilePlace place_tile(int tx, int ty, int level, Point origin) const;
+    Rect view_to_screen(const Rect& view_rect, Point origin) const;
     bool may_make_entries() const;
     void draw_current_level(DrawTarget& target, Point origin, std::vector<TileAsk>& asks);
-    void draw_real_tiles(DrawTarget& target, Point origin);
+    void draw_real_tiles(DrawTarget& target, Point origin, const Rect& pane);
+    bool hidden_by_current_level(const Entry& entry);
+    void draw_tile(DrawTarget& target, Entry& entry, const TilePlace& place);
     void make_empty_picture();
     void step_zoom(double seconds);
     void step_fling(double seconds);

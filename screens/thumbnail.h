@@ -12,7 +12,8 @@ enum class ThumbnailState {
     pending,  // the preview does not exist yet
 };
 
-// Makes the thumbnail of picture (found under root) at size: the preview's
-// 64x64 thumbnail stretched over the whole size with frame drawn over it.
+// Makes the thumbnail of picture (found under root) at size with frame drawn
+// over it: the preview's 64x64 thumbnail filtered to size, or, for a larger
+// square, the same part of the picture taken sharp from the preview's levels.
 ThumbnailState make_framed_thumbnail(StringView picture, StringView root, const SkinPicture& frame, Size size,
                                      SkinPicture& result);

@@ -330,9 +330,19 @@ void PictureViewer::add_tile(PicturePane* pane, int tx, int ty, int z)
             log() << "clear\n";
             return;
         }
-    m_queue.push_back(std::move(request));
+    m_queue.insert(m_queue.begin() + queue_position(m_queue, request), std::move(request));
     log() << "realy add\n";
     m_work_event.set();
+}
+
+// After a zoom the requests of the level left behind may still wait; the
+// finer level's tiles are the ones that make the picture sharp, so they go
+// before them. The first request stays first: the worker may be on it.
+std::size_t PictureViewer::queue_position(const std::vector<TileRequest>& queue, const TileRequest& request)
+{
+    for (std::size_t i = 1; i < queue.size(); ++i)
+        if (queue[i].slot == request.slot && queue[i].z < request.z) return i;
+    return queue.size();
 }
 
 int PictureViewer::queued_count()
@@ -480,10 +490,10 @@ void PictureViewer::place_panes()
     PanePoint span = center.picture_span();
     PicturePane& left = pane_at(0);
     PicturePane& right = pane_at(2);
-    left.set_shift(0.0);
-    right.set_shift(0.0);
-    left.set_shift(span.x - picture_gap - left.picture_span().y);
-    right.set_shift(span.y + picture_gap - right.picture_span().x);
+    // A pane's span includes its shift: the new shift is worked out from the
+    // unshifted span, so panes already in place are left untouched (and not redrawn).
+    left.set_shift(span.x - picture_gap - (left.picture_span().y - left.shift()));
+    right.set_shift(span.y + picture_gap - (right.picture_span().x - right.shift()));
     for (int position = 0; position < 3; ++position) pane_at(position).set_interactive(position == 1);
 }
 

@@ -137,6 +137,9 @@ public:
     static double fit_zoom_for(Size picture, Size screen, int top_level);
     // "btnMinus"'s target from the pane's target zoom and the slot's fit zoom.
     static double minus_target(double target, double fit);
+    // Where a new request goes in the queue: before the queued requests of its
+    // slot for a coarser level (never before the first), else at the end.
+    static std::size_t queue_position(const std::vector<TileRequest>& queue, const TileRequest& request);
     // Requests waiting for the worker, and finished tiles waiting for a frame.
     int queued_count();
     int finished_count();

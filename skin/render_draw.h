@@ -17,6 +17,12 @@ void blit(DrawTarget& target, const PixelBuffer& source, Point src_origin, Size 
 // Nearest-neighbour resampling of src_rect onto dst_rect (10 fractional bits).
 void scaled_blit(DrawTarget& target, const PixelBuffer& source, const Rect& src_rect,
                  const Rect& dst_rect, const RowOperation& operation);
+// Filtered resampling of src_rect onto dst_rect, each axis on its own: an
+// area average (box filter) where it shrinks, bilinear where it grows. Key
+// pixels take no part in the average; a destination pixel is the key when
+// the source pixel under its centre is, and carries that pixel's opacity flag.
+void filtered_scaled_blit(DrawTarget& target, const PixelBuffer& source, const Rect& src_rect,
+                          const Rect& dst_rect, const RowOperation& operation);
 // Blit of a whole surface to dst_origin.
 void draw_surface(DrawTarget& target, const RenderSurface& surface, Point dst_origin,
                   const RowOperation& operation);

@@ -5,6 +5,7 @@
 #include "elements/image_element.h"
 #include "elements/progress_bar.h"
 #include "library/preview_file.h"
+#include "platform/file.h"
 #include "screens/folder_screen.h"
 #include "screens/thumbnail.h"
 #include "screens_test_support.h"
@@ -210,6 +211,40 @@ TEST_F(ThumbnailTest, ReadyPendingAndBadPreviews)
     EXPECT_EQ(translucent, 0);
     EXPECT_EQ(make_framed_thumbnail(tree.path16("card/A/broken.jpg"), root, frame, size, result), ThumbnailState::bad);
     EXPECT_EQ(make_framed_thumbnail(tree.path16("card/A/good.jpg"), root, frame, Size{0, 0}, result), ThumbnailState::bad);
+}
+
+// A cell larger than the stored thumbnail is made from the preview's levels;
+// with a damaged level it falls back to the stored thumbnail, still made.
+TEST_F(ThumbnailTest, LargeCellsComeFromTheLevelsAndFallBackToTheStoredThumbnail)
+{
+    const String root = tree.path16("card") + u"/";
+    tree.make_dir("card/!pictaviocache");
+    tree.picture("card/A/big.jpg", 1200, 900);
+    const String picture = tree.path16("card/A/big.jpg");
+    ASSERT_EQ(build_preview(picture, root), PreviewBuild::ready);
+    const SkinPicture frame;
+    SkinPicture sharp;
+    ASSERT_EQ(make_framed_thumbnail(picture, root, frame, Size{112, 112}, sharp), ThumbnailState::made);
+    ASSERT_EQ(sharp.size(), (Size{112, 112}));
+    // Break the JPEG of every stored level; the stored thumbnail stays whole.
+    {
+        File preview(preview_path(picture, root), File::read_write_mode);
+        PreviewTable table;
+        ASSERT_TRUE(read_preview_table(preview, -1, table));
+        const std::vector<std::uint8_t> zeros(64, 0);
+        for (int level = 1; level <= table.levels; ++level) {
+            ASSERT_TRUE(preview.seek(table.entries[level].jpeg_offset));
+            ASSERT_EQ(preview.write(zeros.data(), 64), 64u);
+        }
+    }
+    SkinPicture fallback;
+    ASSERT_EQ(make_framed_thumbnail(picture, root, frame, Size{112, 112}, fallback), ThumbnailState::made);
+    ASSERT_EQ(fallback.size(), (Size{112, 112}));
+    int differing = 0;
+    for (int y = 0; y < 112; ++y)
+        for (int x = 0; x < 112; ++x)
+            differing += sharp.bitmap->pixels()->at(x, y) != fallback.bitmap->pixels()->at(x, y);
+    EXPECT_GT(differing, 112 * 112 / 4);
 }
 
 }  // namespace

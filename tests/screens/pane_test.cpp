@@ -88,6 +88,9 @@ TEST_F(PaneTest, ConfigureComputesLevelsAndKeepsTheZoomInRange)
     EXPECT_EQ(pane.zoom(), 0.0);
     pane.set_zoom(2.5);
     EXPECT_EQ(pane.zoom(), 2.5);
+    // The finer of the two levels around the zoom is the one drawn and asked for.
+    EXPECT_EQ(pane.current_level(), 3);
+    pane.set_zoom(2.0);
     EXPECT_EQ(pane.current_level(), 2);
     // A smaller picture keeps a zoom that still lies in its levels, else falls to the lowest.
     pane.configure({256, 256}, {300, 300}, false);

@@ -131,6 +131,23 @@ TEST(ViewerRules, MinusTargetsOneLevelDownButNeverBelowFit)
     EXPECT_EQ(PictureViewer::minus_target(1.5, 1.2), 1.2);
 }
 
+TEST(ViewerRules, FinerTilesGoBeforeTheCoarserOnesOfTheirSlotButNeverFirst)
+{
+    auto request = [](int slot, int z) { return TileRequest{0, 0, z, slot, 0, false, nullptr}; };
+    std::vector<TileRequest> queue;
+    queue.push_back(request(1, 1));  // the worker may be on it
+    EXPECT_EQ(PictureViewer::queue_position(queue, request(1, 2)), 1u);
+    queue.push_back(request(0, 1));
+    queue.push_back(request(1, 1));
+    queue.push_back(request(1, 2));
+    // Before the first coarser request of the same slot; another slot's coarser ones do not count.
+    EXPECT_EQ(PictureViewer::queue_position(queue, request(1, 3)), 2u);
+    EXPECT_EQ(PictureViewer::queue_position(queue, request(1, 2)), 2u);
+    // The same or a coarser level waits at the end.
+    EXPECT_EQ(PictureViewer::queue_position(queue, request(1, 1)), 4u);
+    EXPECT_EQ(PictureViewer::queue_position(queue, request(2, 5)), 4u);
+}
+
 TEST(TileTransform, TurnClockwiseMovesEachPixel)
 {
     auto source = PixelBuffer::create(3, 2);
@@ -228,7 +245,13 @@ TEST_F(ViewerTest, FitZoomFollowsTheScreenAndLandscape)
     viewer->toggle_landscape();
     EXPECT_TRUE(viewer->is_landscape());
     EXPECT_NEAR(viewer->slot_at(1).fit_zoom, 3 + std::log2(320.0 / 1600), 1e-9);
-    // The button stays disabled until the worker has emptied its queue.
+    // The button stays disabled until the worker has emptied its queue. The
+    // first frame asks for several tiles one by one: the worker waits until
+    // all are queued, so that it cannot empty the queue in between.
+    {
+        MutexLock hold(viewer->tile_lock());
+        frame();
+    }
     EXPECT_FALSE(viewer->button(u"btnLandscape")->is_enabled());
     EXPECT_TRUE(run_until([&] { return viewer->button(u"btnLandscape")->is_enabled(); }));
     EXPECT_EQ(viewer->queued_count(), 0);
@@ -252,7 +275,7 @@ TEST_F(ViewerTest, QueueRefusesDuplicatesAndPrunesWhatPanesNoLongerNeed)
         viewer->add_tile(center, 5, 4, 3);  // prunes (1, 1), refuses the duplicate of the first
         EXPECT_EQ(viewer->queued_count(), 1);
         // A tile the pane still shows is kept by the pruning.
-        viewer->add_tile(center, 0, 0, 0);
+        viewer->add_tile(center, 0, 0, 1);  // the fit zoom lies between levels 0 and 1: level 1 shows
         viewer->add_tile(center, 6, 4, 3);
         EXPECT_EQ(viewer->queued_count(), 3);
         // clear_slot keeps only the first request.
@@ -436,4 +459,83 @@ TEST_F(ViewerTest, ClosingAndDestroyingWhileTheWorkerDecodes)
     viewer->close();
     EXPECT_FALSE(viewer->is_opened());
     viewer.reset();
+}
+
+// Whatever the position of the picture in its album and the shapes of its
+// neighbours, the frame shows every pixel of the centre picture exactly as the
+// centre pane draws it alone: no other pane draws over it.
+TEST_F(ViewerTest, NeighbouringPanesNeverCoverTheCentrePicture)
+{
+    const std::vector<String> pictures{picture("wide.jpg", {900, 400}, true), picture("tall.jpg", {300, 700}, true),
+                                       picture("square.jpg", {500, 500}, true)};
+    // The zoom buttons stay over the picture; the other controls are hidden.
+    auto under_zoom_button = [&](int x, int y) {
+        for (const char16_t* id : {u"btnPlus", u"btnMinus"}) {
+            const Button* button = viewer->button(id);
+            if (button->is_visible() && x >= button->x() && y >= button->y() && x < button->x() + button->width() &&
+                y < button->y() + button->height())
+                return true;
+        }
+        return false;
+    };
+    auto expect_centre_uncovered = [&](const char* where) {
+        if (viewer->controls_shown()) viewer->on_single_tap();
+        ASSERT_TRUE(run_until([&] { return center_sharp() && viewer->queued_count() == 0; })) << where;
+        frame();
+        RenderSurface alone(Size{240, 320});
+        alone.buffer()->clear(0);
+        viewer->pane_at(1).draw_content(alone, {0, 0});
+        Rect shown{240, 320, 0, 0};
+        for (int y = 0; y < 320; ++y)
+            for (int x = 0; x < 240; ++x)
+                if (alone.buffer()->at(x, y) != 0)
+                    shown = {std::min(shown.left, x), std::min(shown.top, y), std::max(shown.right, x + 1),
+                             std::max(shown.bottom, y + 1)};
+        ASSERT_FALSE(shown.is_empty()) << where;
+        long covered = 0;
+        for (int y = shown.top; y < shown.bottom; ++y)
+            for (int x = shown.left; x < shown.right; ++x)
+                covered += !under_zoom_button(x, y) && surface.buffer()->at(x, y) != alone.buffer()->at(x, y);
+        EXPECT_EQ(covered, 0) << where << ": centre picture at " << shown.left << "," << shown.top << " to "
+                              << shown.right << "," << shown.bottom;
+    };
+    open({pictures[0]}, 0);
+    expect_centre_uncovered("single");
+    open(pictures, 0);
+    expect_centre_uncovered("first, a narrower neighbour");
+    open(pictures, 1);
+    expect_centre_uncovered("middle, wider neighbours");
+    open(pictures, 2);
+    expect_centre_uncovered("last");
+    viewer->toggle_landscape();
+    expect_centre_uncovered("last, turned to landscape");
+    viewer->toggle_landscape();
+    // During a swipe towards the previous picture, and after it.
+    viewer->pane_at(1).scroll_by(-50, 0);
+    viewer->on_pane_drag(&viewer->pane_at(1));
+    viewer->draw(surface, {0, 0});
+    RenderSurface alone(Size{240, 320});
+    alone.buffer()->clear(0);
+    viewer->pane_at(1).draw_content(alone, {0, 0});
+    long covered = 0;
+    for (int y = 0; y < 320; ++y)
+        for (int x = 0; x < 240; ++x)
+            covered += alone.buffer()->at(x, y) != 0 && !under_zoom_button(x, y) &&
+                       surface.buffer()->at(x, y) != alone.buffer()->at(x, y);
+    EXPECT_EQ(covered, 0) << "during a swipe";
+    viewer->step_left();
+    expect_centre_uncovered("after a swipe to the middle");
+}
+
+// A picture that stands still with all its tiles in asks for no new frame.
+TEST_F(ViewerTest, StillPictureNeedsNoRedraw)
+{
+    open({picture("still.jpg", {900, 400}, true)}, 0);
+    viewer->on_single_tap();
+    ASSERT_TRUE(run_until([&] { return center_sharp() && viewer->queued_count() == 0 && viewer->finished_count() == 0; }));
+    frame();
+    frame();
+    viewer->update(0.02);
+    EXPECT_FALSE(viewer->is_dirty());
+    EXPECT_FALSE(viewer->pane_at(1).is_dirty());
 }
