@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "library/exif_reader.h"
 #include "library/photo_library.h"
 #include "library/preview_file.h"
 #include "skin/render_draw.h"
@@ -54,23 +55,15 @@ void stretch_smooth(const PixelBuffer& source, PixelBuffer& target)
     }
 }
 
-}  // namespace
-
-ThumbnailState make_framed_thumbnail(StringView picture, StringView root, const SkinPicture& frame, Size size,
-                                     SkinPicture& result)
+// The picture stretched over size with frame drawn over it; false for an
+// empty size or when memory is short.
+bool frame_thumbnail(const PixelBuffer& thumbnail, StringView picture, const SkinPicture& frame, Size size,
+                     SkinPicture& result)
 {
-    const String preview = preview_path(picture, root);
-    if (preview.empty() || PhotoLibrary::is_bad_preview(preview))
-        return ThumbnailState::bad;
-    if (!is_preview_ready(picture, root))
-        return ThumbnailState::pending;
-    std::unique_ptr<RenderSurface> thumbnail = load_thumbnail(picture, root);
-    if (!thumbnail || !thumbnail->buffer() || size.width <= 0 || size.height <= 0)
-        return ThumbnailState::bad;
     RenderSurface framed(size);
     if (!framed.buffer())
-        return ThumbnailState::bad;
-    stretch_smooth(*thumbnail->buffer(), *framed.buffer());
+        return false;
+    stretch_smooth(thumbnail, *framed.buffer());
     draw_picture(framed, Point{0, 0}, size, frame, operation_for_alpha(frame_alpha));
     // The frame's translucent edges leave pixels without the flag: the
     // thumbnail as a whole is opaque wherever it is drawn.
@@ -81,5 +74,29 @@ ThumbnailState make_framed_thumbnail(StringView picture, StringView root, const 
             row[x] |= opaque_bit;
     }
     result = SkinPicture::whole(std::make_shared<SkinBitmap>(String(picture), framed.detach()));
+    return true;
+}
+
+}  // namespace
+
+// While the preview is pending, the thumbnail a camera embedded in the
+// picture's EXIF data stands in for it; the caller replaces it once the
+// preview is complete.
+ThumbnailState make_framed_thumbnail(StringView picture, StringView root, const SkinPicture& frame, Size size,
+                                     SkinPicture& result)
+{
+    const String preview = preview_path(picture, root);
+    if (preview.empty() || PhotoLibrary::is_bad_preview(preview))
+        return ThumbnailState::bad;
+    if (!is_preview_ready(picture, root)) {
+        const std::unique_ptr<RenderSurface> embedded =
+            decode_embedded_thumbnail(read_exif(picture, true), std::max(size.width, size.height));
+        if (embedded)
+            frame_thumbnail(*embedded->buffer(), picture, frame, size, result);
+        return ThumbnailState::pending;
+    }
+    const std::unique_ptr<RenderSurface> thumbnail = show_as_tagged(load_thumbnail(picture, root), picture);
+    if (!thumbnail || !thumbnail->buffer() || !frame_thumbnail(*thumbnail->buffer(), picture, frame, size, result))
+        return ThumbnailState::bad;
     return ThumbnailState::made;
 }

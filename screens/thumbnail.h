@@ -9,10 +9,12 @@
 enum class ThumbnailState {
     made,     // the picture holds the framed thumbnail
     bad,      // the picture has no usable preview (none can be made, or it does not decode)
-    pending,  // the preview does not exist yet
+    pending,  // the preview does not exist yet; the picture holds the framed embedded
+              // EXIF thumbnail when the picture has a usable one, else it is left as it was
 };
 
 // Makes the thumbnail of picture (found under root) at size: the preview's
-// 64x64 thumbnail stretched over the whole size with frame drawn over it.
+// 64x64 thumbnail, turned as the picture's orientation tag says, stretched
+// over the whole size with frame drawn over it.
 ThumbnailState make_framed_thumbnail(StringView picture, StringView root, const SkinPicture& frame, Size size,
                                      SkinPicture& result);

@@ -1,0 +1,97 @@
+#include "library/orientation.h"
+
+#include <algorithm>
+#include "skin/render_surface.h"
+
+Orientation orientation_from_tag(int value)
+{
+    return value >= 1 && value <= 8 ? static_cast<Orientation>(value) : Orientation::upright;
+}
+
+bool swaps_axes(Orientation orientation)
+{
+    return static_cast<int>(orientation) >= static_cast<int>(Orientation::transposed);
+}
+
+Size displayed_size(Size stored, Orientation orientation)
+{
+    return swaps_axes(orientation) ? Size{stored.height, stored.width} : stored;
+}
+
+// Each orientation names where the stored first row and first column end up:
+// 6, for one, shows the first row along the right edge and the first column
+// along the top.
+Point displayed_point(Point point, Size stored, Orientation orientation)
+{
+    const int x = point.x, y = point.y;
+    const int right = stored.width - 1, bottom = stored.height - 1;
+    switch (orientation) {
+    case Orientation::upright: return {x, y};
+    case Orientation::mirrored: return {right - x, y};
+    case Orientation::turned_180: return {right - x, bottom - y};
+    case Orientation::flipped: return {x, bottom - y};
+    case Orientation::transposed: return {y, x};
+    case Orientation::turned_right: return {bottom - y, x};
+    case Orientation::transverse: return {bottom - y, right - x};
+    case Orientation::turned_left: return {y, right - x};
+    }
+    return {x, y};
+}
+
+Point stored_point(Point point, Size stored, Orientation orientation)
+{
+    const int x = point.x, y = point.y;
+    const int right = stored.width - 1, bottom = stored.height - 1;
+    switch (orientation) {
+    case Orientation::upright: return {x, y};
+    case Orientation::mirrored: return {right - x, y};
+    case Orientation::turned_180: return {right - x, bottom - y};
+    case Orientation::flipped: return {x, bottom - y};
+    case Orientation::transposed: return {y, x};
+    case Orientation::turned_right: return {y, bottom - x};
+    case Orientation::transverse: return {right - y, bottom - x};
+    case Orientation::turned_left: return {right - y, x};
+    }
+    return {x, y};
+}
+
+Rect stored_rect(Rect displayed, Size stored, Orientation orientation)
+{
+    const Point a = stored_point({displayed.left, displayed.top}, stored, orientation);
+    const Point b = stored_point({displayed.right - 1, displayed.bottom - 1}, stored, orientation);
+    return {std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x) + 1, std::max(a.y, b.y) + 1};
+}
+
+// The map is affine, so the target position walks by a fixed step per stored
+// column and per stored row.
+void copy_oriented(const PixelBuffer& source, Point source_origin, Rect part, Size stored,
+                   Orientation orientation, PixelBuffer& target, Point target_origin)
+{
+    if (part.right <= part.left || part.bottom <= part.top)
+        return;
+    const Point start = displayed_point({part.left, part.top}, stored, orientation);
+    const Point next_column = displayed_point({part.left + 1, part.top}, stored, orientation);
+    const Point next_row = displayed_point({part.left, part.top + 1}, stored, orientation);
+    const int column_dx = next_column.x - start.x, column_dy = next_column.y - start.y;
+    const int row_dx = next_row.x - start.x, row_dy = next_row.y - start.y;
+    for (int y = part.top; y < part.bottom; ++y) {
+        const Pixel* row = source.row(y - source_origin.y);
+        const int step = y - part.top;
+        int tx = start.x + row_dx * step - target_origin.x;
+        int ty = start.y + row_dy * step - target_origin.y;
+        for (int x = part.left; x < part.right; ++x) {
+            target.at(tx, ty) = row[x - source_origin.x];
+            tx += column_dx;
+            ty += column_dy;
+        }
+    }
+}
+
+std::unique_ptr<RenderSurface> oriented_copy(const PixelBuffer& source, Orientation orientation)
+{
+    auto result = std::make_unique<RenderSurface>(displayed_size(source.size(), orientation));
+    if (!result->buffer())
+        return nullptr;
+    copy_oriented(source, {0, 0}, source.bounds(), source.size(), orientation, *result->buffer(), {0, 0});
+    return result;
+}
