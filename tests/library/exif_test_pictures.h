@@ -21,8 +21,12 @@ struct Rgb {
     std::uint8_t r, g, b;
 };
 
-// The upright picture's quarters: top left, top right, bottom left, bottom right.
-inline constexpr Rgb quarter_colours[4] = {{220, 40, 40}, {40, 200, 60}, {40, 60, 220}, {230, 210, 40}};
+// The upright picture's quarters: top left, top right, bottom left, bottom
+// right. They differ in brightness only (each is a grey plus the same tint),
+// so the chroma planes are flat: with the quarters meeting on MCU borders,
+// every JPEG the pictures go through reproduces them exactly, whatever
+// side the compression runs from.
+inline constexpr Rgb quarter_colours[4] = {{90, 50, 10}, {140, 100, 60}, {190, 150, 110}, {240, 200, 160}};
 
 inline Rgb upright_colour(int x, int y, Size size)
 {
