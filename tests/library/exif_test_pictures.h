@@ -28,9 +28,14 @@ struct Rgb {
 // side the compression runs from.
 inline constexpr Rgb quarter_colours[4] = {{90, 50, 10}, {140, 100, 60}, {190, 150, 110}, {240, 200, 160}};
 
-inline Rgb upright_colour(int x, int y, Size size)
+// Vivid quarters for embedded thumbnails, told apart from the picture's own.
+inline constexpr Rgb thumbnail_colours[4] = {{220, 30, 30}, {30, 200, 40}, {30, 40, 220}, {220, 210, 30}};
+
+using Quarters = Rgb[4];
+
+inline Rgb upright_colour(int x, int y, Size size, const Quarters& colours = quarter_colours)
 {
-    return quarter_colours[(y >= size.height / 2 ? 2 : 0) + (x >= size.width / 2 ? 1 : 0)];
+    return colours[(y >= size.height / 2 ? 2 : 0) + (x >= size.width / 2 ? 1 : 0)];
 }
 
 // Where stored pixel (x, y) of a picture of size stored shows under tag, from
@@ -60,14 +65,14 @@ inline Size stored_size(int tag, Size upright)
 }
 
 // The RGB pixels stored for the upright picture of that size under tag.
-inline std::vector<std::uint8_t> stored_rgb(int tag, Size upright)
+inline std::vector<std::uint8_t> stored_rgb(int tag, Size upright, const Quarters& colours = quarter_colours)
 {
     const Size stored = stored_size(tag, upright);
     std::vector<std::uint8_t> rgb(static_cast<std::size_t>(stored.width) * stored.height * 3);
     for (int y = 0; y < stored.height; ++y)
         for (int x = 0; x < stored.width; ++x) {
             const Point shown = shown_at(tag, x, y, stored);
-            const Rgb colour = upright_colour(shown.x, shown.y, upright);
+            const Rgb colour = upright_colour(shown.x, shown.y, upright, colours);
             std::uint8_t* out = &rgb[(static_cast<std::size_t>(y) * stored.width + x) * 3];
             out[0] = colour.r;
             out[1] = colour.g;
@@ -204,6 +209,12 @@ inline std::vector<std::uint8_t> with_comment(const std::vector<std::uint8_t>& j
     out.insert(out.end(), n, 'c');
     out.insert(out.end(), jpeg.begin() + 2, jpeg.end());
     return out;
+}
+
+// An embedded thumbnail of upright size in the vivid colours, stored for tag.
+inline std::vector<std::uint8_t> embedded_thumbnail(int tag, Size upright)
+{
+    return encode_jpeg(stored_rgb(tag, upright, thumbnail_colours), stored_size(tag, upright), 95);
 }
 
 inline bool write_file(const std::string& path, const std::vector<std::uint8_t>& bytes)
