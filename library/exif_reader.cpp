@@ -110,7 +110,8 @@ ExifInfo read_exif(StringView picture, bool with_thumbnail)
     File file;
     if (!file.open_expanded(expand_path(picture), File::read_mode))
         return {};
-    std::vector<std::uint8_t> start(static_cast<std::size_t>(std::min<std::uint64_t>(file.size(), exif_read_limit)));
+    const std::size_t limit = with_thumbnail ? exif_read_limit : orientation_read_limit;
+    std::vector<std::uint8_t> start(static_cast<std::size_t>(std::min<std::uint64_t>(file.size(), limit)));
     const std::uint32_t got = file.read(start.data(), static_cast<std::uint32_t>(start.size()));
     return parse_exif(start.data(), got, with_thumbnail);
 }

@@ -13,9 +13,12 @@
 
 class RenderSurface;
 
-// Most bytes read from the start of a picture: an APP1 segment holds at most
-// 64 KiB, and the segments before it are small.
+// Most bytes read from the start of a picture for its embedded thumbnail: an
+// APP1 segment holds at most 64 KiB, and the segments before it are small.
 constexpr std::size_t exif_read_limit = 128 * 1024;
+// Bytes read for the orientation alone: the first IFD comes first in the
+// segment, and what lies beyond the bytes read is left out of the parse.
+constexpr std::size_t orientation_read_limit = 16 * 1024;
 // Largest width or height of an embedded thumbnail that is decoded.
 constexpr int max_embedded_thumbnail_side = 1024;
 
@@ -33,8 +36,9 @@ bool find_exif_segment(const std::uint8_t* jpeg, std::size_t size, const std::ui
 // Parses the EXIF data of the JPEG start jpeg: the orientation from the first
 // IFD only, and the embedded thumbnail's bytes when with_thumbnail.
 ExifInfo parse_exif(const std::uint8_t* jpeg, std::size_t size, bool with_thumbnail);
-// parse_exif of the first exif_read_limit bytes of picture (macros expanded); an
-// unreadable picture gives the defaults.
+// parse_exif of the start of picture (macros expanded), read at once:
+// exif_read_limit bytes with the thumbnail, orientation_read_limit without;
+// an unreadable picture gives the defaults.
 ExifInfo read_exif(StringView picture, bool with_thumbnail);
 // The orientation tag of picture.
 Orientation read_orientation(StringView picture);

@@ -17,6 +17,7 @@
 #include "library/preview_pixels.h"
 #include "skin/render_surface.h"
 #include "tests/library/exif_test_pictures.h"
+#include "tests/library/jpeg_test_pictures.h"
 #include "tests/library/preview_test_support.h"
 
 using namespace exif_test;
@@ -322,4 +323,22 @@ TEST(OrientedTiles, FailuresOfTheStoredSourcePassThrough)
     EXPECT_EQ(tagged->get_piece(0, 0, 0), nullptr);
     EXPECT_NE(tagged->get_piece(0, 0, 2), nullptr);
     EXPECT_EQ(tagged->get_piece(0, 0, tagged->levels() + 1), nullptr);
+}
+
+// From a file: the orientation alone reads the start of the file only, the
+// embedded thumbnail the whole segment, however large the thumbnail is.
+TEST(EmbeddedThumbnail, ReadFromTheStartOfThePictureFile)
+{
+    const std::string root = make_root();
+    std::vector<std::uint8_t> thumbnail = encode_jpeg(make_photo_rgb(320, 240, 5), {320, 240}, 95);
+    ASSERT_GT(thumbnail.size(), orientation_read_limit);
+    ASSERT_LT(thumbnail.size(), 60000u);
+    const std::string path = root + "camera.jpg";
+    ASSERT_TRUE(write_file(path, tagged_picture(8, {64, 48}, thumbnail, true)));
+    EXPECT_EQ(read_orientation(from_utf8(path)), Orientation::turned_left);
+    const ExifInfo info = read_exif(from_utf8(path), true);
+    EXPECT_EQ(info.orientation, Orientation::turned_left);
+    EXPECT_EQ(info.thumbnail, thumbnail);
+    EXPECT_EQ(read_exif(from_utf8(root + "missing.jpg"), true).orientation, Orientation::upright);
+    EXPECT_EQ(show_as_tagged(nullptr, from_utf8(path)), nullptr);
 }
