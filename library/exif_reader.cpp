@@ -50,40 +50,40 @@ int scale_for(int side, int min_side)
 
 }  // namespace
 
-bool find_exif_segment(const std::uint8_t* jpeg, std::size_t size, const std::uint8_t*& segment,
-                       std::size_t& length)
+ExifSearch find_exif_segment(const std::uint8_t* jpeg, std::size_t size, const std::uint8_t*& segment,
+                             std::size_t& length)
 {
     if (size < 4 || jpeg[0] != marker_start || jpeg[1] != start_of_image)
-        return false;
+        return ExifSearch::absent;
     std::size_t at = 2;
     while (at + 4 <= size) {
         if (jpeg[at] != marker_start)
-            return false;
+            return ExifSearch::absent;
         const std::uint8_t marker = jpeg[at + 1];
         if (marker == marker_start) {  // fill byte before a marker
             ++at;
             continue;
         }
         if (marker == start_of_scan || marker == end_of_image)
-            return false;
+            return ExifSearch::absent;
         if (is_standalone(marker)) {
             at += 2;
             continue;
         }
         const std::size_t declared = (static_cast<std::size_t>(jpeg[at + 2]) << 8) | jpeg[at + 3];
         if (declared < 2)
-            return false;
+            return ExifSearch::absent;
         const std::size_t payload = at + 4;
         const std::size_t available = std::min(declared - 2, size - payload);
         if (marker == app1 && available >= sizeof exif_header &&
             std::memcmp(jpeg + payload, exif_header, sizeof exif_header) == 0) {
             segment = jpeg + payload;
             length = available;
-            return true;
+            return ExifSearch::found;
         }
         at += 2 + declared;
     }
-    return false;
+    return ExifSearch::beyond;
 }
 
 ExifInfo parse_exif(const std::uint8_t* jpeg, std::size_t size, bool with_thumbnail)
@@ -91,7 +91,7 @@ ExifInfo parse_exif(const std::uint8_t* jpeg, std::size_t size, bool with_thumbn
     ExifInfo info;
     const std::uint8_t* segment = nullptr;
     std::size_t length = 0;
-    if (!find_exif_segment(jpeg, size, segment, length))
+    if (find_exif_segment(jpeg, size, segment, length) != ExifSearch::found)
         return info;
     const std::unique_ptr<ExifData, ExifDataDeleter> data(exif_data_new());
     if (!data)
@@ -110,9 +110,17 @@ ExifInfo read_exif(StringView picture, bool with_thumbnail)
     File file;
     if (!file.open_expanded(expand_path(picture), File::read_mode))
         return {};
-    const std::size_t limit = with_thumbnail ? exif_read_limit : orientation_read_limit;
-    std::vector<std::uint8_t> start(static_cast<std::size_t>(std::min<std::uint64_t>(file.size(), limit)));
-    const std::uint32_t got = file.read(start.data(), static_cast<std::uint32_t>(start.size()));
+    const std::uint64_t size = file.size();
+    std::vector<std::uint8_t> start(
+        static_cast<std::size_t>(std::min<std::uint64_t>(size, with_thumbnail ? exif_read_limit : orientation_read_limit)));
+    std::uint32_t got = file.read(start.data(), static_cast<std::uint32_t>(start.size()));
+    const std::uint8_t* segment = nullptr;
+    std::size_t length = 0;
+    if (got == start.size() && start.size() < std::min<std::uint64_t>(size, exif_read_limit) &&
+        find_exif_segment(start.data(), got, segment, length) == ExifSearch::beyond) {
+        start.resize(static_cast<std::size_t>(std::min<std::uint64_t>(size, exif_read_limit)));
+        got = file.seek(0) ? file.read(start.data(), static_cast<std::uint32_t>(start.size())) : 0;
+    }
     return parse_exif(start.data(), got, with_thumbnail);
 }
 

@@ -16,8 +16,9 @@ class RenderSurface;
 // Most bytes read from the start of a picture for its embedded thumbnail: an
 // APP1 segment holds at most 64 KiB, and the segments before it are small.
 constexpr std::size_t exif_read_limit = 128 * 1024;
-// Bytes read for the orientation alone: the first IFD comes first in the
-// segment, and what lies beyond the bytes read is left out of the parse.
+// Bytes read for the orientation alone: the EXIF segment normally follows the
+// start of the file at once, its first IFD comes first in it, and what lies
+// beyond the bytes read is left out of the parse.
 constexpr std::size_t orientation_read_limit = 16 * 1024;
 // Largest width or height of an embedded thumbnail that is decoded.
 constexpr int max_embedded_thumbnail_side = 1024;
@@ -28,17 +29,25 @@ struct ExifInfo {
     std::vector<std::uint8_t> thumbnail;  // the embedded JPEG thumbnail; empty when none or not asked for
 };
 
+// What the search for the EXIF segment among a JPEG's first bytes found.
+enum class ExifSearch {
+    found,   // the segment begins inside the bytes
+    absent,  // the bytes are no JPEG, or its segments end (scan, damage) without one
+    beyond,  // the segments run past the bytes: a longer start may hold it
+};
+
 // The "Exif\0\0" APP1 segment among the segments before the first scan of the
-// JPEG whose first size bytes are jpeg; its payload (cut at size when
-// truncated) goes to segment and length. False when there is none.
-bool find_exif_segment(const std::uint8_t* jpeg, std::size_t size, const std::uint8_t*& segment,
-                       std::size_t& length);
+// JPEG whose first size bytes are jpeg; when found, its payload (cut at size
+// when truncated) goes to segment and length.
+ExifSearch find_exif_segment(const std::uint8_t* jpeg, std::size_t size, const std::uint8_t*& segment,
+                             std::size_t& length);
 // Parses the EXIF data of the JPEG start jpeg: the orientation from the first
 // IFD only, and the embedded thumbnail's bytes when with_thumbnail.
 ExifInfo parse_exif(const std::uint8_t* jpeg, std::size_t size, bool with_thumbnail);
 // parse_exif of the start of picture (macros expanded), read at once:
-// exif_read_limit bytes with the thumbnail, orientation_read_limit without;
-// an unreadable picture gives the defaults.
+// exif_read_limit bytes with the thumbnail, orientation_read_limit without
+// (and exif_read_limit after all when large segments come before the EXIF
+// data); an unreadable picture gives the defaults.
 ExifInfo read_exif(StringView picture, bool with_thumbnail);
 // The orientation tag of picture.
 Orientation read_orientation(StringView picture);

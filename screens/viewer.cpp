@@ -480,8 +480,11 @@ void PictureViewer::place_panes()
     PicturePane& right = pane_at(2);
     left.set_shift(0.0);
     right.set_shift(0.0);
-    left.set_shift(span.x - picture_gap - left.picture_span().y);
-    right.set_shift(span.y + picture_gap - right.picture_span().x);
+    // An empty pane (no previous or next picture) would still fill its area
+    // with its empty colour: it stands a whole view away, never over the centre.
+    const double away = center.view_size().width;
+    left.set_shift(left.is_empty() ? -away : span.x - picture_gap - left.picture_span().y);
+    right.set_shift(right.is_empty() ? away : span.y + picture_gap - right.picture_span().x);
     for (int position = 0; position < 3; ++position) pane_at(position).set_interactive(position == 1);
 }
 

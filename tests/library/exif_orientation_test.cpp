@@ -340,5 +340,9 @@ TEST(EmbeddedThumbnail, ReadFromTheStartOfThePictureFile)
     EXPECT_EQ(info.orientation, Orientation::turned_left);
     EXPECT_EQ(info.thumbnail, thumbnail);
     EXPECT_EQ(read_exif(from_utf8(root + "missing.jpg"), true).orientation, Orientation::upright);
+    // A large segment before the EXIF one: the orientation is read from a longer start.
+    const std::string padded = root + "padded.jpg";
+    ASSERT_TRUE(write_file(padded, with_distinct_size(tagged_picture(5, {64, 48}), 0)));
+    EXPECT_EQ(read_orientation(from_utf8(padded)), Orientation::transposed);
     EXPECT_EQ(show_as_tagged(nullptr, from_utf8(path)), nullptr);
 }

@@ -200,8 +200,7 @@ inline std::vector<std::uint8_t> tagged_picture(int tag, Size upright, const std
     return tag == 0 ? jpeg : with_exif(jpeg, orientation_tiff(tag, big_endian, thumbnail));
 }
 
-// The JPEG with a comment segment of n bytes after its SOI marker: pictures
-// of one folder get different file sizes, and so different preview names.
+// The JPEG with a comment segment of n bytes after its SOI marker.
 inline std::vector<std::uint8_t> with_comment(const std::vector<std::uint8_t>& jpeg, std::size_t n)
 {
     std::vector<std::uint8_t> out(jpeg.begin(), jpeg.begin() + 2);
@@ -215,6 +214,15 @@ inline std::vector<std::uint8_t> with_comment(const std::vector<std::uint8_t>& j
 inline std::vector<std::uint8_t> embedded_thumbnail(int tag, Size upright)
 {
     return encode_jpeg(stored_rgb(tag, upright, thumbnail_colours), stored_size(tag, upright), 95);
+}
+
+// The JPEG padded by a comment segment to 40000 + 64 index bytes (it must be
+// smaller than that): the pictures of one folder, written within the same
+// millisecond, must differ in size, or they would share a preview name.
+inline std::vector<std::uint8_t> with_distinct_size(const std::vector<std::uint8_t>& jpeg, int index)
+{
+    const std::size_t total = 40000 + 64 * static_cast<std::size_t>(index);
+    return jpeg.size() + 4 < total ? with_comment(jpeg, total - jpeg.size() - 4) : std::vector<std::uint8_t>{};
 }
 
 inline bool write_file(const std::string& path, const std::vector<std::uint8_t>& bytes)

@@ -275,7 +275,7 @@ protected:
             tree.make_dir("card/" + folder);
             EXPECT_TRUE(exif_test::write_file(
                 tree.path("card/" + folder + "/key.jpg"),
-                exif_test::with_comment(exif_test::tagged_picture(tag, {1024, 768}), tag + 1u)));
+                exif_test::with_distinct_size(exif_test::tagged_picture(tag, {1024, 768}), tag)));
             list.push_back(album_of(folder, "key.jpg", 1));
             EXPECT_EQ(build_preview(list.back().key_picture_path, list.back().drive_path), PreviewBuild::ready);
         }
@@ -316,7 +316,8 @@ TEST_F(AlbumOrientationTest, EmbeddedThumbnailStandsInUntilThePreviewIsComplete)
         tree.make_dir("card/" + folder);
         EXPECT_TRUE(exif_test::write_file(
             tree.path("card/" + folder + "/key.jpg"),
-            exif_test::tagged_picture(tag, {1024, 768}, exif_test::embedded_thumbnail(tag, {160, 120}))));
+            exif_test::with_distinct_size(
+                exif_test::tagged_picture(tag, {1024, 768}, exif_test::embedded_thumbnail(tag, {160, 120})), tag)));
         list.push_back(album_of(folder, "key.jpg", 1));
     }
     start_library(list);

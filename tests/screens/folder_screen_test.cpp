@@ -229,7 +229,7 @@ protected:
         std::filesystem::create_directories(std::filesystem::path(tree.path(relative)).parent_path());
         EXPECT_TRUE(exif_test::write_file(
             tree.path(relative),
-            exif_test::with_comment(exif_test::tagged_picture(tag, picture_size, thumbnail), static_cast<std::size_t>(tag) + 1)));
+            exif_test::with_distinct_size(exif_test::tagged_picture(tag, picture_size, thumbnail), tag)));
         return tree.path16(relative);
     }
     std::unique_ptr<FolderScreen> open_trip(const std::string& key, int count)

@@ -446,12 +446,12 @@ namespace {
 class ViewerOrientationTest : public ViewerTest {
 protected:
     // The asymmetric picture of upright size stored for tag (0: no EXIF data);
-    // the comment of tag + 1 bytes keeps file sizes, and so preview names, apart.
+    // its size depends on the tag, so previews of one folder never share a name.
     String tagged(const std::string& name, int tag, Size upright, bool preview)
     {
         const std::string path = album + name;
         EXPECT_TRUE(exif_test::write_file(
-            path, exif_test::with_comment(exif_test::tagged_picture(tag, upright), static_cast<std::size_t>(tag) + 1)));
+            path, exif_test::with_distinct_size(exif_test::tagged_picture(tag, upright), tag)));
         if (preview) {
             EXPECT_EQ(build_preview(from_utf8(path), from_utf8(card)), PreviewBuild::ready);
         }
@@ -558,5 +558,30 @@ TEST_F(ViewerOrientationTest, DoubleTapToFullResolutionKeepsTheTappedPoint)
         const exif_test::Rgb colour =
             exif_test::upright_colour(static_cast<int>(after.x), static_cast<int>(after.y), upright);
         EXPECT_LE(exif_test::pixel_distance(screen->at(tap.x, tap.y), rgb_to_pixel(colour.r, colour.g, colour.b)), 2);
+    }
+}
+// Swiped through the nine pictures, each shows as the first did, the last
+// one too (no empty pane beyond it covers part of it).
+TEST_F(ViewerOrientationTest, SwipingThroughEveryTagShowsTheSamePicture)
+{
+    std::vector<String> list;
+    for (const int tag : {8, 4, 7, 3, 2, 5, 6, 1, 0})
+        list.push_back(tagged("s" + std::to_string(tag) + ".jpg", tag, {640, 384}, true));
+    open(list, 0);
+    for (int k = 0; k < 250; ++k) frame();  // the controls go
+    const std::unique_ptr<PixelBuffer> first = sharp_screen();
+    for (int i = 1; i < 9; ++i) {
+        PicturePane& center = viewer->pane_at(1);
+        center.on_stylus({216, 160, 0, 0, true, false});
+        for (int k = 1; k <= 10; ++k) center.on_stylus_move({216 - 19 * k, 160, 40 * k});
+        center.on_stylus({26, 160, 400, 0, false, false});
+        ASSERT_TRUE(run_until([&] { return viewer->index() == i && !viewer->is_sliding(); })) << i;
+        const std::unique_ptr<PixelBuffer> shown = sharp_screen();
+        // The picture's rows: 640 x 384 fitted to 240 x 144, in the middle.
+        int largest = 0;
+        for (int y = 88; y < 232; ++y)
+            for (int x = 0; x < 240; ++x)
+                largest = std::max(largest, exif_test::pixel_distance(shown->at(x, y), first->at(x, y)));
+        EXPECT_LE(largest, 1) << "picture " << i;
     }
 }
