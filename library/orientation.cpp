@@ -63,10 +63,13 @@ Rect stored_rect(Rect displayed, Size stored, Orientation orientation)
 }
 
 // The map is affine, so the target position walks by a fixed step per stored
-// column and per stored row.
+// column and per stored row. A turned copy writes each stored row down a
+// target column; going block by block keeps the rows and columns it touches
+// in the cache.
 void copy_oriented(const PixelBuffer& source, Point source_origin, Rect part, Size stored,
                    Orientation orientation, PixelBuffer& target, Point target_origin)
 {
+    constexpr int block = 32;
     if (part.right <= part.left || part.bottom <= part.top)
         return;
     const Point start = displayed_point({part.left, part.top}, stored, orientation);
@@ -74,17 +77,22 @@ void copy_oriented(const PixelBuffer& source, Point source_origin, Rect part, Si
     const Point next_row = displayed_point({part.left, part.top + 1}, stored, orientation);
     const int column_dx = next_column.x - start.x, column_dy = next_column.y - start.y;
     const int row_dx = next_row.x - start.x, row_dy = next_row.y - start.y;
-    for (int y = part.top; y < part.bottom; ++y) {
-        const Pixel* row = source.row(y - source_origin.y);
-        const int step = y - part.top;
-        int tx = start.x + row_dx * step - target_origin.x;
-        int ty = start.y + row_dy * step - target_origin.y;
-        for (int x = part.left; x < part.right; ++x) {
-            target.at(tx, ty) = row[x - source_origin.x];
-            tx += column_dx;
-            ty += column_dy;
+    for (int block_top = part.top; block_top < part.bottom; block_top += block)
+        for (int block_left = part.left; block_left < part.right; block_left += block) {
+            const int block_bottom = std::min(block_top + block, part.bottom);
+            const int block_right = std::min(block_left + block, part.right);
+            for (int y = block_top; y < block_bottom; ++y) {
+                const Pixel* row = source.row(y - source_origin.y);
+                const int down = y - part.top, across = block_left - part.left;
+                int tx = start.x + row_dx * down + column_dx * across - target_origin.x;
+                int ty = start.y + row_dy * down + column_dy * across - target_origin.y;
+                for (int x = block_left; x < block_right; ++x) {
+                    target.at(tx, ty) = row[x - source_origin.x];
+                    tx += column_dx;
+                    ty += column_dy;
+                }
+            }
         }
-    }
 }
 
 std::unique_ptr<RenderSurface> oriented_copy(const PixelBuffer& source, Orientation orientation)
