@@ -18,41 +18,46 @@ Size displayed_size(Size stored, Orientation orientation)
     return swaps_axes(orientation) ? Size{stored.height, stored.width} : stored;
 }
 
-// Each orientation names where the stored first row and first column end up:
-// 6, for one, shows the first row along the right edge and the first column
-// along the top.
+namespace {
+
+// Every orientation is an exchange of the axes (for the 90-degree ones)
+// followed by mirroring the result across or down: 6, for one, shows the
+// stored first row along the right edge and the stored first column along
+// the top.
+struct Steps {
+    bool exchange;
+    bool mirror_across;
+    bool mirror_down;
+};
+
+Steps steps_of(Orientation orientation)
+{
+    static constexpr Steps steps[9] = {{false, false, false}, {false, false, false}, {false, true, false},
+                                       {false, true, true},   {false, false, true},  {true, false, false},
+                                       {true, true, false},   {true, true, true},    {true, false, true}};
+    return steps[static_cast<int>(orientation)];
+}
+
+Point mirrored(Point point, Size shown, const Steps& steps)
+{
+    return {steps.mirror_across ? shown.width - 1 - point.x : point.x,
+            steps.mirror_down ? shown.height - 1 - point.y : point.y};
+}
+
+}  // namespace
+
 Point displayed_point(Point point, Size stored, Orientation orientation)
 {
-    const int x = point.x, y = point.y;
-    const int right = stored.width - 1, bottom = stored.height - 1;
-    switch (orientation) {
-    case Orientation::upright: return {x, y};
-    case Orientation::mirrored: return {right - x, y};
-    case Orientation::turned_180: return {right - x, bottom - y};
-    case Orientation::flipped: return {x, bottom - y};
-    case Orientation::transposed: return {y, x};
-    case Orientation::turned_right: return {bottom - y, x};
-    case Orientation::transverse: return {bottom - y, right - x};
-    case Orientation::turned_left: return {y, right - x};
-    }
-    return {x, y};
+    const Steps steps = steps_of(orientation);
+    const Point exchanged = steps.exchange ? Point{point.y, point.x} : point;
+    return mirrored(exchanged, displayed_size(stored, orientation), steps);
 }
 
 Point stored_point(Point point, Size stored, Orientation orientation)
 {
-    const int x = point.x, y = point.y;
-    const int right = stored.width - 1, bottom = stored.height - 1;
-    switch (orientation) {
-    case Orientation::upright: return {x, y};
-    case Orientation::mirrored: return {right - x, y};
-    case Orientation::turned_180: return {right - x, bottom - y};
-    case Orientation::flipped: return {x, bottom - y};
-    case Orientation::transposed: return {y, x};
-    case Orientation::turned_right: return {y, bottom - x};
-    case Orientation::transverse: return {right - y, bottom - x};
-    case Orientation::turned_left: return {right - y, x};
-    }
-    return {x, y};
+    const Steps steps = steps_of(orientation);
+    const Point unmirrored = mirrored(point, displayed_size(stored, orientation), steps);
+    return steps.exchange ? Point{unmirrored.y, unmirrored.x} : unmirrored;
 }
 
 Rect stored_rect(Rect displayed, Size stored, Orientation orientation)
