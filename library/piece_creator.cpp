@@ -1,6 +1,7 @@
 #include "library/piece_creator.h"
 #include "library/cache_piece_creator.h"
 #include "library/jpeg_piece_creator.h"
+#include "library/oriented_piece_creator.h"
 #include "library/preview_file.h"
 
 Size reduced_size(Size full, int shift)
@@ -20,7 +21,7 @@ std::unique_ptr<PieceCreator> create_piece_creator(StringView picture, StringVie
     if (is_preview_ready(picture, root)) {
         auto cache = std::make_unique<CachePieceCreator>(picture, root);
         if (cache->ok())
-            return cache;
+            return with_orientation(std::move(cache), picture);
     }
-    return std::make_unique<JpegPieceCreator>(picture);
+    return with_orientation(std::make_unique<JpegPieceCreator>(picture), picture);
 }

@@ -34,5 +34,6 @@ Size reduced_size(Size full, int shift);
 // Number of tile columns and rows of a picture of the given size.
 Size tile_count(Size picture);
 // The tile source the viewer uses for picture under root: the ready preview
-// when there is one and it fits the picture, else the direct decode.
+// when there is one and it fits the picture, else the direct decode; either
+// shows the picture as its orientation tag says.
 std::unique_ptr<PieceCreator> create_piece_creator(StringView picture, StringView root);

@@ -59,7 +59,7 @@ public:
         case ThumbnailState::made: m_image->set_picture(framed); break;
         case ThumbnailState::bad: m_image->set_picture(picture_of(m_bad)); break;
         case ThumbnailState::pending:
-            m_image->set_picture(picture_of(m_loading));
+            m_image->set_picture(framed.bitmap != SkinBitmap::empty() ? framed : picture_of(m_loading));
             if (PhotoLibrary* library = PhotoLibrary::instance())
                 library->add_picture(m_album.key_picture_path, m_album.drive_path);
             break;

@@ -261,6 +261,8 @@ void FolderScreen::on_library_event(const LibraryEvent& event)
         if (found == m_pictures.end())
             return;
         const int index = static_cast<int>(found - m_pictures.begin());
+        // The embedded thumbnail shown while the preview was pending gives way to the real one.
+        m_thumbnails[index] = SkinPicture{};
         load_thumbnail(index);
         m_list->refresh(index / m_per_row);
         log() << "refresh " << event.picture_path << " num " << index << "\n";

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "library/exif_reader.h"
 #include "library/jpeg_decoder.h"
 #include "library/photo_library.h"
 #include "library/preview_file.h"
@@ -129,22 +130,15 @@ std::unique_ptr<RenderSurface> load_thumbnail_pixels(StringView picture, StringV
     return scaled;
 }
 
-}  // namespace
-
-ThumbnailState make_framed_thumbnail(StringView picture, StringView root, const SkinPicture& frame, Size size,
-                                     SkinPicture& result)
+// The picture stretched over size with frame drawn over it; false for an
+// empty size or when memory is short.
+bool frame_thumbnail(const PixelBuffer& thumbnail, StringView picture, const SkinPicture& frame, Size size,
+                     SkinPicture& result)
 {
-    const String preview = preview_path(picture, root);
-    if (preview.empty() || PhotoLibrary::is_bad_preview(preview))
-        return ThumbnailState::bad;
-    if (!is_preview_ready(picture, root))
-        return ThumbnailState::pending;
-    if (size.width <= 0 || size.height <= 0)
-        return ThumbnailState::bad;
-    std::unique_ptr<RenderSurface> thumbnail = load_thumbnail_pixels(picture, root, size);
-    if (!thumbnail || !thumbnail->buffer())
-        return ThumbnailState::bad;
-    RenderSurface& framed = *thumbnail;
+    RenderSurface framed(size);
+    if (!framed.buffer())
+        return false;
+    filtered_scaled_blit(framed, thumbnail, thumbnail.bounds(), Rect::of({0, 0}, size), plain_copy_operation());
     draw_picture(framed, Point{0, 0}, size, frame, operation_for_alpha(frame_alpha));
     // The frame's translucent edges leave pixels without the flag: the
     // thumbnail as a whole is opaque wherever it is drawn.
@@ -155,5 +149,32 @@ ThumbnailState make_framed_thumbnail(StringView picture, StringView root, const 
             row[x] |= opaque_bit;
     }
     result = SkinPicture::whole(std::make_shared<SkinBitmap>(String(picture), framed.detach()));
+    return true;
+}
+
+}  // namespace
+
+// While the preview is pending, the thumbnail a camera embedded in the
+// picture's EXIF data stands in for it; the caller replaces it once the
+// preview is complete.
+ThumbnailState make_framed_thumbnail(StringView picture, StringView root, const SkinPicture& frame, Size size,
+                                     SkinPicture& result)
+{
+    const String preview = preview_path(picture, root);
+    if (preview.empty() || PhotoLibrary::is_bad_preview(preview))
+        return ThumbnailState::bad;
+    if (!is_preview_ready(picture, root)) {
+        const std::unique_ptr<RenderSurface> embedded =
+            decode_embedded_thumbnail(read_exif(picture, true), std::max(size.width, size.height));
+        if (embedded)
+            frame_thumbnail(*embedded->buffer(), picture, frame, size, result);
+        return ThumbnailState::pending;
+    }
+    if (size.width <= 0 || size.height <= 0)
+        return ThumbnailState::bad;
+    const std::unique_ptr<RenderSurface> thumbnail =
+        show_as_tagged(load_thumbnail_pixels(picture, root, size), picture);
+    if (!thumbnail || !thumbnail->buffer() || !frame_thumbnail(*thumbnail->buffer(), picture, frame, size, result))
+        return ThumbnailState::bad;
     return ThumbnailState::made;
 }

@@ -6,6 +6,7 @@
 #include "elements/text_element.h"
 #include "library/cache_piece_creator.h"
 #include "library/jpeg_piece_creator.h"
+#include "library/oriented_piece_creator.h"
 #include "library/photo_library.h"
 #include "library/photo_library_status.h"
 #include "library/preview_file.h"
@@ -233,7 +234,7 @@ void PictureViewer::load_slot(int position)
         log() << "reset PieceCrt2 begin\n";
         auto creator = std::make_unique<JpegPieceCreator>(picture);
         const bool ok = creator->ok();
-        replace_creator(slot, std::move(creator), slot_bad_picture, ok);
+        replace_creator(slot, with_orientation(std::move(creator), picture), slot_bad_picture, ok);
         log() << "reset PieceCrt2\n";
     } else if (is_preview_ready(picture, m_drive)) {
         auto creator = std::make_unique<CachePieceCreator>(picture, m_drive);
@@ -241,13 +242,13 @@ void PictureViewer::load_slot(int position)
         // the slot shows the single bad tile instead of nothing.
         const int state = creator->ok() ? slot_preview_ready : slot_bad_picture;
         if (!creator->ok()) log() << "Bad picture in creation\n";
-        replace_creator(slot, std::move(creator), state, false);
+        replace_creator(slot, with_orientation(std::move(creator), picture), state, false);
         log() << "reset\n";
     } else {
         log() << "reset PieceCrt1 begin\n";
         auto creator = std::make_unique<JpegPieceCreator>(picture);
         const bool ok = creator->ok();
-        replace_creator(slot, std::move(creator), slot_preview_pending, ok);
+        replace_creator(slot, with_orientation(std::move(creator), picture), slot_preview_pending, ok);
         log() << "reset PieceCrt1\n";
         if (PhotoLibrary* library = PhotoLibrary::instance()) library->prioritise_picture(picture);
     }

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "tests/library/exif_test_pictures.h"
 #include "tests/library/preview_test_support.h"
 
 namespace {
@@ -83,3 +84,41 @@ TEST_F(PreviewTool, TilesBeforeAndAfterTheBuild)
 }
 
 }  // namespace
+
+namespace {
+
+// The asymmetric picture stored for tag (0: no EXIF data) in a root of its
+// own, its preview built by the tool; returns the picture's path.
+std::string tool_tagged(int tag, std::string& root)
+{
+    root = make_root();
+    const std::string picture = root + "tagged.jpg";
+    exif_test::write_file(picture, exif_test::tagged_picture(tag, {1024, 768}));
+    EXPECT_EQ(run("build " + picture + " " + root).status, 0);
+    return picture;
+}
+
+}  // namespace
+
+TEST_F(PreviewTool, InfoPrintsTheOrientationAndThumbAndTileAreShownUpright)
+{
+    std::string upright_root, tagged_root;
+    const std::string upright = tool_tagged(0, upright_root);
+    const ToolRun plain = run("info " + upright + " " + upright_root);
+    ASSERT_EQ(plain.status, 0);
+    EXPECT_EQ(plain.out.rfind("orientation 1\nL 2\n", 0), 0u) << plain.out;
+    ASSERT_EQ(run("thumb " + upright + " " + upright_root + " " + upright_root + "t.ppm").status, 0);
+    ASSERT_EQ(run("tile " + upright + " " + upright_root + " 3 2 2 " + upright_root + "tile.ppm").status, 0);
+    for (int tag = 2; tag <= 8; tag += 3) {
+        const std::string tagged = tool_tagged(tag, tagged_root);
+        const ToolRun info = run("info " + tagged + " " + tagged_root);
+        ASSERT_EQ(info.status, 0);
+        EXPECT_EQ(info.out.rfind("orientation " + std::to_string(tag) + "\nL 2\n", 0), 0u) << info.out;
+        ASSERT_EQ(run("thumb " + tagged + " " + tagged_root + " " + tagged_root + "t.ppm").status, 0);
+        EXPECT_EQ(file_bytes(tagged_root + "t.ppm"), file_bytes(upright_root + "t.ppm")) << tag;
+        // The bottom-right full-resolution tile.
+        ASSERT_EQ(run("tile " + tagged + " " + tagged_root + " 3 2 2 " + tagged_root + "tile.ppm").status, 0);
+        EXPECT_EQ(file_bytes(tagged_root + "tile.ppm"), file_bytes(upright_root + "tile.ppm")) << tag;
+    }
+    EXPECT_NE(run("info " + tagged_root + "none.jpg " + tagged_root).status, 0);
+}

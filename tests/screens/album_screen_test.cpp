@@ -10,6 +10,7 @@
 #include "screens/menu_screen.h"
 #include "shell/key_codes.h"
 #include "screens_test_support.h"
+#include "library/preview_file.h"
 
 namespace {
 
@@ -257,3 +258,76 @@ TEST_F(MenuScreenTest, TheLanguageMenuListsTheInstalledLanguages)
 }
 
 }  // namespace
+
+// ---- key pictures with an EXIF orientation tag ----
+
+namespace {
+
+class AlbumOrientationTest : public AlbumScreenTest {
+protected:
+    // Albums "T0" to "T8" with ready previews, the key picture of "Tn" stored
+    // for tag n (0: no EXIF data), 1024 x 768 so the quarters meet on MCU
+    // borders everywhere.
+    std::vector<Folder> tagged_albums()
+    {
+        std::vector<Folder> list;
+        tree.make_dir("card/!pictaviocache");
+        for (int tag = 0; tag <= 8; ++tag) {
+            const std::string folder = "T" + std::to_string(tag);
+            tree.make_dir("card/" + folder);
+            EXPECT_TRUE(exif_test::write_file(
+                tree.path("card/" + folder + "/key.jpg"),
+                exif_test::with_distinct_size(exif_test::tagged_picture(tag, {1024, 768}), tag)));
+            list.push_back(album_of(folder, "key.jpg", 1));
+            EXPECT_EQ(build_preview(list.back().key_picture_path, list.back().drive_path), PreviewBuild::ready);
+        }
+        return list;
+    }
+    // The picture row index shows, after filling it.
+    const PixelBuffer& row_picture(AlbumScreen& screen, int index)
+    {
+        m_rows.emplace_back(screen.create_row(*screen.list(), index));
+        m_rows.back()->set_index(index);
+        m_rows.back()->fill(*screen.list(), true);
+        return *static_cast<ImageElement*>(m_rows.back()->find_by_id(u"image"))->picture().bitmap->pixels();
+    }
+
+    std::vector<std::unique_ptr<ListRow>> m_rows;
+};
+
+}  // namespace
+
+TEST_F(AlbumOrientationTest, EveryTagShowsTheUprightThumbnail)
+{
+    start_library(tagged_albums());
+    auto screen = make_screen();
+    ASSERT_EQ(screen->list()->count(), 9);
+    const PixelBuffer& upright = row_picture(*screen, 0);
+    expect_quarters(upright, exif_test::quarter_colours);
+    for (int tag = 1; tag <= 8; ++tag)
+        EXPECT_LE(largest_pixel_difference(row_picture(*screen, tag), upright), 1) << tag;
+}
+
+TEST_F(AlbumOrientationTest, EmbeddedThumbnailStandsInUntilThePreviewIsComplete)
+{
+    // Each key picture embeds the vivid thumbnail stored for its own tag.
+    std::vector<Folder> list;
+    tree.make_dir("card/!pictaviocache");
+    for (const int tag : {3, 8}) {
+        const std::string folder = "E" + std::to_string(tag);
+        tree.make_dir("card/" + folder);
+        EXPECT_TRUE(exif_test::write_file(
+            tree.path("card/" + folder + "/key.jpg"),
+            exif_test::with_distinct_size(
+                exif_test::tagged_picture(tag, {1024, 768}, exif_test::embedded_thumbnail(tag, {160, 120})), tag)));
+        list.push_back(album_of(folder, "key.jpg", 1));
+    }
+    start_library(list);
+    auto screen = make_screen();
+    for (int index = 0; index < 2; ++index) {
+        expect_quarters(row_picture(*screen, index), exif_test::thumbnail_colours);
+        EXPECT_EQ(library->queued_pictures(list[index].folder_path).size(), 1u);
+        ASSERT_EQ(build_preview(list[index].key_picture_path, list[index].drive_path), PreviewBuild::ready);
+        expect_quarters(row_picture(*screen, index), exif_test::quarter_colours);
+    }
+}

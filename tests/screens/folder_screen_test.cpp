@@ -9,6 +9,7 @@
 #include "screens/folder_screen.h"
 #include "screens/thumbnail.h"
 #include "screens_test_support.h"
+#include "tests/library/exif_test_pictures.h"
 
 namespace {
 
@@ -248,3 +249,103 @@ TEST_F(ThumbnailTest, LargeCellsComeFromTheLevelsAndFallBackToTheStoredThumbnail
 }
 
 }  // namespace
+
+// ---- pictures with an EXIF orientation tag ----
+
+namespace {
+
+class FolderOrientationTest : public FolderScreenTest {
+protected:
+    // Picture name of the album "Trip" holding the asymmetric picture stored
+    // for tag (0: no EXIF data), with an embedded thumbnail when given.
+    String write_tagged(const std::string& name, int tag, const std::vector<std::uint8_t>& thumbnail = {})
+    {
+        const std::string relative = "card/Trip/" + name;
+        std::filesystem::create_directories(std::filesystem::path(tree.path(relative)).parent_path());
+        EXPECT_TRUE(exif_test::write_file(
+            tree.path(relative),
+            exif_test::with_distinct_size(exif_test::tagged_picture(tag, picture_size, thumbnail), tag)));
+        return tree.path16(relative);
+    }
+    std::unique_ptr<FolderScreen> open_trip(const std::string& key, int count)
+    {
+        start_library({album_of("Trip", key, count)});
+        auto screen = std::make_unique<FolderScreen>(skin);
+        screen->set_horizontal(0, 240);
+        screen->set_vertical(0, 320);
+        screen->open(library->get_folder(0));
+        for (int frame = 0; frame <= count; ++frame)
+            screen->update(0.02);
+        return screen;
+    }
+    static int index_of(const FolderScreen& screen, const String& picture)
+    {
+        const auto& pictures = screen.pictures();
+        return static_cast<int>(std::find(pictures.begin(), pictures.end(), picture) - pictures.begin());
+    }
+
+    // 1024 x 768 (L = 2): the quarters meet on MCU borders of every level and
+    // of the thumbnail's 128 x 96 source and 64 x 64 square.
+    const Size picture_size{1024, 768};
+};
+
+}  // namespace
+
+TEST_F(FolderOrientationTest, EveryTagShowsTheUprightThumbnail)
+{
+    tree.make_dir("card/!pictaviocache");
+    std::vector<String> pictures;
+    for (int tag = 0; tag <= 8; ++tag) {
+        pictures.push_back(write_tagged("t" + std::to_string(tag) + ".jpg", tag));
+        ASSERT_EQ(build_preview(pictures.back(), tree.path16("card") + u"/"), PreviewBuild::ready);
+    }
+    auto screen = open_trip("t0.jpg", 9);
+    const SkinPicture& upright = screen->thumbnail(index_of(*screen, pictures[0]));
+    ASSERT_NE(upright.bitmap, SkinBitmap::empty());
+    for (int tag = 1; tag <= 8; ++tag) {
+        const SkinPicture& shown = screen->thumbnail(index_of(*screen, pictures[tag]));
+        ASSERT_NE(shown.bitmap, SkinBitmap::empty()) << tag;
+        EXPECT_LE(largest_pixel_difference(*shown.bitmap->pixels(), *upright.bitmap->pixels()), 1) << tag;
+    }
+}
+
+// While the preview is pending the grid shows the picture's embedded
+// thumbnail, turned as tagged; the finished preview replaces it.
+TEST_F(FolderOrientationTest, EmbeddedThumbnailStandsInUntilThePreviewIsComplete)
+{
+    const int tag = 6;
+    const String picture = write_tagged("camera.jpg", tag, exif_test::embedded_thumbnail(tag, {160, 96}));
+    auto screen = open_trip("camera.jpg", 1);
+    EXPECT_FALSE(screen->is_bad(0));
+    EXPECT_EQ(library->queued_pictures(screen->album().folder_path).size(), 1u);
+    ASSERT_NE(screen->thumbnail(0).bitmap, SkinBitmap::empty());
+    const SkinPicture embedded = screen->thumbnail(0);
+    auto row = filled_row(*screen, 0);
+    EXPECT_TRUE(static_cast<ImageElement*>(row->find_by_id(u"button0")->find_by_id(u"image"))->picture() == embedded);
+    // The embedded square's quarters, upright, inside the frame's edge.
+    expect_quarters(*embedded.bitmap->pixels(), exif_test::thumbnail_colours);
+
+    tree.make_dir("card/!pictaviocache");
+    ASSERT_EQ(build_preview(picture, screen->album().drive_path), PreviewBuild::ready);
+    LibraryEvent done;
+    done.picture_complete = true;
+    done.picture_path = picture;
+    screen->on_library_event(done);
+    const SkinPicture& real = screen->thumbnail(0);
+    ASSERT_NE(real.bitmap, SkinBitmap::empty());
+    EXPECT_NE(real.bitmap, embedded.bitmap);
+    expect_quarters(*real.bitmap->pixels(), exif_test::quarter_colours);
+}
+
+TEST_F(FolderOrientationTest, DamagedEmbeddedThumbnailLeavesTheLoadingLook)
+{
+    std::vector<std::uint8_t> damaged = exif_test::embedded_thumbnail(1, {160, 96});
+    damaged.resize(damaged.size() / 2);
+    write_tagged("damaged.jpg", 1, damaged);
+    auto screen = open_trip("damaged.jpg", 1);
+    EXPECT_FALSE(screen->is_bad(0));
+    EXPECT_EQ(screen->thumbnail(0).bitmap, SkinBitmap::empty());
+    auto row = filled_row(*screen, 0);
+    EXPECT_TRUE(static_cast<ImageElement*>(row->find_by_id(u"button0")->find_by_id(u"image"))->picture() ==
+                static_cast<ImageElement*>(row->find_by_id(u"loading"))->picture());
+}

@@ -9,6 +9,7 @@
 #include "library/folders_ini.h"
 #include "skin/element_type_registry.h"
 #include "skin/properties.h"
+#include "tests/library/exif_test_pictures.h"
 #include "tests/library/library_test_support.h"
 
 class ScreenTest : public testing::Test {
@@ -47,6 +48,30 @@ protected:
         album.key_picture_path = tree.path16("card/" + folder + "/" + key_picture);
         album.size = size;
         return album;
+    }
+
+    // Largest difference of two equally large pictures in RGB565 levels (1000 when the sizes differ).
+    static int largest_pixel_difference(const PixelBuffer& a, const PixelBuffer& b)
+    {
+        if (a.size() != b.size())
+            return 1000;
+        int largest = 0;
+        for (int y = 0; y < a.height(); ++y)
+            for (int x = 0; x < a.width(); ++x)
+                largest = std::max(largest, exif_test::pixel_distance(a.at(x, y), b.at(x, y)));
+        return largest;
+    }
+    // A thumbnail shows the four colours in its quarters, upright (checked
+    // a quarter of the way in from each corner, inside the frame's edge).
+    static void expect_quarters(const PixelBuffer& thumbnail, const exif_test::Quarters& colours)
+    {
+        const int near_x = thumbnail.width() / 4, far_x = thumbnail.width() - 1 - near_x;
+        const int near_y = thumbnail.height() / 4, far_y = thumbnail.height() - 1 - near_y;
+        const Point points[4] = {{near_x, near_y}, {far_x, near_y}, {near_x, far_y}, {far_x, far_y}};
+        for (int i = 0; i < 4; ++i) {
+            const Pixel expected = rgb_to_pixel(colours[i].r, colours[i].g, colours[i].b) | 0x0020;
+            EXPECT_LE(exif_test::pixel_distance(thumbnail.at(points[i].x, points[i].y), expected), 3) << "quarter " << i;
+        }
     }
 
     TempTree tree;

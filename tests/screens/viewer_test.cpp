@@ -18,6 +18,7 @@
 #include "screens/viewer.h"
 #include "shell/key_codes.h"
 #include "skin/bmp_writer.h"
+#include "tests/library/exif_test_pictures.h"
 #include "viewer_test_support.h"
 
 using namespace viewer_test;
@@ -538,4 +539,151 @@ TEST_F(ViewerTest, StillPictureNeedsNoRedraw)
     viewer->update(0.02);
     EXPECT_FALSE(viewer->is_dirty());
     EXPECT_FALSE(viewer->pane_at(1).is_dirty());
+}
+
+// ---- pictures with an EXIF orientation tag ----
+
+namespace {
+
+class ViewerOrientationTest : public ViewerTest {
+protected:
+    // The asymmetric picture of upright size stored for tag (0: no EXIF data);
+    // its size depends on the tag, so previews of one folder never share a name.
+    String tagged(const std::string& name, int tag, Size upright, bool preview)
+    {
+        const std::string path = album + name;
+        EXPECT_TRUE(exif_test::write_file(
+            path, exif_test::with_distinct_size(exif_test::tagged_picture(tag, upright), tag)));
+        if (preview) {
+            EXPECT_EQ(build_preview(from_utf8(path), from_utf8(card)), PreviewBuild::ready);
+        }
+        return from_utf8(path);
+    }
+    // The screen once every tile the centre pane shows has arrived.
+    std::unique_ptr<PixelBuffer> sharp_screen()
+    {
+        EXPECT_TRUE(run_until([&] { return center_sharp() && viewer->queued_count() == 0; }));
+        frame();
+        auto copy = PixelBuffer::create(240, 320);
+        for (int y = 0; y < 320; ++y)
+            std::copy_n(surface.buffer()->row(y), 240, copy->row(y));
+        return copy;
+    }
+    static int largest_difference(const PixelBuffer& a, const PixelBuffer& b)
+    {
+        int largest = 0;
+        for (int y = 0; y < a.height(); ++y)
+            for (int x = 0; x < a.width(); ++x)
+                largest = std::max(largest, exif_test::pixel_distance(a.at(x, y), b.at(x, y)));
+        return largest;
+    }
+};
+
+}  // namespace
+
+// 640 x 384: neither side ends on a tile border. The screen of each tag, in
+// portrait and turned to landscape, from the preview and decoded directly
+// while the preview is pending, is the upright picture's screen.
+TEST_F(ViewerOrientationTest, EveryTagFitsAsTheUprightPictureInPortraitAndLandscape)
+{
+    const Size upright{640, 384};
+    for (const bool preview : {true, false}) {
+        SCOPED_TRACE(preview ? "from the preview" : "decoded directly");
+        const std::string kind = preview ? "p" : "d";
+        open({tagged(kind + "0.jpg", 0, upright, preview)}, 0);
+        const std::unique_ptr<PixelBuffer> portrait = sharp_screen();
+        viewer->toggle_landscape();
+        const std::unique_ptr<PixelBuffer> landscape = sharp_screen();
+        for (int tag = 1; tag <= 8; ++tag) {
+            SCOPED_TRACE("tag " + std::to_string(tag));
+            open({tagged(kind + std::to_string(tag) + ".jpg", tag, upright, preview)}, 0);
+            EXPECT_EQ(viewer->pane_at(1).picture_size(), upright);
+            EXPECT_LE(largest_difference(*sharp_screen(), *portrait), 1);
+            viewer->toggle_landscape();
+            EXPECT_LE(largest_difference(*sharp_screen(), *landscape), 1);
+        }
+    }
+}
+
+// A portrait photograph stored as landscape pixels with tag 6, then a
+// landscape picture: the panes meet with their gaps in displayed pixels.
+TEST_F(ViewerOrientationTest, SwipingBetweenPortraitTaggedAndLandscapeKeepsTheGaps)
+{
+    const String portrait = tagged("portrait.jpg", 6, {384, 640}, true);
+    const String landscape = tagged("landscape.jpg", 0, {640, 384}, true);
+    open({portrait, landscape}, 0);
+    PicturePane& center = viewer->pane_at(1);
+    ASSERT_EQ(center.picture_size(), (Size{384, 640}));
+    // Fitted by its height: 640 shown as 320, so 384 as 192 wide, centred.
+    EXPECT_NEAR(center.picture_span().x, 24.0, 0.5);
+    EXPECT_NEAR(center.picture_span().y, 216.0, 0.5);
+    center.on_stylus({120, 160, 0, 0, true, false});
+    center.on_stylus_move({60, 160, 100});
+    frame();
+    EXPECT_NEAR(viewer->pane_at(2).picture_span().x - center.picture_span().y, PictureViewer::picture_gap, 1.0);
+    center.on_stylus({60, 160, 3000, 0, false, false});
+    ASSERT_TRUE(run_until([&] { return center.overscroll() == 0.0; }));
+
+    viewer->step_right();
+    ASSERT_EQ(viewer->index(), 1);
+    PicturePane& now = viewer->pane_at(1);
+    PicturePane& before = viewer->pane_at(0);
+    EXPECT_EQ(now.picture_size(), (Size{640, 384}));
+    EXPECT_EQ(before.picture_size(), (Size{384, 640}));
+    frame();
+    // The landscape picture fills the width; the portrait one ends 20 pixels to its left.
+    EXPECT_NEAR(now.picture_span().x, 0.0, 0.5);
+    EXPECT_NEAR(now.picture_span().x - before.picture_span().y, PictureViewer::picture_gap, 1.0);
+    EXPECT_NEAR(before.picture_span().y - before.picture_span().x, 192.0, 0.5);
+}
+
+// A double tap on the portrait-tagged picture zooms it to full resolution
+// with the tapped point of the displayed picture where it was, and the
+// screen there shows the colour of the upright picture at that point.
+TEST_F(ViewerOrientationTest, DoubleTapToFullResolutionKeepsTheTappedPoint)
+{
+    const Size upright{384, 640};
+    for (const int tag : {6, 7}) {
+        SCOPED_TRACE("tag " + std::to_string(tag));
+        open({tagged("zoom" + std::to_string(tag) + ".jpg", tag, upright, true)}, 0);
+        PicturePane& center = viewer->pane_at(1);
+        const Point tap{70, 100};
+        const PanePoint before = center.picture_point(tap);
+        viewer->on_pane_tap(&center, tap);
+        viewer->on_pane_tap(&center, tap);
+        ASSERT_EQ(center.zoom_target(), center.top_level());
+        ASSERT_TRUE(run_until([&] { return !center.is_zooming(); }));
+        const PanePoint after = center.picture_point(tap);
+        EXPECT_NEAR(after.x, before.x, 1.0);
+        EXPECT_NEAR(after.y, before.y, 1.0);
+        const std::unique_ptr<PixelBuffer> screen = sharp_screen();
+        const exif_test::Rgb colour =
+            exif_test::upright_colour(static_cast<int>(after.x), static_cast<int>(after.y), upright);
+        EXPECT_LE(exif_test::pixel_distance(screen->at(tap.x, tap.y), rgb_to_pixel(colour.r, colour.g, colour.b)), 2);
+    }
+}
+// Swiped through the nine pictures, each shows as the first did, the last
+// one too (no empty pane beyond it covers part of it).
+TEST_F(ViewerOrientationTest, SwipingThroughEveryTagShowsTheSamePicture)
+{
+    std::vector<String> list;
+    for (const int tag : {8, 4, 7, 3, 2, 5, 6, 1, 0})
+        list.push_back(tagged("s" + std::to_string(tag) + ".jpg", tag, {640, 384}, true));
+    open(list, 0);
+    for (int k = 0; k < 250; ++k) frame();  // the controls go
+    const std::unique_ptr<PixelBuffer> first = sharp_screen();
+    for (int i = 1; i < 9; ++i) {
+        PicturePane& center = viewer->pane_at(1);
+        center.on_stylus({216, 160, 0, 0, true, false});
+        for (int k = 1; k <= 10; ++k) center.on_stylus_move({216 - 19 * k, 160, 40 * k});
+        center.on_stylus({26, 160, 400, 0, false, false});
+        ASSERT_TRUE(run_until([&] { return viewer->index() == i && !viewer->is_sliding(); })) << i;
+        const std::unique_ptr<PixelBuffer> shown = sharp_screen();
+        // The picture's rows: 640 x 384 fitted to 240 x 144, in the middle.
+        int largest = 0;
+        for (int y = 88; y < 232; ++y)
+            for (int x = 0; x < 240; ++x)
+                largest = std::max(largest, exif_test::pixel_distance(shown->at(x, y), first->at(x, y)));
+        EXPECT_LE(largest, 1) << "picture " << i;
+    }
 }

@@ -4,8 +4,9 @@
 //   build PICTURE ROOT               builds the preview in ROOT's preview folder (ROOT/!pictaviocache/,
 //                                    or the user's cache folder when ROOT cannot be written), prints its path
 //   info PREVIEW                     prints L and the level table
-//   tile PICTURE ROOT TX TY Z OUT    writes one 256x256 tile (ready preview, else direct decode)
-//   thumb PICTURE ROOT OUT           writes the 64x64 thumbnail of a ready preview
+//   info PICTURE ROOT                prints the picture's orientation tag, then its preview's table
+//   tile PICTURE ROOT TX TY Z OUT    writes one 256x256 tile as shown (ready preview, else direct decode)
+//   thumb PICTURE ROOT OUT           writes the 64x64 thumbnail of a ready preview as shown
 //
 // OUT ending in ".bmp" is a 16-bit RGB565 BMP; ending in ".ppm" an 8-bit RGB
 // PPM expanded from RGB565.
@@ -16,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "library/exif_reader.h"
 #include "library/piece_creator.h"
 #include "library/preview_file.h"
 #include "library/resume_record.h"
@@ -31,6 +33,7 @@ int usage()
     std::fprintf(stderr,
                  "usage: pictavio-preview build PICTURE ROOT\n"
                  "       pictavio-preview info PREVIEW\n"
+                 "       pictavio-preview info PICTURE ROOT\n"
                  "       pictavio-preview tile PICTURE ROOT TX TY Z OUT\n"
                  "       pictavio-preview thumb PICTURE ROOT OUT\n"
                  "OUT: .bmp (16-bit RGB565) or .ppm (8-bit RGB)\n");
@@ -139,6 +142,18 @@ int info(const std::string& preview)
     return 0;
 }
 
+// The orientation comes from the picture itself: the preview keeps the stored pixels.
+int info_of_picture(const std::string& picture, const std::string& root)
+{
+    const String path = preview_path(from_utf8(picture), from_utf8(root));
+    if (path.empty()) {
+        std::fprintf(stderr, "%s: no such picture\n", picture.c_str());
+        return 1;
+    }
+    std::printf("orientation %d\n", static_cast<int>(read_orientation(from_utf8(picture))));
+    return info(to_utf8(path));
+}
+
 int tile(char** argv)
 {
     const std::unique_ptr<PieceCreator> creator = create_piece_creator(from_utf8(argv[0]), from_utf8(argv[1]));
@@ -160,9 +175,12 @@ int main(int argc, char** argv)
         return build(argv[2], argv[3]);
     if (command == "info" && argc == 3)
         return info(argv[2]);
+    if (command == "info" && argc == 4)
+        return info_of_picture(argv[2], argv[3]);
     if (command == "tile" && argc == 8)
         return tile(argv + 2);
     if (command == "thumb" && argc == 5)
-        return write_image(argv[4], load_thumbnail(from_utf8(argv[2]), from_utf8(argv[3])));
+        return write_image(argv[4], show_as_tagged(load_thumbnail(from_utf8(argv[2]), from_utf8(argv[3])),
+                                                   from_utf8(argv[2])));
     return usage();
 }
