@@ -89,6 +89,10 @@ public:
     // without on_row only the entropy stage runs (records at a fraction of the cost).
     // Holds at most three MCU rows of samples. False on damaged data or a stop.
     bool decode_with_records(const RecordCallback& on_record, const RowCallback& on_row);
+    // The same pass with the rows of the picture at half size, ceil(width / 2) x
+    // ceil(height / 2), as libjpeg's scaled decoding at 1/2 makes them (reduced
+    // inverse DCTs): the records and the first reduced level from one entropy pass.
+    bool decode_half_with_records(const RecordCallback& on_record, const RowCallback& on_half_row);
 
     // Decodes the window to RGB (window.width * 3 bytes per row, rows stride bytes
     // apart) from the records of the whole picture (record_count() of them, as the
@@ -107,6 +111,9 @@ public:
                                     int first_row, int row_count, const BlockCallback& on_block);
 
 private:
+    template <typename Write, typename Emit>
+    bool decode_sequential(const RecordCallback& on_record, bool pixels, Write write, Emit emit);
+
     BaselineInfo m_info;
     std::unique_ptr<BaselineState> m_state;  // tables and frame layout from the marker reader
 };
