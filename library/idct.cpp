@@ -108,11 +108,36 @@ void idct_1d_4(const std::int64_t in[8], std::int64_t out[4])
     out[2] = tmp12 - odd0;
 }
 
+// Whether every coefficient but the DC one is zero: such a block is flat, and
+// both transforms give the same value everywhere (their flat paths in each pass
+// yield it), found here without the passes. Photographs have many such blocks.
+bool only_dc(const std::int16_t* coefficients)
+{
+    int any = 0;
+    for (int i = 1; i < 64; ++i)
+        any |= coefficients[i];
+    return any == 0;
+}
+
+void fill_flat(const std::int16_t* coefficients, const std::uint16_t* quantisation, int size, std::uint8_t* out,
+               std::size_t stride)
+{
+    const std::int64_t dc = static_cast<std::int64_t>(coefficients[0]) * quantisation[0];
+    const std::uint8_t flat = clamp_sample(descale(dc * (1 << pass1_bits), pass1_bits + 3));
+    for (int row = 0; row < size; ++row, out += stride)
+        for (int i = 0; i < size; ++i)
+            out[i] = flat;
+}
+
 }  // namespace
 
 void idct_islow(const std::int16_t* coefficients, const std::uint16_t* quantisation, std::uint8_t* out,
                 std::size_t stride)
 {
+    if (only_dc(coefficients)) {
+        fill_flat(coefficients, quantisation, 8, out, stride);
+        return;
+    }
     // Pass 1: columns into a workspace kept at 2^pass1_bits scale. A column
     // with only its DC term set is flat and needs no transform.
     int workspace[64];
@@ -161,6 +186,10 @@ void idct_islow(const std::int16_t* coefficients, const std::uint16_t* quantisat
 void idct_4x4(const std::int16_t* coefficients, const std::uint16_t* quantisation, std::uint8_t* out,
               std::size_t stride)
 {
+    if (only_dc(coefficients)) {
+        fill_flat(coefficients, quantisation, 4, out, stride);
+        return;
+    }
     // Pass 1: columns (column 4 is not needed by the second pass) into a
     // workspace of 4 rows kept at 2^pass1_bits scale; a flat column needs no transform.
     int workspace[4 * 8] = {};
