@@ -135,7 +135,7 @@ TEST(LibraryWorkers, ClosingWhileEveryWorkerBuildsLeavesNoWrongPreview)
     const String root = tree.path16() + u"/";
     std::vector<String> pictures;
     for (int n = 0; n < workers; ++n) {
-        tree.picture("big/" + std::to_string(n) + ".jpg", 3000, 2000);
+        tree.picture("big/" + std::to_string(n) + ".jpg", 2400, 1600);
         pictures.push_back(numbered(root + u"big/", n));
     }
     {
@@ -161,7 +161,7 @@ TEST(LibraryWorkers, ASearchStopsTheBuildsAndTheProgressStaysExact)
     const std::string card = "card/";
     std::vector<String> pictures;
     for (int n = 0; n < 4; ++n) {
-        tree.picture(card + "big/" + std::to_string(n) + ".jpg", 2400, 1800);
+        tree.picture(card + "big/" + std::to_string(n) + ".jpg", 1600, 1200);
         pictures.push_back(tree.path16(card + "big/" + std::to_string(n) + ".jpg"));
     }
     tree.make_dir("docs");
@@ -205,8 +205,8 @@ TEST(LibraryWorkers, APictureRemovedOrChangedDuringItsBuildLeavesNoWrongPreview)
     const String root = tree.path16() + u"/";
     const String removed = root + u"big/removed.jpg";
     const String changed = root + u"big/changed.jpg";
-    tree.picture("big/removed.jpg", 3000, 2000);
-    tree.picture("big/changed.jpg", 3000, 2000);
+    tree.picture("big/removed.jpg", 2400, 1600);
+    tree.picture("big/changed.jpg", 2400, 1600);
     const String removed_preview = preview_path(removed, root);
     const String changed_preview = preview_path(changed, root);
 
