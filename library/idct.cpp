@@ -142,19 +142,17 @@ void idct_islow(const std::int16_t* coefficients, const std::uint16_t* quantisat
     // with only its DC term set is flat and needs no transform.
     int workspace[64];
     for (int column = 0; column < 8; ++column) {
-        std::int64_t in[8];
-        bool ac_zero = true;
-        for (int row = 0; row < 8; ++row) {
-            in[row] = static_cast<std::int64_t>(coefficients[row * 8 + column]) * quantisation[row * 8 + column];
-            if (row > 0 && in[row] != 0)
-                ac_zero = false;
-        }
-        if (ac_zero) {
-            const auto flat = static_cast<int>(in[0] * (1 << pass1_bits));
+        const std::int16_t* c = coefficients + column;
+        // Tested on the coefficients: a zero stays zero when dequantised.
+        if ((c[8] | c[16] | c[24] | c[32] | c[40] | c[48] | c[56]) == 0) {
+            const auto flat = static_cast<int>(std::int64_t{c[0]} * quantisation[column] * (1 << pass1_bits));
             for (int row = 0; row < 8; ++row)
                 workspace[row * 8 + column] = flat;
             continue;
         }
+        std::int64_t in[8];
+        for (int row = 0; row < 8; ++row)
+            in[row] = static_cast<std::int64_t>(c[row * 8]) * quantisation[row * 8 + column];
         std::int64_t result[8];
         idct_1d(in, result);
         for (int row = 0; row < 8; ++row)
@@ -196,19 +194,16 @@ void idct_4x4(const std::int16_t* coefficients, const std::uint16_t* quantisatio
     for (int column = 0; column < 8; ++column) {
         if (column == 4)
             continue;
-        std::int64_t in[8];
-        bool ac_zero = true;
-        for (int row = 0; row < 8; ++row) {
-            in[row] = static_cast<std::int64_t>(coefficients[row * 8 + column]) * quantisation[row * 8 + column];
-            if (row > 0 && row != 4 && in[row] != 0)
-                ac_zero = false;
-        }
-        if (ac_zero) {
-            const auto flat = static_cast<int>(in[0] * (1 << pass1_bits));
+        const std::int16_t* c = coefficients + column;
+        if ((c[8] | c[16] | c[24] | c[40] | c[48] | c[56]) == 0) {
+            const auto flat = static_cast<int>(std::int64_t{c[0]} * quantisation[column] * (1 << pass1_bits));
             for (int row = 0; row < 4; ++row)
                 workspace[row * 8 + column] = flat;
             continue;
         }
+        std::int64_t in[8];
+        for (int row = 0; row < 8; ++row)
+            in[row] = static_cast<std::int64_t>(c[row * 8]) * quantisation[row * 8 + column];
         std::int64_t result[4];
         idct_1d_4(in, result);
         for (int row = 0; row < 4; ++row)
