@@ -2,7 +2,8 @@
 // picture with a ready preview until every visible tile is in, against a
 // plain full decode of the same picture with libjpeg; zooming a 50 MP
 // picture from fit to full resolution until the view is sharp; frames while
-// dragging at full resolution; and the peak resident memory while stepping
+// dragging at full resolution, alone and while the library's preview workers
+// build previews of 12 MP pictures (worst frame under 33 ms); and the peak resident memory while stepping
 // through 50 large pictures that are decoded directly (sampled after each
 // picture is sharp).
 
@@ -19,6 +20,7 @@
 #include <vector>
 #include "elements/element_types.h"
 #include "library/jpeg_decoder.h"
+#include "library/photo_library.h"
 #include "library/preview_file.h"
 #include "platform/file.h"
 #include "platform/window_system.h"
@@ -207,6 +209,50 @@ void BM_DragFrameAtFull50MP(benchmark::State& state)
     state.counters["slowest_ms"] = slowest;
 }
 BENCHMARK(BM_DragFrameAtFull50MP)->Unit(benchmark::kMillisecond)->Iterations(800);
+
+// The same drag while the library builds the previews of eight 12 MP pictures
+// on every core: frames over 33 ms are counted as late.
+void BM_DragFrameWhileBuildingPreviews(benchmark::State& state)
+{
+    World& w = world();
+    fs::create_directories(w.root + "building");
+    std::vector<String> pictures;
+    for (int i = 0; i < 8; ++i) {
+        PictureSpec spec;
+        spec.width = 4000;
+        spec.height = 3000;
+        spec.seed = static_cast<unsigned>(100 + i);
+        const std::string path = w.root + "building/" + std::to_string(i) + ".jpg";
+        write_picture(path, spec);
+        pictures.push_back(from_utf8(path));
+    }
+    w.viewer->open({w.picture_50}, 0, from_utf8(w.root));
+    PicturePane& pane = w.viewer->pane_at(1);
+    pane.set_zoom(pane.top_level());
+    w.frames_until_sharp();
+    PhotoLibrary library(from_utf8(w.root + "folders.ini"));
+    for (const String& picture : pictures)
+        library.add_picture(picture, from_utf8(w.root));
+    int frames = 0;
+    int late = 0;
+    double slowest = 0.0;
+    for (auto _ : state) {
+        const auto start = Clock::now();
+        pane.scroll_by((frames / 200) % 2 ? -12.0 : 12.0, 3.0 * ((frames / 100) % 2 ? -1 : 1));
+        w.frame(0.016);
+        const double milliseconds = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+        slowest = std::max(slowest, milliseconds);
+        late += milliseconds > 33.0 ? 1 : 0;
+        ++frames;
+    }
+    int built = 0;
+    for (const String& picture : pictures)
+        built += is_preview_ready(picture, from_utf8(w.root)) ? 1 : 0;
+    state.counters["slowest_ms"] = slowest;
+    state.counters["late_frames"] = late;
+    state.counters["previews_built_meanwhile"] = built;
+}
+BENCHMARK(BM_DragFrameWhileBuildingPreviews)->Unit(benchmark::kMillisecond)->Iterations(800);
 
 // Steps through 50 large pictures, each shown sharp; the peak resident memory stays bounded.
 void BM_StepThroughFiftyLargePictures(benchmark::State& state)

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdint>
+#include "library/baseline_half_scale.h"
 #include "library/baseline_markers.h"
 #include "library/baseline_upsampler.h"
 #include "library/huffman_decoder.h"
@@ -157,16 +158,48 @@ bool BaselineDecoder::is_first_record(const ResumeRecord& record) const
            record.dc1 == 0 && record.dc2 == 0 && record.bits_left == 0;
 }
 
+// The sequential decode shared by the full and half-size decodes: reports
+// the records and, when pixels is set, hands each MCU's blocks to write(blocks,
+// column, row) and each finished MCU row to emit(row).
+template <typename Write, typename Emit>
+bool BaselineDecoder::decode_sequential(const RecordCallback& on_record, bool pixels, Write write, Emit emit)
+{
+    if (!m_state)
+        return false;
+    HuffmanDecoder entropy;
+    entropy.setup(m_state->source, make_layout(*m_state));
+    if (!entropy.start())
+        return false;
+    Block blocks[EntropyLayout::max_blocks];
+    for (int row = 0; row < m_info.mcu_rows; ++row) {
+        for (int column = 0; column < m_info.mcus_per_row; ++column) {
+            if (on_record && record_tile_column(column) >= 0) {
+                ResumeRecord record = entropy.save();
+                if (column > 0 && m_record_lead > 0)
+                    record.state_a |= record_one_mcu_early;
+                if (!on_record(record))
+                    return false;
+            }
+            if (!entropy.decode_mcu(pixels ? blocks : nullptr))
+                return false;
+            if (pixels)
+                write(blocks, column, row);
+        }
+        // A row is written out once the row below it, which its filters read, is decoded.
+        if (pixels && row > 0 && !emit(row - 1))
+            return false;
+    }
+    // The last MCU must end within the data: a scan cut short there is truncated too.
+    if (entropy.used_padding())
+        return false;
+    return !pixels || emit(m_info.mcu_rows - 1);
+}
+
 bool BaselineDecoder::decode_with_records(const RecordCallback& on_record, const RowCallback& on_row)
 {
     if (!m_state)
         return false;
-    BaselineState& state = *m_state;
-    HuffmanDecoder entropy;
-    entropy.setup(state.source, make_layout(state));
-    if (!entropy.start())
-        return false;
-
+    const BaselineState& state = *m_state;
     // Three MCU rows of samples: the row being written out needs the last
     // sample row of the one above and the first of the one below.
     SamplePlane planes[3];
@@ -180,7 +213,8 @@ bool BaselineDecoder::decode_with_records(const RecordCallback& on_record, const
         upsampler.setup(state, state.width);
         rgb.resize(static_cast<std::size_t>(state.width) * 3);
     }
-    const auto emit_rows = [&](int mcu_row) {
+    const auto write = [&](const Block* blocks, int column, int row) { write_mcu(state, blocks, column, row, planes); };
+    const auto emit = [&](int mcu_row) {
         const int end = std::min((mcu_row + 1) * m_info.mcu_height, state.height);
         for (int y = mcu_row * m_info.mcu_height; y < end; ++y) {
             upsampler.convert_row(planes, y, 0, state.width, rgb.data());
@@ -189,29 +223,17 @@ bool BaselineDecoder::decode_with_records(const RecordCallback& on_record, const
         }
         return true;
     };
+    return decode_sequential(on_record, static_cast<bool>(on_row), write, emit);
+}
 
-    Block blocks[EntropyLayout::max_blocks];
-    for (int row = 0; row < m_info.mcu_rows; ++row) {
-        for (int column = 0; column < m_info.mcus_per_row; ++column) {
-            if (on_record && record_tile_column(column) >= 0) {
-                ResumeRecord record = entropy.save();
-                if (column > 0 && m_record_lead > 0)
-                    record.state_a |= record_one_mcu_early;
-                if (!on_record(record))
-                    return false;
-            }
-            if (!entropy.decode_mcu(on_row ? blocks : nullptr))
-                return false;
-            if (on_row)
-                write_mcu(state, blocks, column, row, planes);
-        }
-        if (on_row && row > 0 && !emit_rows(row - 1))
-            return false;
-    }
-    // The last MCU must end within the data: a scan cut short there is truncated too.
-    if (entropy.used_padding())
+bool BaselineDecoder::decode_half_with_records(const RecordCallback& on_record, const RowCallback& on_half_row)
+{
+    if (!m_state)
         return false;
-    return !on_row || emit_rows(m_info.mcu_rows - 1);
+    HalfScaleOutput output(*m_state);
+    const auto write = [&](const Block* blocks, int column, int row) { output.write_mcu(blocks, column, row); };
+    const auto emit = [&](int mcu_row) { return output.emit_rows(mcu_row, on_half_row); };
+    return decode_sequential(on_record, true, write, emit);
 }
 
 bool BaselineDecoder::decode_window(const std::vector<ResumeRecord>& records, const PixelWindow& window,

@@ -97,6 +97,10 @@ public:
     // without on_row only the entropy stage runs (records at a fraction of the cost).
     // Holds at most three MCU rows of samples. False on damaged data or a stop.
     bool decode_with_records(const RecordCallback& on_record, const RowCallback& on_row);
+    // The same pass with the rows of the picture at half size, ceil(width / 2) x
+    // ceil(height / 2), as libjpeg's scaled decoding at 1/2 makes them (reduced
+    // inverse DCTs): the records and the first reduced level from one entropy pass.
+    bool decode_half_with_records(const RecordCallback& on_record, const RowCallback& on_half_row);
 
     // Decodes the window to RGB (window.width * 3 bytes per row, rows stride bytes
     // apart) from the records of the whole picture (record_count() of them, as the
@@ -121,6 +125,8 @@ private:
     int record_tile_column(int mcu_column) const;
     int record_column(int tile_column, const ResumeRecord& record) const;
     int window_tile_column(const std::vector<ResumeRecord>& records, int row, int first_column) const;
+    template <typename Write, typename Emit>
+    bool decode_sequential(const RecordCallback& on_record, bool pixels, Write write, Emit emit);
 
     BaselineInfo m_info;
     int m_record_lead = 0;  // 1 when records of tile columns > 0 sit one MCU early

@@ -1,8 +1,12 @@
 #include "library/drive_search.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstdlib>
 #include <iterator>
+#include <memory>
+#include <mutex>
+#include <thread>
 #include <utility>
 #include "library/preview_file.h"
 #include "platform/directory_walker.h"
@@ -130,37 +134,100 @@ PictureKind picture_kind(StringView name)
     return ends_with_ignoring_case(name, u".jpeg") ? PictureKind::jpeg : PictureKind::none;
 }
 
-// Keeps the ".jpg" and the ".jpeg" files apart, each in walk order, with the
-// identities the walk read for them.
-class PictureCollector : public DirectoryCollector {
+// Has the walk read the identities of pictures only.
+class PictureFilter : public DirectoryCollector {
 public:
-    explicit PictureCollector(WalkStopCheck stop) : m_stop(std::move(stop)) {}
-
     bool wants_identity(StringView name) const override { return picture_kind(name) != PictureKind::none; }
-    bool on_identified_file(const String& path, const FileIdentity& identity) override
-    {
-        const StringView name = StringView(path).substr(path.find_last_of(u'/') + 1);
-        (picture_kind(name) == PictureKind::jpg ? m_jpg : m_jpeg).push_back({path, identity});
-        return !stopped();
-    }
-    bool on_file(const String&) override { return !stopped(); }
-    bool on_directory(const String&) override { return !stopped(); }
+    bool on_file(const String&) override { return true; }
+    bool on_directory(const String&) override { return true; }
+};
 
-    // The ".jpg" files, then the ".jpeg" files.
-    std::vector<PictureFile> pictures()
+// A folder of the walk with its pictures, by kind, and its sub-folders in walk order.
+struct WalkedFolder {
+    String path;
+    std::vector<PictureFile> jpg;
+    std::vector<PictureFile> jpeg;
+    std::vector<std::unique_ptr<WalkedFolder>> children;
+};
+
+// Reads the folders of a tree on several threads at once: the walk is bound by
+// the system calls that list folders and read identities, which run side by
+// side. The tree keeps each folder's place, so the order of the findings is
+// that of a depth-first walk on one thread, whichever thread read what.
+class ParallelWalk {
+public:
+    explicit ParallelWalk(const WalkStopCheck& stop) : m_stop(stop) {}
+
+    void run(WalkedFolder& root)
     {
-        std::vector<PictureFile> all = std::move(m_jpg);
-        all.insert(all.end(), std::make_move_iterator(m_jpeg.begin()), std::make_move_iterator(m_jpeg.end()));
-        return all;
+        m_pending.push_back(&root);
+        const unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
+        std::vector<std::thread> helpers;
+        for (unsigned i = 1; i < threads; ++i)
+            helpers.emplace_back([this] { work(); });
+        work();
+        for (std::thread& helper : helpers)
+            helper.join();
     }
 
 private:
-    bool stopped() const { return m_stop && m_stop(); }
+    void work()
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        for (;;) {
+            m_changed.wait(lock, [this] { return m_stopped || !m_pending.empty() || m_busy == 0; });
+            if (m_stopped || m_pending.empty())
+                return;
+            WalkedFolder* folder = m_pending.back();
+            m_pending.pop_back();
+            ++m_busy;
+            lock.unlock();
+            const bool stopped = m_stop && m_stop();
+            if (!stopped)
+                read(*folder);
+            lock.lock();
+            --m_busy;
+            m_stopped = m_stopped || stopped;
+            // The first sub-folder is taken next, as a depth-first walk would.
+            for (auto child = folder->children.rbegin(); child != folder->children.rend(); ++child)
+                m_pending.push_back(child->get());
+            m_changed.notify_all();
+        }
+    }
 
-    std::vector<PictureFile> m_jpg;
-    std::vector<PictureFile> m_jpeg;
-    const WalkStopCheck m_stop;
+    static void read(WalkedFolder& folder)
+    {
+        const DirectoryListing listing = list_directory(folder.path, u"*", u"*", PictureFilter());
+        // Every path is this prefix and a name, as walk_directory makes them.
+        const String prefix = folder.path.empty() ? String() : strip_trailing_separator(folder.path) + u'/';
+        for (const ListedFile& file : listing.files) {
+            if (!file.identified)
+                continue;
+            (picture_kind(file.name) == PictureKind::jpg ? folder.jpg : folder.jpeg)
+                .push_back({prefix + file.name, file.identity});
+        }
+        for (const String& name : listing.directories) {
+            folder.children.push_back(std::make_unique<WalkedFolder>());
+            folder.children.back()->path = prefix + name;
+        }
+    }
+
+    const WalkStopCheck& m_stop;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::vector<WalkedFolder*> m_pending;
+    int m_busy = 0;
+    bool m_stopped = false;
 };
+
+// Appends the pictures of one kind of the folder and its sub-folders in depth-first order.
+void collect(WalkedFolder& folder, std::vector<PictureFile> WalkedFolder::*kind, std::vector<PictureFile>& out)
+{
+    std::vector<PictureFile>& own = folder.*kind;
+    out.insert(out.end(), std::make_move_iterator(own.begin()), std::make_move_iterator(own.end()));
+    for (const auto& child : folder.children)
+        collect(*child, kind, out);
+}
 
 } // namespace
 
@@ -208,9 +275,13 @@ std::vector<PictureFile> find_pictures(StringView root, const WalkStopCheck& sto
 {
     // One walk sorts the files into the two lists that a "*.jpg" walk and a
     // "*.jpeg" walk would give: both visit the directories in the same order.
-    PictureCollector collector(stop);
-    walk_directory(root, u"*", u"*", true, collector);
-    return collector.pictures();
+    WalkedFolder tree;
+    tree.path = String(root);
+    ParallelWalk(stop).run(tree);
+    std::vector<PictureFile> pictures;
+    collect(tree, &WalkedFolder::jpg, pictures);
+    collect(tree, &WalkedFolder::jpeg, pictures);
+    return pictures;
 }
 
 std::vector<String> list_preview_files(StringView root)

@@ -7,7 +7,7 @@
 #include "platform/file_identity.h"
 #include "platform/text.h"
 
-// Asked during a walk; true ends it early.
+// Asked during a walk, from any of the threads that read its folders; true ends it early.
 using WalkStopCheck = std::function<bool()>;
 
 // A picture found by a walk, with its identity as the walk read it.
@@ -26,7 +26,8 @@ void find_drives(std::vector<String>& drives);
 // mounted volumes below /media/$USER, /run/media/$USER, /media and /mnt.
 std::vector<String> storage_card_folders();
 // Every "*.jpg" below root, then every "*.jpeg", each pass depth first;
-// pictures that are gone before their identity is read are left out.
+// pictures that are gone before their identity is read are left out. The
+// folders are read on up to one thread per processor core (at most four).
 std::vector<PictureFile> find_pictures(StringView root, const WalkStopCheck& stop);
 // Names of the files directly in root's preview folder (preview_folder).
 std::vector<String> list_preview_files(StringView root);

@@ -17,6 +17,12 @@ constexpr std::int64_t fix_1_961570560 = 16069;
 constexpr std::int64_t fix_2_053119869 = 16819;
 constexpr std::int64_t fix_2_562915447 = 20995;
 constexpr std::int64_t fix_3_072711026 = 25172;
+constexpr std::int64_t fix_0_211164243 = 1730;
+constexpr std::int64_t fix_0_509795579 = 4176;
+constexpr std::int64_t fix_0_601344887 = 4926;
+constexpr std::int64_t fix_1_061594337 = 8697;
+constexpr std::int64_t fix_1_451774981 = 11893;
+constexpr std::int64_t fix_2_172734803 = 17799;
 
 std::int64_t descale(std::int64_t value, int bits)
 {
@@ -78,28 +84,75 @@ void idct_1d(const std::int64_t in[8], std::int64_t out[8])
     out[4] = tmp13 - tmp0;
 }
 
+// The reduced 1-D pass: four outputs from in[0..7] (in[4] is not used), left
+// scaled by 2^(const_bits + 1).
+void idct_1d_4(const std::int64_t in[8], std::int64_t out[4])
+{
+    const std::int64_t tmp0 = in[0] * (std::int64_t{1} << (const_bits + 1));
+    const std::int64_t tmp2 = in[2] * fix_1_847759065 - in[6] * fix_0_765366865;
+    const std::int64_t tmp10 = tmp0 + tmp2;
+    const std::int64_t tmp12 = tmp0 - tmp2;
+
+    const std::int64_t z1 = in[7];
+    const std::int64_t z2 = in[5];
+    const std::int64_t z3 = in[3];
+    const std::int64_t z4 = in[1];
+    const std::int64_t odd0 =
+        -z1 * fix_0_211164243 + z2 * fix_1_451774981 - z3 * fix_2_172734803 + z4 * fix_1_061594337;
+    const std::int64_t odd2 =
+        -z1 * fix_0_509795579 - z2 * fix_0_601344887 + z3 * fix_0_899976223 + z4 * fix_2_562915447;
+
+    out[0] = tmp10 + odd2;
+    out[3] = tmp10 - odd2;
+    out[1] = tmp12 + odd0;
+    out[2] = tmp12 - odd0;
+}
+
+// Whether every coefficient but the DC one is zero: such a block is flat, and
+// both transforms give the same value everywhere (their flat paths in each pass
+// yield it), found here without the passes. Photographs have many such blocks.
+bool only_dc(const std::int16_t* coefficients)
+{
+    int any = 0;
+    for (int i = 1; i < 64; ++i)
+        any |= coefficients[i];
+    return any == 0;
+}
+
+void fill_flat(const std::int16_t* coefficients, const std::uint16_t* quantisation, int size, std::uint8_t* out,
+               std::size_t stride)
+{
+    const std::int64_t dc = static_cast<std::int64_t>(coefficients[0]) * quantisation[0];
+    const std::uint8_t flat = clamp_sample(descale(dc * (1 << pass1_bits), pass1_bits + 3));
+    for (int row = 0; row < size; ++row, out += stride)
+        for (int i = 0; i < size; ++i)
+            out[i] = flat;
+}
+
 }  // namespace
 
 void idct_islow(const std::int16_t* coefficients, const std::uint16_t* quantisation, std::uint8_t* out,
                 std::size_t stride)
 {
+    if (only_dc(coefficients)) {
+        fill_flat(coefficients, quantisation, 8, out, stride);
+        return;
+    }
     // Pass 1: columns into a workspace kept at 2^pass1_bits scale. A column
     // with only its DC term set is flat and needs no transform.
     int workspace[64];
     for (int column = 0; column < 8; ++column) {
-        std::int64_t in[8];
-        bool ac_zero = true;
-        for (int row = 0; row < 8; ++row) {
-            in[row] = static_cast<std::int64_t>(coefficients[row * 8 + column]) * quantisation[row * 8 + column];
-            if (row > 0 && in[row] != 0)
-                ac_zero = false;
-        }
-        if (ac_zero) {
-            const auto flat = static_cast<int>(in[0] * (1 << pass1_bits));
+        const std::int16_t* c = coefficients + column;
+        // Tested on the coefficients: a zero stays zero when dequantised.
+        if ((c[8] | c[16] | c[24] | c[32] | c[40] | c[48] | c[56]) == 0) {
+            const auto flat = static_cast<int>(std::int64_t{c[0]} * quantisation[column] * (1 << pass1_bits));
             for (int row = 0; row < 8; ++row)
                 workspace[row * 8 + column] = flat;
             continue;
         }
+        std::int64_t in[8];
+        for (int row = 0; row < 8; ++row)
+            in[row] = static_cast<std::int64_t>(c[row * 8]) * quantisation[row * 8 + column];
         std::int64_t result[8];
         idct_1d(in, result);
         for (int row = 0; row < 8; ++row)
@@ -125,5 +178,56 @@ void idct_islow(const std::int16_t* coefficients, const std::uint16_t* quantisat
         idct_1d(in, result);
         for (int i = 0; i < 8; ++i)
             out[i] = clamp_sample(descale(result[i], const_bits + pass1_bits + 3));
+    }
+}
+
+void idct_4x4(const std::int16_t* coefficients, const std::uint16_t* quantisation, std::uint8_t* out,
+              std::size_t stride)
+{
+    if (only_dc(coefficients)) {
+        fill_flat(coefficients, quantisation, 4, out, stride);
+        return;
+    }
+    // Pass 1: columns (column 4 is not needed by the second pass) into a
+    // workspace of 4 rows kept at 2^pass1_bits scale; a flat column needs no transform.
+    int workspace[4 * 8] = {};
+    for (int column = 0; column < 8; ++column) {
+        if (column == 4)
+            continue;
+        const std::int16_t* c = coefficients + column;
+        if ((c[8] | c[16] | c[24] | c[40] | c[48] | c[56]) == 0) {
+            const auto flat = static_cast<int>(std::int64_t{c[0]} * quantisation[column] * (1 << pass1_bits));
+            for (int row = 0; row < 4; ++row)
+                workspace[row * 8 + column] = flat;
+            continue;
+        }
+        std::int64_t in[8];
+        for (int row = 0; row < 8; ++row)
+            in[row] = static_cast<std::int64_t>(c[row * 8]) * quantisation[row * 8 + column];
+        std::int64_t result[4];
+        idct_1d_4(in, result);
+        for (int row = 0; row < 4; ++row)
+            workspace[row * 8 + column] = static_cast<int>(descale(result[row], const_bits - pass1_bits + 1));
+    }
+    // Pass 2: the four rows, removing both scales and the factor 8 of the transform.
+    for (int row = 0; row < 4; ++row, out += stride) {
+        const int* ws = workspace + row * 8;
+        std::int64_t in[8];
+        bool ac_zero = true;
+        for (int i = 0; i < 8; ++i) {
+            in[i] = ws[i];
+            if (i > 0 && i != 4 && ws[i] != 0)
+                ac_zero = false;
+        }
+        if (ac_zero) {
+            const std::uint8_t flat = clamp_sample(descale(in[0], pass1_bits + 3));
+            for (int i = 0; i < 4; ++i)
+                out[i] = flat;
+            continue;
+        }
+        std::int64_t result[4];
+        idct_1d_4(in, result);
+        for (int i = 0; i < 4; ++i)
+            out[i] = clamp_sample(descale(result[i], const_bits + pass1_bits + 3 + 1));
     }
 }

@@ -3,8 +3,12 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <memory>
 #include <system_error>
+#include <thread>
 #include <unordered_map>
+#include <unordered_set>
 #include "library/drive_search.h"
 #include "library/folders_ini.h"
 #include "library/preview_file.h"
@@ -78,16 +82,41 @@ StringView directory_part(StringView path)
     return last == StringView::npos ? StringView() : path.substr(0, last + 1);
 }
 
+// A thread that runs a body given by its owner, at below-normal priority.
+class PreviewWorker : public Thread {
+public:
+    explicit PreviewWorker(std::function<void()> body) : m_body(std::move(body)) {}
+    ~PreviewWorker() override { join(); }
+
+protected:
+    void run() override
+    {
+        set_priority(-1);
+        m_body();
+    }
+
+private:
+    std::function<void()> m_body;
+};
+
+int worker_count(int asked)
+{
+    if (asked > 0)
+        return asked;
+    return std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+}
+
 } // namespace
 
 // ---- construction ----
 
-PhotoLibrary::PhotoLibrary(StringView folders_file, bool start_worker)
-    : PhotoLibrary(AlbumListFiles{String(folders_file), String()}, start_worker)
+PhotoLibrary::PhotoLibrary(StringView folders_file, bool start_worker, int preview_workers)
+    : PhotoLibrary(AlbumListFiles{String(folders_file), String()}, start_worker, preview_workers)
 {
 }
 
-PhotoLibrary::PhotoLibrary(const AlbumListFiles& files, bool start_worker) : m_folders_file(files.file)
+PhotoLibrary::PhotoLibrary(const AlbumListFiles& files, bool start_worker, int preview_workers)
+    : m_folders_file(files.file), m_preview_workers(worker_count(preview_workers))
 {
     m_idle_event.set();
     log() << "ini load start\n";
@@ -243,7 +272,12 @@ void PhotoLibrary::need_search()
     if (m_need_search)
         return;
     m_need_search = true;
-    m_idle_event.reset();
+    {
+        // Reset under the queue lock, after the flag is set: a preview worker
+        // that finds the queue empty cannot signal idle over this request.
+        LoggedLock map(m_map_mutex, "need_search", "m_map_mutex");
+        m_idle_event.reset();
+    }
     m_work_event.set();
 }
 
@@ -268,8 +302,8 @@ void PhotoLibrary::add_picture(StringView picture, StringView root)
             m_current_folder = folder_path;
         }
         m_idle_event.reset();
+        m_queue_changed.notify_all();
     }
-    m_work_event.set();
 }
 
 void PhotoLibrary::prioritise_picture(StringView picture)
@@ -338,37 +372,59 @@ bool PhotoLibrary::wait_until_idle(unsigned milliseconds) { return m_idle_event.
 void PhotoLibrary::run()
 {
     set_priority(-1);
+    std::vector<std::unique_ptr<PreviewWorker>> workers;
+    for (int i = 0; i < m_preview_workers; ++i) {
+        auto worker = std::make_unique<PreviewWorker>([this] { build_previews(); });
+        if (worker->start())
+            workers.push_back(std::move(worker));
+    }
     m_work_event.wait();
     while (!stop_requested()) {
         {
             LoggedLock lock(m_need_search_mutex, "run", "m_need_search_mutex");
             if (m_need_search) {
+                {
+                    // The preview workers see the flag, end their builds
+                    // (those pictures stay queued) and take no new picture.
+                    LoggedLock map(m_map_mutex, "run", "m_map_mutex");
+                    wait_for_builds_to_stop();
+                }
                 search();
-                m_need_search = false;
                 // A search cut short by closing the program found only part of
                 // the albums; the saved list stays as it was.
                 if (stop_requested())
-                    return;
+                    break;
                 save_folders(m_folders_file);
                 m_status.search_done("run");
+                m_need_search = false;
+                LoggedLock map(m_map_mutex, "run", "m_map_mutex");
+                signal_idle_when_done();
+                m_queue_changed.notify_all();
             }
+            // Under the search lock: a request after this point sets the event again.
+            m_work_event.reset();
         }
-        create_cache();
-        reset_work_event_when_idle();
-        m_work_event.wait();
+        // A stop asked for before the reset set the event in vain: look at the flag again.
+        if (!stop_requested())
+            m_work_event.wait();
     }
+    {
+        LoggedLock map(m_map_mutex, "run", "m_map_mutex");
+        m_queue_changed.notify_all();
+    }
+    workers.clear();
 }
 
-void PhotoLibrary::reset_work_event_when_idle()
+void PhotoLibrary::wait_for_builds_to_stop()
 {
-    // The search flag is checked too: a request that arrives after this cycle
-    // looked at it must not have its wake-up reset here.
-    LoggedLock need(m_need_search_mutex, "run", "m_need_search_mutex");
-    LoggedLock map(m_map_mutex, "run", "m_map_mutex");
-    if (!m_map.empty() || m_need_search)
-        return;
-    m_work_event.reset();
-    m_idle_event.set();
+    m_queue_changed.notify_all();
+    m_queue_changed.wait(m_map_mutex, [this] { return m_building.empty(); });
+}
+
+void PhotoLibrary::signal_idle_when_done()
+{
+    if (m_map.empty() && m_building.empty() && !m_need_search)
+        m_idle_event.set();
 }
 
 void PhotoLibrary::search()
@@ -376,9 +432,15 @@ void PhotoLibrary::search()
     std::vector<String> drives;
     find_drives(drives);
     {
+        // The pictures still queued from before stay counted: each of them
+        // ends in exactly one completion, which the new progress must count.
+        LoggedLock map(m_map_mutex, "search", "m_map_mutex");
+        std::int32_t queued = 0;
+        for (const auto& [folder, entry] : m_map)
+            queued += static_cast<std::int32_t>(entry.pictures.size());
         LoggedLock lock(m_folders_mutex, "search", "m_folders_mutex");
         m_folders.clear();
-        m_status.reset_progress("search");
+        m_status.reset_progress("search", queued);
     }
     for (const String& drive : drives) {
         if (stop_requested())
@@ -427,6 +489,8 @@ void PhotoLibrary::check_drive(StringView root)
             StringView run_directory;
             std::size_t run_folder = no_folder;
             PendingFolder* run_entry = nullptr;
+            // Pictures the run's entry held before this search: not queued twice.
+            std::unordered_set<String> already_queued;
             for (const FoundPicture& item : found) {
                 const StringView directory = directory_part(item.path);
                 if (run_folder == no_folder || directory != run_directory) {
@@ -436,6 +500,7 @@ void PhotoLibrary::check_drive(StringView root)
                     run_directory = directory;
                     run_folder = known->second;
                     run_entry = nullptr;
+                    already_queued.clear();
                 }
                 ++m_folders[run_folder].size;
                 if (item.ready_preview != FoundPicture::not_ready) {
@@ -443,8 +508,13 @@ void PhotoLibrary::check_drive(StringView root)
                     continue;
                 }
                 // Map entries stay where they are while others are added.
-                if (!run_entry)
+                if (!run_entry) {
                     run_entry = &queue_entry(m_map, directory, root);
+                    for (const QueuedPicture& queued_before : run_entry->pictures)
+                        already_queued.insert(queued_before.path);
+                }
+                if (already_queued.count(item.path) != 0)
+                    continue;
                 append_picture(*run_entry, item.path);
                 ++queued;
             }
@@ -470,28 +540,57 @@ void PhotoLibrary::check_drive(StringView root)
     }
 }
 
-void PhotoLibrary::create_cache()
+void PhotoLibrary::build_previews()
+{
+    while (create_cache()) {
+    }
+}
+
+bool PhotoLibrary::choose_picture(String& picture, String& root)
+{
+    const auto available = [this](const PendingFolder& entry) {
+        return std::find_if(entry.pictures.begin(), entry.pictures.end(), [this](const QueuedPicture& queued) {
+            return std::find(m_building.begin(), m_building.end(), queued.path) == m_building.end();
+        });
+    };
+    // The current folder's entry first, then the others in map order; the
+    // first picture of an entry that no other worker is building.
+    auto entry = m_map.end();
+    {
+        LoggedLock current(m_current_folder_mutex, "create_cache", "m_current_folder_mutex");
+        if (!m_current_folder.empty())
+            entry = m_map.find(m_current_folder);
+    }
+    if (entry == m_map.end() || available(entry->second) == entry->second.pictures.end()) {
+        for (entry = m_map.begin(); entry != m_map.end();) {
+            if (entry->second.pictures.empty()) {
+                entry = m_map.erase(entry);
+                continue;
+            }
+            if (available(entry->second) != entry->second.pictures.end())
+                break;
+            ++entry;
+        }
+    }
+    if (entry == m_map.end())
+        return false;
+    root = entry->second.drive_path;
+    picture = available(entry->second)->path;
+    return true;
+}
+
+bool PhotoLibrary::create_cache()
 {
     String root;
     String picture;
     {
         LoggedLock map(m_map_mutex, "create_cache", "m_map_mutex");
-        if (m_map.empty())
-            return;
-        auto entry = m_map.end();
-        {
-            LoggedLock current(m_current_folder_mutex, "create_cache", "m_current_folder_mutex");
-            if (!m_current_folder.empty())
-                entry = m_map.find(m_current_folder);
-        }
-        if (entry == m_map.end())
-            entry = m_map.begin();
-        if (entry->second.pictures.empty()) {
-            m_map.erase(entry);
-            return;
-        }
-        root = entry->second.drive_path;
-        picture = entry->second.pictures.front().path;
+        m_queue_changed.wait(m_map_mutex, [&] {
+            return stop_requested() || (!m_need_search && choose_picture(picture, root));
+        });
+        if (stop_requested())
+            return false;
+        m_building.push_back(picture);
     }
 
     const std::uint32_t begin = get_tick_count();
@@ -499,29 +598,36 @@ void PhotoLibrary::create_cache()
     // A picture queued twice (by a search and by a list row) is built once.
     const PreviewBuild result = is_preview_ready(picture, root)
         ? PreviewBuild::ready
-        : build_in_preview_folder(picture, root, [this] { return stop_requested(); });
+        : build_in_preview_folder(picture, root, [this] { return build_must_stop(); });
     if (result == PreviewBuild::bad_picture)
         mark_preview_bad(preview_path(picture, root));
     log() << "Time for create cache end " << seconds_text(get_tick_count() - begin) << "\n";
-    // A build cut short because the program closes is not a bad picture: it
-    // stays queued, and its incomplete file is rebuilt after the next search.
-    if (result == PreviewBuild::incomplete && stop_requested())
-        return;
-    remove_from_queue(picture);
-    // A preview that could not be written leaves its picture pending: it is
-    // counted as dealt with, but not reported complete, so that no screen
-    // reloads it and queues it again at once.
-    if (result == PreviewBuild::unwritten) {
-        log() << "preview not written for " << picture << " in " << preview_folder(root) << "\n";
-        m_status.picture_unwritten("create_cache", preview_folder(root));
-        return;
+    const String unwritten_in = result == PreviewBuild::unwritten ? preview_folder(root) : String();
+
+    LoggedLock map(m_map_mutex, "create_cache", "m_map_mutex");
+    m_building.erase(std::find(m_building.begin(), m_building.end(), picture));
+    // A build cut short because the program closes or a search begins is not
+    // a bad picture: it stays queued, and its incomplete file is rebuilt later.
+    if (!(result == PreviewBuild::incomplete && build_must_stop())) {
+        remove_from_queue(picture);
+        // Counted before idle can be signalled, so that idle means every count
+        // is in. A preview that could not be written leaves its picture
+        // pending: it is counted as dealt with, but not reported complete, so
+        // that no screen reloads it and queues it again at once.
+        if (result == PreviewBuild::unwritten) {
+            log() << "preview not written for " << picture << " in " << unwritten_in << "\n";
+            m_status.picture_unwritten("create_cache", unwritten_in);
+        } else {
+            m_status.picture_done("create_cache", picture);
+        }
     }
-    m_status.picture_done("create_cache", picture);
+    signal_idle_when_done();
+    m_queue_changed.notify_all();
+    return true;
 }
 
 void PhotoLibrary::remove_from_queue(StringView picture)
 {
-    LoggedLock map(m_map_mutex, "create_cache", "m_map_mutex");
     auto entry = m_map.find(directory_of(picture));
     if (entry == m_map.end())
         return;

@@ -1,10 +1,14 @@
 #pragma once
 // The photo library: the album list and its file, the drive search and the
-// preview queue with the worker that builds the previews one at a time.
+// preview queue. The library's own thread runs the searches; preview workers
+// (one per processor core) take pictures from the one queue in its order and
+// build their previews side by side, never one picture on two of them.
 //
 // Locks, when several are held, are taken in this order: m_need_search_mutex,
 // m_map_mutex, m_folders_mutex, the status lock, m_current_folder_mutex.
 
+#include <atomic>
+#include <condition_variable>
 #include <map>
 #include <vector>
 #include "library/folder.h"
@@ -18,11 +22,13 @@ class PhotoLibrary : public Thread, public Singleton<PhotoLibrary> {
 public:
     // Loads the album list (files.file, else the older files.fallback), keeps it
     // in files.file and starts the worker (unless start_worker is false: the
-    // owner then calls start() itself).
-    explicit PhotoLibrary(const AlbumListFiles& files = album_list_files(), bool start_worker = true);
+    // owner then calls start() itself), which starts preview_workers preview
+    // workers (0: one per processor core).
+    explicit PhotoLibrary(const AlbumListFiles& files = album_list_files(), bool start_worker = true,
+                          int preview_workers = 0);
     // The same with one album list file and no older place.
-    explicit PhotoLibrary(StringView folders_file, bool start_worker = true);
-    // Stops and joins the worker.
+    explicit PhotoLibrary(StringView folders_file, bool start_worker = true, int preview_workers = 0);
+    // Stops and joins the worker and the preview workers.
     ~PhotoLibrary() override;
 
     // ---- albums ----
@@ -71,7 +77,8 @@ public:
     void dispatch_events();
 
 protected:
-    // The worker: a search when asked, then one preview per step.
+    // The worker: starts the preview workers, runs each search asked for, and
+    // stops the preview workers when the library ends.
     void run() override;
 
 private:
@@ -82,12 +89,21 @@ private:
     // Runs f on the album holding picture, then saves and notifies.
     template <typename Change>
     void change_folder(const char* operation, StringView picture, Change change);
-    // Resets the work event when no search is pending and the queue is empty.
-    void reset_work_event_when_idle();
     void search();
     void check_drive(StringView root);
-    void create_cache();
-    // Removes the first queue entry of picture; erases its folder when empty.
+    // A preview worker's body: create_cache until the library stops.
+    void build_previews();
+    // Waits for a picture to build and builds its preview; false when the library stops.
+    bool create_cache();
+    // Under m_map_mutex: the next picture to build and its root, skipping pictures being built.
+    bool choose_picture(String& picture, String& root);
+    // Under m_map_mutex: waits until no preview is being built.
+    void wait_for_builds_to_stop();
+    // Under m_map_mutex: signals idle when no search is pending, the queue is empty and nothing is built.
+    void signal_idle_when_done();
+    // Whether a build must stop now: the library ends or a search waits for the builds.
+    bool build_must_stop() const { return stop_requested() || m_need_search.load(); }
+    // Removes the first queue entry of picture; erases its folder when empty (under m_map_mutex).
     void remove_from_queue(StringView picture);
 
     String m_folders_file;
@@ -96,11 +112,18 @@ private:
     Event m_work_event{true};
     Event m_idle_event{true};
 
+    int m_preview_workers;
+
     Mutex m_need_search_mutex;
-    bool m_need_search = false;
+    // Written under m_need_search_mutex; the preview workers read it to give way to a search.
+    std::atomic<bool> m_need_search{false};
 
     Mutex m_map_mutex;
     std::map<String, PendingFolder> m_map;
+    // Pictures whose previews are being built (under m_map_mutex).
+    std::vector<String> m_building;
+    // Waited for with m_map_mutex: the queue, the pictures being built or the search flag changed.
+    std::condition_variable_any m_queue_changed;
 
     Mutex m_folders_mutex;
     std::vector<Folder> m_folders;

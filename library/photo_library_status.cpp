@@ -41,12 +41,12 @@ void PhotoLibraryStatus::add_to_maximum(const char* operation, std::int32_t coun
     m_progress_max += count;
 }
 
-void PhotoLibraryStatus::reset_progress(const char* operation)
+void PhotoLibraryStatus::reset_progress(const char* operation, std::int32_t still_queued)
 {
     LoggedLock lock(m_mutex, operation, "m_progress_max_mutex");
     // The value is cleared too: left over from an earlier queue it could equal
     // the growing maximum in the middle of the search and end the progress early.
-    m_progress_max = 0;
+    m_progress_max = still_queued;
     m_progress_value = 0;
     m_last_reported = 0;
 }

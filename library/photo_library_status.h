@@ -13,8 +13,9 @@ class PhotoLibraryStatus {
 public:
     // count more pictures queued for a preview.
     void add_to_maximum(const char* operation, std::int32_t count);
-    // A search starts: the counters start again from zero.
-    void reset_progress(const char* operation);
+    // A search starts: the counters start again, the maximum from the
+    // pictures still queued (each of them will be counted as done).
+    void reset_progress(const char* operation, std::int32_t still_queued);
     // A queued picture was dealt with: it becomes the picture to report.
     void picture_done(const char* operation, StringView picture);
     // A queued picture's preview could not be written in folder: counted as

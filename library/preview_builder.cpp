@@ -2,9 +2,7 @@
 // half-size JPEGs and the thumbnail, streaming scanline by scanline.
 
 #include <algorithm>
-#include <atomic>
 #include <cstring>
-#include <functional>
 #include <memory>
 #include <vector>
 
@@ -20,15 +18,12 @@
 #include "platform/file.h"
 #include "platform/file_identity.h"
 #include "platform/paths.h"
-#include "platform/thread.h"
 #include "shell/log.h"
 #include "skin/pixel_types.h"
 
 namespace {
 
 constexpr std::size_t write_chunk = 64 * 1024;
-// How often the caller's stop check is asked while only the records pass runs.
-constexpr unsigned stop_poll_milliseconds = 10;
 
 void put_u32(std::uint8_t* p, std::uint32_t value)
 {
@@ -80,20 +75,27 @@ private:
     bool m_failed = false;
 };
 
-// The next level being made while a level is decoded: the 2x2 reducer feeds
-// a JPEG encoder that compresses into memory.
+// The next level being made while a level is decoded, compressed into memory
+// as a JPEG. Its rows come either already halved (the baseline decoder's
+// half-size pass) or at the level's size through the 2x2 reducer.
 class NextLevel {
 public:
-    bool start(int width, int height)
+    // Rows of half_width x half_height pixels go straight to the encoder.
+    bool start_half(Size half)
     {
-        m_reducer = std::make_unique<Reducer>(width, height,
+        return m_encoder.create(m_jpeg, half.width, half.height, JpegEncoder::level_quality);
+    }
+    // Rows of the level being decoded (width x height) go through the reducer.
+    bool start_reduced(Size level)
+    {
+        m_reducer = std::make_unique<Reducer>(level.width, level.height,
                                               [this](const std::uint8_t* rgb) { return m_encoder.write_scanline(rgb); });
         return m_encoder.create(m_jpeg, m_reducer->output_width(), m_reducer->output_height(),
                                 JpegEncoder::level_quality);
     }
     std::uint8_t* next_row() { return m_reducer->next_row(); }
-    bool push_row(const std::uint8_t* rgb) { return m_reducer->push_row(rgb); }
-    bool finish() { return m_reducer->finish() && m_encoder.finish(); }
+    bool push_row(const std::uint8_t* rgb) { return m_reducer ? m_reducer->push_row(rgb) : m_encoder.write_scanline(rgb); }
+    bool finish() { return (!m_reducer || m_reducer->finish()) && m_encoder.finish(); }
     MemoryStream& jpeg() { return m_jpeg; }
 
 private:
@@ -102,44 +104,9 @@ private:
     std::unique_ptr<Reducer> m_reducer;
 };
 
-// Work that runs on a worker thread beside the calling one. When no thread
-// can be started it runs on the calling thread when it is waited for.
-class SideTask : public Thread {
-public:
-    explicit SideTask(std::function<bool()> work) : m_work(std::move(work)) {}
-    ~SideTask() override { join(); }
-
-    void begin() { m_threaded = start(); }
-
-    // Waits for the work to end, calling poll every few milliseconds meanwhile; its result.
-    bool wait(const std::function<void()>& poll)
-    {
-        if (!m_threaded)
-            return m_work();
-        while (!m_done.wait_for(stop_poll_milliseconds))
-            poll();
-        join();
-        return m_result;
-    }
-
-protected:
-    void run() override
-    {
-        m_result = m_work();
-        m_done.set();
-    }
-
-private:
-    std::function<bool()> m_work;
-    Event m_done{true};
-    bool m_result = false;
-    bool m_threaded = false;
-};
-
 // Builds one preview file, streaming: at any time it holds the few MCU rows
-// of the two decoders (one per pass, each on its own thread), the reducer's
-// rows, the JPEG of the level being decoded and the JPEG of the next level
-// being compressed.
+// of the level's decoder, the reducer's rows, the JPEG of the level being
+// decoded and the JPEG of the next level being compressed.
 class PreviewBuilder {
 public:
     PreviewBuilder(StringView picture, StringView root, const StopCheck& stop_requested)
@@ -154,10 +121,10 @@ private:
     void transcode_if_needed();
     bool stop_now();
     PreviewBuild failure();
-    bool build_level(InputStream& data, InputStream& records_data, std::uint64_t length, Size size,
-                     NextLevel* next, bool records_optional);
+    bool build_level(InputStream& data, std::uint64_t length, Size size, std::unique_ptr<NextLevel>& next,
+                     bool records_optional);
     bool record(const ResumeRecord& record);
-    bool record_level(InputStream& data, std::uint64_t length, Size expected);
+    bool single_pass_level(BaselineDecoder& decoder, Size size, NextLevel* next);
     bool reduce_level(InputStream& data, std::uint64_t length, Size expected, NextLevel& next);
     bool write_thumbnail(InputStream& source, std::uint64_t length);
     bool write_table();
@@ -167,16 +134,12 @@ private:
     String m_preview_path;
     const StopCheck& m_stop_requested;
     bool m_stopped = false;
-    // Set when either pass of a level fails or the build stops: the other pass ends early.
-    std::atomic<bool> m_cancel{false};
     FileIdentity m_identity;
     File m_picture;
-    File m_picture_for_records;  // the records pass reads the picture through its own file
     // The baseline transcode level 0 is made from, for a picture our decoder cannot resume.
     bool m_transcoded = false;
     File m_transcode;
-    File m_transcode_for_records;
-    std::vector<std::uint8_t> m_level_records;  // the records pass's output for the level in work
+    std::vector<std::uint8_t> m_level_records;  // the records of the level in work
     int m_width = 0;
     int m_height = 0;
     int m_levels = 0;
@@ -185,14 +148,10 @@ private:
     PreviewLevel m_thumbnail;
 };
 
-// Only the calling thread asks the caller's stop check (which need not be
-// thread-safe); the records pass learns of a stop through m_cancel.
 bool PreviewBuilder::stop_now()
 {
-    if (!m_stopped && m_stop_requested && m_stop_requested()) {
+    if (!m_stopped && m_stop_requested && m_stop_requested())
         m_stopped = true;
-        m_cancel = true;
-    }
     return m_stopped;
 }
 
@@ -220,59 +179,50 @@ bool PreviewBuilder::record(const ResumeRecord& record)
     return true;
 }
 
-// Each level is passed over twice, at the same time. The records come from
-// our baseline decoder running its entropy stage only, on a worker thread;
-// the rows for the next level come from libjpeg's decode on the calling
-// thread, whose optimised pixel stages are several times faster than our
-// decoder's full decode (which would give the same rows). Each pass reads the
-// level's compressed data through its own stream; neither holds the picture.
-// The records (a few per MCU row) collect in memory and are appended once
-// both passes have ended, so the file's bytes are those of the two passes run
-// one after the other. When the records are optional (the picture's own level
-// 0) and only our decoder fails on the data, a damaged scan that libjpeg
-// decodes with warnings, the level has no records: its tiles then come from
-// libjpeg, as for a kind our decoder does not handle.
-bool PreviewBuilder::build_level(InputStream& data, InputStream& records_data, std::uint64_t length, Size size,
-                                 NextLevel* next, bool records_optional)
+// A level our baseline decoder reads is decoded once: that pass gives the
+// level's records and, at half size, the rows of the next level. A picture it
+// does not read (progressive, arithmetic-coded, CMYK) has no records, and
+// libjpeg's decode feeds the 2x2 reducer of the next level. The records
+// collect in memory and are appended once the level is done. When they are
+// optional (the picture's own level 0) and only our decoder fails on the
+// data, a damaged scan that libjpeg decodes with warnings, the level is made
+// again by libjpeg without records: its tiles then come from libjpeg too.
+bool PreviewBuilder::build_level(InputStream& data, std::uint64_t length, Size size,
+                                 std::unique_ptr<NextLevel>& next, bool records_optional)
 {
     m_level_records.clear();
-    bool refused = false;
-    SideTask records([&] {
-        const bool recorded = record_level(records_data, length, size);
-        if (!recorded && records_optional && !m_cancel) {
-            m_level_records.clear();
-            refused = true;
-            return true;
-        }
-        if (!recorded)
-            m_cancel = true;
-        return recorded;
-    });
-    records.begin();
-    if (next && (!next->start(size.width, size.height) || !reduce_level(data, length, size, *next)))
-        m_cancel = true;
-    const bool recorded = records.wait([this] { stop_now(); });
-    if (!recorded || m_cancel)
-        return false;
-    if (refused)
-        log() << "No resume records for " << m_picture_path
-              << ": its scan is damaged; full-resolution tiles come from libjpeg\n";
-    m_writer.append(m_level_records.data(), m_level_records.size());
-    return !m_writer.failed();
-}
-
-// The records of a level; a picture our decoder does not handle (progressive,
-// arithmetic-coded, CMYK) has none. False when the data is damaged or the build stops.
-bool PreviewBuilder::record_level(InputStream& data, std::uint64_t length, Size expected)
-{
     BaselineDecoder decoder;
     const BaselineStatus status = decoder.open(data, 0, length);
-    if (status == BaselineStatus::unsupported)
-        return true;
-    if (status == BaselineStatus::bad || decoder.info().width != expected.width ||
-        decoder.info().height != expected.height)
+    const bool readable = status == BaselineStatus::ok && decoder.info().width == size.width &&
+                          decoder.info().height == size.height;
+    if (readable && single_pass_level(decoder, size, next.get())) {
+        m_writer.append(m_level_records.data(), m_level_records.size());
+        return !m_writer.failed();
+    }
+    if (status != BaselineStatus::unsupported) {
+        if (!records_optional || stop_now())
+            return false;
+        log() << "No resume records for " << m_picture_path
+              << ": its scan is damaged; full-resolution tiles come from libjpeg\n";
+        m_level_records.clear();
+        if (next)
+            next = std::make_unique<NextLevel>();
+    }
+    return !next || (next->start_reduced(size) && reduce_level(data, length, size, *next));
+}
+
+// The records of a level and, when there is a next level, its rows from the
+// same entropy pass. False when the data is damaged, a write fails or the build stops.
+bool PreviewBuilder::single_pass_level(BaselineDecoder& decoder, Size size, NextLevel* next)
+{
+    const auto on_record = [this](const ResumeRecord& r) { return !stop_now() && record(r); };
+    if (!next)
+        return decoder.decode_with_records(on_record, {});
+    if (!next->start_half({(size.width + 1) / 2, (size.height + 1) / 2}))
         return false;
-    return decoder.decode_with_records([this](const ResumeRecord& r) { return !m_cancel && record(r); }, {});
+    return decoder.decode_half_with_records(
+               on_record, [&](const std::uint8_t* rgb, int) { return !stop_now() && next->push_row(rgb); }) &&
+           next->finish();
 }
 
 // Feeds every RGB row of a level to the reducer of the next level.
@@ -284,7 +234,7 @@ bool PreviewBuilder::reduce_level(InputStream& data, std::uint64_t length, Size 
         return false;
     for (int y = 0; y < expected.height; ++y) {
         std::uint8_t* row = next.next_row();
-        if (stop_now() || m_cancel || !decoder.read_scanline(row) || !next.push_row(row))
+        if (stop_now() || !decoder.read_scanline(row) || !next.push_row(row))
             return false;
     }
     return next.finish();
@@ -378,11 +328,9 @@ void PreviewBuilder::transcode_if_needed()
               << " allowed; full-resolution tiles come from libjpeg\n";
     BaselineDecoder check;
     m_transcoded = result == TranscodeResult::written && m_transcode.open(path, File::read_mode) &&
-                   m_transcode_for_records.open(path, File::read_mode) &&
                    check.open(m_transcode, 0, m_transcode.size()) == BaselineStatus::ok;
     if (!m_transcoded) {
         m_transcode.close();
-        m_transcode_for_records.close();
         delete_transcode(m_preview_path);
     }
 }
@@ -394,7 +342,6 @@ PreviewBuild PreviewBuilder::run()
     const PreviewBuild result = build();
     if (result != PreviewBuild::ready) {
         m_transcode.close();
-        m_transcode_for_records.close();
         delete_transcode(m_preview_path);
     }
     return result;
@@ -404,8 +351,7 @@ PreviewBuild PreviewBuilder::build()
 {
     const String& path = m_preview_path;
     if (path.empty() || !file_identity(m_picture_path, m_identity) ||
-        !m_picture.open_expanded(expand_path(m_picture_path), File::read_mode) ||
-        !m_picture_for_records.open_expanded(expand_path(m_picture_path), File::read_mode))
+        !m_picture.open_expanded(expand_path(m_picture_path), File::read_mode))
         return PreviewBuild::incomplete;
     {
         JpegDecoder header;
@@ -428,7 +374,7 @@ PreviewBuild PreviewBuilder::build()
         return failure();
 
     // Level 0 is the picture itself; level k is made while level k - 1 is
-    // reduced, and reducing level L makes the source of the thumbnail.
+    // decoded, and decoding level L makes the source of the thumbnail.
     Size size{m_width, m_height};
     std::unique_ptr<NextLevel> next;
     for (int k = 0; k <= m_levels; ++k) {
@@ -438,21 +384,16 @@ PreviewBuild PreviewBuilder::build()
         std::uint64_t length = k == 0 ? m_identity.size : current->jpeg().size();
         PreviewLevel& entry = m_entries[static_cast<std::size_t>(k)];
         entry.records_offset = m_writer.offset();
-        // Level 0 is read from the picture file (or its transcode), opened
-        // twice; level k from the JPEG made while level k - 1 was reduced.
+        // Level 0 is read from the picture file (or its transcode); level k
+        // from the JPEG made while level k - 1 was decoded.
         InputStream* data = &m_picture;
-        InputStream* records_data = &m_picture_for_records;
-        std::unique_ptr<MemoryReader> level_reader;
         if (k == 0 && m_transcoded) {
             data = &m_transcode;
-            records_data = &m_transcode_for_records;
             length = m_transcode.size();
         } else if (k > 0) {
-            level_reader = std::make_unique<MemoryReader>(current->jpeg().bytes());
             data = &current->jpeg();
-            records_data = level_reader.get();
         }
-        if (!build_level(*data, *records_data, length, size, next.get(), k == 0 && !m_transcoded))
+        if (!build_level(*data, length, size, next, k == 0 && !m_transcoded))
             return failure();
         entry.records_length = m_writer.offset() - entry.records_offset;
         if (k > 0) {

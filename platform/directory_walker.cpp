@@ -52,24 +52,13 @@ bool wide_name(std::string_view name, String& wide)
     return to_utf8(wide) == name;
 }
 
-struct ListedFile {
-    String name;
-    bool identified = false;
-    FileIdentity identity;
-};
-
-struct Listing {
-    std::vector<ListedFile> files;
-    std::vector<String> directories;
-};
-
 // Reads the whole directory first, so no descriptor stays open while the
 // collector runs or the walk descends. The identities the collector asks for
 // are read here, while the directory is open.
-Listing list_directory(const std::string& folder, StringView file_pattern, StringView directory_pattern,
-                       const DirectoryCollector& collector)
+DirectoryListing read_listing(const std::string& folder, StringView file_pattern, StringView directory_pattern,
+                              const DirectoryCollector& collector)
 {
-    Listing listing;
+    DirectoryListing listing;
     DIR* stream = opendir(folder.c_str());
     if (!stream)
         return listing;
@@ -115,11 +104,17 @@ bool DirectoryCollector::on_identified_file(const String& path, const FileIdenti
     return on_file(path);
 }
 
+DirectoryListing list_directory(StringView directory, StringView file_pattern, StringView directory_pattern,
+                                const DirectoryCollector& collector)
+{
+    const std::string folder = to_utf8(strip_trailing_separator(expand_path(directory)));
+    return read_listing(folder.empty() ? "/" : folder, file_pattern, directory_pattern, collector);
+}
+
 bool walk_directory(StringView directory, StringView file_pattern, StringView directory_pattern, bool recursive,
                     DirectoryCollector& collector)
 {
-    const std::string folder = to_utf8(strip_trailing_separator(expand_path(directory)));
-    const Listing listing = list_directory(folder.empty() ? "/" : folder, file_pattern, directory_pattern, collector);
+    const DirectoryListing listing = list_directory(directory, file_pattern, directory_pattern, collector);
     // Every path is this prefix and a name (as join_path makes them).
     const String prefix = directory.empty() ? String() : strip_trailing_separator(directory) + u'/';
     String path;

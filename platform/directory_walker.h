@@ -4,6 +4,7 @@
 // "*.jpg" finds IMG_0001.JPG). Symbolic links to directories are never
 // followed, so a walk always ends.
 
+#include <vector>
 #include "platform/file_identity.h"
 #include "platform/text.h"
 
@@ -21,6 +22,25 @@ public:
     // cannot be read (gone meanwhile, no regular file) is left out.
     virtual bool on_identified_file(const String& path, const FileIdentity& identity);
 };
+
+// A matching file of a listing, with its identity when the collector asked for it.
+struct ListedFile {
+    String name;
+    bool identified = false;
+    FileIdentity identity;
+};
+
+// One directory as a walk reads it: its matching files and sub-directories by
+// name, in file-system order.
+struct DirectoryListing {
+    std::vector<ListedFile> files;
+    std::vector<String> directories;
+};
+
+// Reads directory whole (as walk_directory does for each folder it visits),
+// with the identities collector.wants_identity asks for; empty when unreadable.
+DirectoryListing list_directory(StringView directory, StringView file_pattern, StringView directory_pattern,
+                                const DirectoryCollector& collector);
 
 // Lists directory's matching files (in file-system order), then each matching
 // sub-directory, descending into it before the next one when recursive.

@@ -255,7 +255,11 @@ bool can_create_files_in(StringView folder)
 {
     // A probe file rather than the permission bits: a read-only mount, a
     // network share or an access-control list can refuse what the bits allow.
-    const std::string probe = to_utf8(join_path(expand_path(folder), u".pictavio-probe-")) + std::to_string(getpid());
+    // Named after the process and a count, so that threads probing one folder
+    // at the same time never take each other's probe for a refusal.
+    static std::atomic<unsigned> probes{0};
+    const std::string probe = to_utf8(join_path(expand_path(folder), u".pictavio-probe-")) + std::to_string(getpid())
+        + "-" + std::to_string(probes++);
     const int descriptor = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (descriptor < 0)
         return false;

@@ -112,7 +112,7 @@ TEST(LibraryStatus, ANewSearchStartsTheCountersAgain)
     for (int i = 0; i < 3; ++i)
         status.picture_done("test", u"/c/p.jpg");
     status.take_events();
-    status.reset_progress("test");
+    status.reset_progress("test", 3);  // the three not yet built stay queued
     queue(status, 3);
     EXPECT_EQ(kinds_of(status.take_events()).cache, 0);
     status.search_done("test");

@@ -1,7 +1,8 @@
-// Building a preview runs the records pass of each level beside the decode
-// that makes the next level. These tests hold the result to the file that the
-// same steps give when run one after the other, byte for byte, and check that
-// the caller's stop check is only ever asked on the caller's thread.
+// Building a preview decodes each level once where our baseline decoder reads
+// it (records and the next level from one pass), else with libjpeg. These
+// tests hold the result to the file that the separate steps give when run one
+// after the other, byte for byte, and check that the caller's stop check is
+// only ever asked on the caller's thread.
 
 #include <gtest/gtest.h>
 
@@ -69,6 +70,25 @@ ReferenceImage decode_whole(const std::vector<std::uint8_t>& jpeg, int denominat
     return image;
 }
 
+// The next level's pixels: our decoder's half-size decode of a level it reads,
+// else the rounded 2x2 mean of libjpeg's decode.
+ReferenceImage next_level_pixels(const std::vector<std::uint8_t>& jpeg)
+{
+    MemoryStream stream(jpeg.data(), jpeg.size());
+    BaselineDecoder decoder;
+    if (decoder.open(stream, 0, jpeg.size()) != BaselineStatus::ok)
+        return halve(decode_whole(jpeg));
+    ReferenceImage image;
+    image.width = (decoder.info().width + 1) / 2;
+    image.height = (decoder.info().height + 1) / 2;
+    image.rgb.resize(static_cast<std::size_t>(image.width) * image.height * 3);
+    EXPECT_TRUE(decoder.decode_half_with_records({}, [&](const std::uint8_t* row, int y) {
+        std::copy(row, row + image.width * 3, image.rgb.begin() + static_cast<std::ptrdiff_t>(y) * image.width * 3);
+        return true;
+    }));
+    return image;
+}
+
 std::vector<std::uint8_t> encode(const ReferenceImage& image, int quality)
 {
     MemoryStream out;
@@ -98,11 +118,14 @@ std::string root_of(const std::string& picture)
 }
 
 // The preview file made one step after the other: records of level k, then
-// its JPEG, each level the rounded 2x2 mean of the decoded one before, then the
+// its JPEG, each level made from the one before by next_level_pixels, then the
 // thumbnail, then the table and the magic.
 std::vector<std::uint8_t> sequential_preview(const std::string& picture)
 {
-    std::vector<std::uint8_t> level = file_bytes(picture);
+    // A picture our decoder cannot resume has its level 0 made from its
+    // transcode, which decodes to the same pixels.
+    const std::string transcode = to_utf8(preview_path(from_utf8(picture), from_utf8(root_of(picture)))) + ".baseline";
+    std::vector<std::uint8_t> level = file_bytes(std::filesystem::exists(transcode) ? transcode : picture);
     ReferenceImage pixels = decode_whole(level);
     const int levels = preview_levels(pixels.width, pixels.height);
     const std::size_t header = 21 + 16 * static_cast<std::size_t>(levels);
@@ -110,10 +133,7 @@ std::vector<std::uint8_t> sequential_preview(const std::string& picture)
     out[4] = static_cast<std::uint8_t>(levels);
     for (int k = 0; k <= levels; ++k) {
         const std::size_t entry = k == 0 ? 5 : 13 + 16 * static_cast<std::size_t>(k - 1);
-        // A picture our decoder cannot resume has its level 0 records over its transcode.
-        const std::string transcode = to_utf8(preview_path(from_utf8(picture), from_utf8(root_of(picture)))) + ".baseline";
-        const std::vector<std::uint8_t> records =
-            records_of(k == 0 && std::filesystem::exists(transcode) ? file_bytes(transcode) : level);
+        const std::vector<std::uint8_t> records = records_of(level);
         put32(out, entry, static_cast<std::uint32_t>(out.size()));
         put32(out, entry + 4, static_cast<std::uint32_t>(records.size()));
         append(out, records);
@@ -123,7 +143,7 @@ std::vector<std::uint8_t> sequential_preview(const std::string& picture)
             append(out, level);
         }
         if (levels > 0) {
-            pixels = halve(decode_whole(level));
+            pixels = next_level_pixels(level);
             level = encode(pixels, JpegEncoder::level_quality);
         }
     }
@@ -160,8 +180,8 @@ TEST(PreviewBuild, EqualsTheSequentialBuildByteForByte)
         SCOPED_TRACE(c.name);
         const std::string picture = root + "p" + std::to_string(index++) + ".jpg";
         ASSERT_TRUE(write_picture(picture, c.spec));
-        // Built twice: however the two passes interleave, the bytes are the same.
-        // (The reference is made after the build, which leaves the transcode it needs.)
+        // Built twice: the same bytes each time. (The reference is made after
+        // the build, which leaves the transcode it needs.)
         for (int round = 0; round < 2; ++round) {
             ASSERT_EQ(build_preview(from_utf8(picture), from_utf8(root)), PreviewBuild::ready);
             const std::vector<std::uint8_t> expected = sequential_preview(picture);
@@ -192,8 +212,7 @@ TEST(PreviewBuild, StopCheckIsAskedOnTheCallersThreadOnly)
     EXPECT_EQ(elsewhere, 0);
 }
 
-// A stop seen on the caller's thread also ends the records pass: the build
-// ends incomplete whichever pass was running, at any point of the build.
+// A stop seen at any point of the build, records or rows, leaves it incomplete.
 TEST(PreviewBuild, StopAtAnyPointLeavesTheFileIncomplete)
 {
     const std::string root = make_root();

@@ -104,7 +104,7 @@ TEST(PreviewLayout, PictureOf2048x1536HasThreeLevels)
     expect_layout(built, 3, {{1024, 768}, {512, 384}, {256, 192}}, 16);
     EXPECT_EQ(le32(built.bytes, 5), 69u);
 
-    // Level 1 is the 2x2 mean of the picture, JPEG-compressed at quality 75.
+    // Level 1 is the picture at half size, JPEG-compressed at quality 75: close to its 2x2 mean.
     const ReferenceImage half = halve(decode_reference(built.picture));
     const std::uint32_t jpeg_offset = le32(built.bytes, 13 + 8);
     const ReferenceImage level1 = decode_bytes(&built.bytes[jpeg_offset], le32(built.bytes, 13 + 12));

@@ -1,0 +1,276 @@
+// Several preview workers on the one queue: the order rules, stopping in the
+// middle of builds, and searches asked for while previews are built.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "library/preview_file.h"
+#include "platform/tick.h"
+#include "tests/library/library_test_support.h"
+
+namespace {
+
+String numbered(const String& folder, int n) { return folder + to_string16(n) + u".jpg"; }
+
+// Each completion the events report, with the number of previews done when it was reported.
+class CompletionRecorder : public LibraryObserver {
+public:
+    explicit CompletionRecorder(int maximum) : m_maximum(maximum) {}
+
+    void on_library_event(const LibraryEvent& event) override
+    {
+        if (event.picture_complete)
+            m_pending = event.picture_path;
+        // A completion always changes the value: a progress or the end follows in the same dispatch.
+        const int done = event.cache_complete ? m_maximum
+                       : event.progress      ? static_cast<int>(std::lround(event.progress_ratio * m_maximum))
+                                             : -1;
+        if (done >= 0 && !m_pending.empty()) {
+            completions.push_back({m_pending, done});
+            m_pending.clear();
+        }
+        if (event.cache_complete)
+            ++ends;
+    }
+
+    struct Completion {
+        String picture;
+        int done;
+    };
+    std::vector<Completion> completions;
+    int ends = 0;
+
+private:
+    int m_maximum;
+    String m_pending;
+};
+
+// Preview files of a root that have bytes (a build has begun on them).
+int previews_begun(const TempTree& tree, const std::string& root)
+{
+    int count = 0;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(tree.path(root + "!pictaviocache"), error))
+        count += entry.is_regular_file() && entry.file_size(error) > 0 ? 1 : 0;
+    return count;
+}
+
+// Waits (bounded) until count builds have begun under root.
+bool wait_for_builds(const TempTree& tree, const std::string& root, int count)
+{
+    const std::uint32_t start = get_tick_count();
+    while (get_tick_count() - start < 120000) {
+        if (previews_begun(tree, root) >= count)
+            return true;
+        sleep_ms(1);
+    }
+    return false;
+}
+
+// No preview of the pictures is marked bad: every one of them decodes.
+void expect_no_bad_preview(const std::vector<String>& pictures, const String& root)
+{
+    for (const String& picture : pictures) {
+        const String preview = preview_path(picture, root);
+        EXPECT_FALSE(PhotoLibrary::is_bad_preview(preview)) << to_utf8(picture);
+    }
+}
+
+TEST(LibraryWorkers, SeveralWorkersFollowTheCurrentFolderAndThePriorities)
+{
+    constexpr int workers = 3;
+    constexpr int per_folder = 8;
+    TempTree tree;
+    const String root = tree.path16() + u"/";
+    const String first = root + u"a/";
+    const String second = root + u"b/";
+    for (int n = 0; n < per_folder; ++n) {
+        tree.picture("a/" + std::to_string(n) + ".jpg", 640, 480);
+        tree.picture("b/" + std::to_string(n) + ".jpg", 640, 480);
+    }
+    PhotoLibrary library(tree.path16("folders.ini"), false, workers);
+    CompletionRecorder recorder(2 * per_folder);
+    library.add_observer(&recorder);
+    for (int n = 0; n < per_folder; ++n)
+        library.add_picture(numbered(first, n), root);
+    for (int n = 0; n < per_folder; ++n)
+        library.add_picture(numbered(second, n), root);  // b becomes the current folder
+    library.prioritise_picture(numbered(second, 5));
+    // The order the rules give: b around 5 first, then a in its own order.
+    std::vector<String> expected;
+    for (int n : {5, 4, 6, 3, 7, 2, 1, 0})
+        expected.push_back(numbered(second, n));
+    for (int n = 0; n < per_folder; ++n)
+        expected.push_back(numbered(first, n));
+
+    library.start();
+    while (!library.wait_until_idle(5))
+        library.dispatch_events();
+    library.dispatch_events();
+
+    // Pictures begin in queue order and at most `workers` are built at once,
+    // so the picture reported when `done` previews were finished is at most at
+    // position done + workers - 2 of the order.
+    ASSERT_FALSE(recorder.completions.empty());
+    std::vector<String> seen;
+    for (const auto& completion : recorder.completions) {
+        const auto at = std::find(expected.begin(), expected.end(), completion.picture);
+        ASSERT_NE(at, expected.end());
+        EXPECT_LE(at - expected.begin(), completion.done + workers - 2) << to_utf8(completion.picture);
+        EXPECT_EQ(std::count(seen.begin(), seen.end(), completion.picture), 0) << "reported twice";
+        seen.push_back(completion.picture);
+    }
+    EXPECT_EQ(recorder.completions.back().done, 2 * per_folder);
+    EXPECT_EQ(recorder.ends, 1);
+    for (const String& picture : expected)
+        EXPECT_TRUE(is_preview_ready(picture, root)) << to_utf8(picture);
+}
+
+TEST(LibraryWorkers, ClosingWhileEveryWorkerBuildsLeavesNoWrongPreview)
+{
+    constexpr int workers = 3;
+    TempTree tree;
+    const String root = tree.path16() + u"/";
+    std::vector<String> pictures;
+    for (int n = 0; n < workers; ++n) {
+        tree.picture("big/" + std::to_string(n) + ".jpg", 2400, 1600);
+        pictures.push_back(numbered(root + u"big/", n));
+    }
+    {
+        PhotoLibrary library(tree.path16("folders.ini"), true, workers);
+        for (const String& picture : pictures)
+            library.add_picture(picture, root);
+        ASSERT_TRUE(wait_for_builds(tree, "", workers));
+    }
+    expect_no_bad_preview(pictures, root);
+    // The builds cut short stay unfinished: a later library builds them all.
+    PhotoLibrary library(tree.path16("folders.ini"), true, workers);
+    for (const String& picture : pictures)
+        library.add_picture(picture, root);
+    ASSERT_TRUE(library.wait_until_idle(120000));
+    for (const String& picture : pictures)
+        EXPECT_TRUE(is_preview_ready(picture, root)) << to_utf8(picture);
+}
+
+TEST(LibraryWorkers, ASearchStopsTheBuildsAndTheProgressStaysExact)
+{
+    constexpr int workers = 2;
+    TempTree tree;
+    const std::string card = "card/";
+    std::vector<String> pictures;
+    for (int n = 0; n < 4; ++n) {
+        tree.picture(card + "big/" + std::to_string(n) + ".jpg", 1600, 1200);
+        pictures.push_back(tree.path16(card + "big/" + std::to_string(n) + ".jpg"));
+    }
+    tree.make_dir("docs");
+    use_library_environment(tree, {"card"}, "docs");
+    const String root = tree.path16("card") + u"/";
+
+    PhotoLibrary library(tree.path16("folders.ini"), true, workers);
+    EventRecorder recorder;
+    library.add_observer(&recorder);
+    for (const String& picture : pictures)
+        library.add_picture(picture, root);
+    ASSERT_TRUE(wait_for_builds(tree, card, 1));
+    // The search finds the queued pictures not ready: they are not queued twice.
+    search_until_idle(library);
+
+    for (const String& picture : pictures)
+        EXPECT_TRUE(is_preview_ready(picture, root)) << to_utf8(picture);
+    EXPECT_TRUE(library.queued_pictures(root + u"big/").empty());
+    std::int32_t value = -1, maximum = -1;
+    library.read_progress(value, maximum);
+    EXPECT_EQ(value, 0);
+    EXPECT_EQ(maximum, 0);
+    // The progress rose to its end: never past it, and the last word is the end.
+    const LibraryEvent* last = nullptr;
+    for (const LibraryEvent& event : recorder.events) {
+        if (event.progress) {
+            EXPECT_LT(event.progress_ratio, 1.0);
+        }
+        if (event.progress || event.cache_complete)
+            last = &event;
+    }
+    ASSERT_NE(last, nullptr);
+    EXPECT_TRUE(last->cache_complete);
+    EXPECT_EQ(recorder.count(&LibraryEvent::search_complete), 1);
+}
+
+TEST(LibraryWorkers, APictureRemovedOrChangedDuringItsBuildLeavesNoWrongPreview)
+{
+    constexpr int workers = 2;
+    TempTree tree;
+    const String root = tree.path16() + u"/";
+    const String removed = root + u"big/removed.jpg";
+    const String changed = root + u"big/changed.jpg";
+    tree.picture("big/removed.jpg", 2400, 1600);
+    tree.picture("big/changed.jpg", 2400, 1600);
+    const String removed_preview = preview_path(removed, root);
+    const String changed_preview = preview_path(changed, root);
+
+    PhotoLibrary library(tree.path16("folders.ini"), true, workers);
+    library.add_picture(removed, root);
+    library.add_picture(changed, root);
+    ASSERT_TRUE(wait_for_builds(tree, "", 2));
+    std::filesystem::remove(tree.path("big/removed.jpg"));
+    tree.picture("big/changed.jpg", 320, 200);
+    ASSERT_TRUE(library.wait_until_idle(120000));
+
+    // Neither is marked bad (a build that ended before the change may have
+    // finished its preview: it carries the old name, which the next search deletes).
+    EXPECT_FALSE(PhotoLibrary::is_bad_preview(removed_preview));
+    EXPECT_FALSE(PhotoLibrary::is_bad_preview(changed_preview));
+    EXPECT_TRUE(library.queued_pictures(root + u"big/").empty());
+    // The changed picture, queued again, gets a preview under its new name.
+    library.add_picture(changed, root);
+    ASSERT_TRUE(library.wait_until_idle(120000));
+    EXPECT_NE(preview_path(changed, root), changed_preview);
+    EXPECT_TRUE(is_preview_ready(changed, root));
+}
+
+// Searches asked for again and again while several workers build: run under
+// ThreadSanitizer too.
+TEST(LibraryWorkers, SearchesAskedForWhileWorkersBuild)
+{
+    TempTree tree;
+    std::vector<String> pictures;
+    for (int album = 0; album < 3; ++album) {
+        for (int n = 0; n < 5; ++n) {
+            const std::string name = "card/a" + std::to_string(album) + "/p" + std::to_string(n) + ".jpg";
+            tree.picture(name, 400 + 40 * n, 300, static_cast<unsigned>(album * 10 + n + 1));
+            pictures.push_back(tree.path16(name));
+        }
+    }
+    tree.make_dir("docs");
+    use_library_environment(tree, {"card"}, "docs");
+    const String root = tree.path16("card") + u"/";
+
+    PhotoLibrary library(tree.path16("folders.ini"), true, 3);
+    EventRecorder recorder;
+    library.add_observer(&recorder);
+    for (int i = 0; i < 40; ++i) {
+        const String& picture = pictures[static_cast<std::size_t>(i * 7) % pictures.size()];
+        library.add_picture(picture, root);
+        library.prioritise_picture(picture);
+        if (i % 8 == 0)
+            library.need_search();
+        library.dispatch_events();
+        sleep_ms(1);
+    }
+    while (!library.wait_until_idle(20))
+        library.dispatch_events();
+    library.dispatch_events();
+
+    for (const String& picture : pictures)
+        EXPECT_TRUE(is_preview_ready(picture, root)) << to_utf8(picture);
+    std::int32_t value = -1, maximum = -1;
+    library.read_progress(value, maximum);
+    EXPECT_EQ(value, 0);
+    EXPECT_EQ(maximum, 0);
+    EXPECT_EQ(library.get_folders_size(), 3);
+    EXPECT_GE(recorder.count(&LibraryEvent::search_complete), 1);
+}
+
+} // namespace
