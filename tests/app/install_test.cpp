@@ -157,6 +157,15 @@ TEST_F(Installed, ManPageFormatsWithoutWarningsAndDocumentsTheCommandLine)
 
 // The installed copy finds its data in share/pictavio and draws the same
 // album screen as the portable program folder of the build.
+TEST_F(Installed, InstalledProgramsTellTheirVersion)
+{
+    std::string output;
+    EXPECT_EQ(run_shell("env -i PATH=/usr/bin:/bin '" + prefix() + "/bin/pictavio' --version",
+                        s_folder->path() + "/version.txt", output),
+              0);
+    EXPECT_EQ(output, "pictavio 1.01\n");
+}
+
 TEST_F(Installed, InstalledProgramOpensTheAlbumScreenAsThePortableOneDoes)
 {
     const std::string script = "wait-for warning_text\nwait-for btnSearch\ndump\nquit\n";
