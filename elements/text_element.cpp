@@ -4,7 +4,7 @@
 #include <cmath>
 #include "elements/attributes.h"
 #include "skin/properties.h"
-#include "skin/render_draw.h"
+#include "pixels/render_draw.h"
 
 namespace {
 

@@ -20,7 +20,7 @@
 #include "platform/file_identity.h"
 #include "platform/paths.h"
 #include "platform/thread.h"
-#include "skin/pixel_types.h"
+#include "pixels/pixel_types.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "platform/file.h"
 #include "platform/file_identity.h"
 #include "platform/paths.h"
-#include "skin/render_surface.h"
+#include "pixels/render_surface.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <cmath>
 #include "skin/element_type_registry.h"
 #include "skin/properties.h"
-#include "skin/render_draw.h"
-#include "skin/row_operation.h"
+#include "pixels/render_draw.h"
+#include "pixels/row_operation.h"
 
 namespace {
 

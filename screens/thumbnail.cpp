@@ -4,7 +4,7 @@
 
 #include "library/photo_library.h"
 #include "library/preview_file.h"
-#include "skin/render_draw.h"
+#include "pixels/render_draw.h"
 
 namespace {
 

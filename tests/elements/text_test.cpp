@@ -6,7 +6,7 @@
 #include "elements/edit.h"
 #include "elements/layout_units.h"
 #include "elements/text_element.h"
-#include "shell/key_codes.h"
+#include "platform/key_codes.h"
 
 namespace {
 

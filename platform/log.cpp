@@ -10,7 +10,7 @@
 // are serialised by the FileLog's own lock, so no write is torn or lost
 // into a closed descriptor.
 
-#include "shell/log.h"
+#include "platform/log.h"
 
 #include <atomic>
 #include <bit>
