@@ -15,7 +15,7 @@
 #include "shell/application.h"
 #include "shell/display_mode.h"
 #include "shell/game_base.h"
-#include "shell/log.h"
+#include "platform/log.h"
 #include "shell/script_runner.h"
 #include "shell/start_screen.h"
 #include "skin/plexor.h"

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "platform/registry.h"
-#include "shell/log.h"
+#include "platform/log.h"
 
 namespace {
 

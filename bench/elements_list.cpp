@@ -10,7 +10,7 @@
 #include "elements/virtual_list.h"
 #include "skin/font.h"
 #include "skin/orientation_observer.h"
-#include "skin/render_surface.h"
+#include "pixels/render_surface.h"
 
 namespace {
 

@@ -24,7 +24,7 @@
 #include "library/exif_reader.h"
 #include "library/piece_creator.h"
 #include "library/preview_file.h"
-#include "skin/render_surface.h"
+#include "pixels/render_surface.h"
 #include "tests/library/exif_test_pictures.h"
 #include "tests/library/preview_pictures.h"
 #include "tests/library/preview_test_support.h"

@@ -12,7 +12,7 @@
 #include <memory>
 #include <vector>
 #include "screens/picture_pane.h"
-#include "skin/render_draw.h"
+#include "pixels/render_draw.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <random>
 #include <vector>
-#include "skin/render_draw.h"
+#include "pixels/render_draw.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // hand out its frame buffer for a frame, show the frame.
 
 #include <memory>
-#include "skin/pixel_buffer.h"
+#include "pixels/pixel_buffer.h"
 
 // Width, height, orientation (0-3 for 0, 90, 180, 270 degrees) and swap effect,
 // wanted on the way in, delivered on the way out.

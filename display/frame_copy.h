@@ -1,7 +1,7 @@
 #pragma once
 // Copying whole frames between 16-bit buffers, straight or turned.
 
-#include "skin/pixel_buffer.h"
+#include "pixels/pixel_buffer.h"
 
 // Copies the part the two buffers have in common, row by row.
 void copy_frame(const PixelBuffer& from, PixelBuffer& to);

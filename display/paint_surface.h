@@ -5,7 +5,7 @@
 #include <memory>
 #include "display/sdl_texture.h"
 #include "platform/window_system.h"
-#include "skin/pixel_buffer.h"
+#include "pixels/pixel_buffer.h"
 
 class PaintSurface {
 public:

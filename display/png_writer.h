@@ -4,7 +4,7 @@
 
 #include <cstdint>
 #include <vector>
-#include "skin/pixel_buffer.h"
+#include "pixels/pixel_buffer.h"
 
 // The bytes of a PNG of pixels, each 5- or 6-bit channel widened to 8 bits.
 std::vector<std::uint8_t> encode_png_565(const PixelBuffer& pixels);

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include "display/png_writer.h"
 #include "platform/file.h"
-#include "skin/bmp_writer.h"
+#include "pixels/bmp_writer.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // then show it at the window's top-left corner, unscaled.
 
 #include <memory>
-#include "skin/pixel_buffer.h"
+#include "pixels/pixel_buffer.h"
 
 struct SDL_Renderer;
 struct SDL_Texture;

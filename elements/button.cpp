@@ -1,7 +1,7 @@
 #include "elements/button.h"
 
 #include "elements/attributes.h"
-#include "shell/key_codes.h"
+#include "platform/key_codes.h"
 #include "skin/properties.h"
 
 void ButtonListener::on_press_changed(Button*, const ButtonEvent&) {}

@@ -1,7 +1,7 @@
 #include "elements/color_element.h"
 
 #include "skin/properties.h"
-#include "skin/render_draw.h"
+#include "pixels/render_draw.h"
 
 ColorElement::ColorElement(Element* parent) : Element(parent) {}
 

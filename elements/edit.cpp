@@ -1,10 +1,10 @@
 #include "elements/edit.h"
 
 #include <algorithm>
-#include "shell/key_codes.h"
+#include "platform/key_codes.h"
 #include "skin/plexor.h"
 #include "skin/properties.h"
-#include "skin/render_draw.h"
+#include "pixels/render_draw.h"
 
 Edit::Edit(Element* parent) : TextElement(parent) {}
 

@@ -1,18 +1,21 @@
 #include "elements/element.h"
 
 #include <algorithm>
+#include <atomic>
 #include "elements/attributes.h"
 #include "elements/layout_units.h"
 #include "elements/visibility_animation.h"
-#include "shell/log.h"
+#include "platform/log.h"
 #include "skin/element_type_registry.h"
 #include "skin/plexor.h"
 #include "skin/properties.h"
-#include "skin/render_draw.h"
+#include "pixels/render_draw.h"
 
 namespace {
 
-long live_elements = 0;
+// Counted from every thread that builds elements (the start screen's loader
+// builds the album screen while the main thread draws the splash).
+std::atomic<long> live_elements{0};
 
 int clamp_to_int(long long value)
 {

@@ -8,9 +8,9 @@
 #include <vector>
 #include "elements/events.h"
 #include "platform/text.h"
-#include "skin/pixel_types.h"
-#include "skin/render_surface.h"
-#include "skin/row_operation.h"
+#include "pixels/pixel_types.h"
+#include "pixels/render_surface.h"
+#include "pixels/row_operation.h"
 
 class Properties;
 struct SkinNode;

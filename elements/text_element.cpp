@@ -5,7 +5,7 @@
 #include "elements/attributes.h"
 #include "elements/virtual_list.h"
 #include "skin/properties.h"
-#include "skin/render_draw.h"
+#include "pixels/render_draw.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cmath>
 #include "elements/attributes.h"
 #include "elements/layout_units.h"
-#include "shell/log.h"
+#include "platform/log.h"
 #include "skin/properties.h"
 
 namespace {

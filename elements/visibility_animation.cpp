@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
-#include "skin/render_draw.h"
+#include "pixels/render_draw.h"
 
 std::unique_ptr<VisibilityAnimation> VisibilityAnimation::create(StringView kind)
 {

@@ -4,7 +4,7 @@
 
 #include <memory>
 #include "platform/text.h"
-#include "skin/render_surface.h"
+#include "pixels/render_surface.h"
 
 class VisibilityAnimation {
 public:

@@ -3,7 +3,7 @@
 
 #include <cstdlib>
 #include <string_view>
-#include "shell/language.h"
+#include "platform/language.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include "library/exif_reader.h"
-#include "skin/render_surface.h"
+#include "pixels/render_surface.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

@@ -12,7 +12,7 @@
 
 #include "library/cache_piece_creator.h"
 #include "library/preview_file.h"
-#include "skin/render_surface.h"
+#include "pixels/render_surface.h"
 #include "tests/library/preview_pictures.h"
 
 namespace {

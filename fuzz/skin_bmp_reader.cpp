@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <memory>
 #include "platform/memory_stream.h"
-#include "skin/bmp_reader.h"
+#include "pixels/bmp_reader.h"
 
 // The file and information headers the pixels must follow.
 static constexpr std::uint64_t headers_size = 14 + 40;

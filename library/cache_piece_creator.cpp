@@ -5,7 +5,7 @@
 #include "library/jpeg_decoder.h"
 #include "library/preview_pixels.h"
 #include "platform/paths.h"
-#include "skin/render_surface.h"
+#include "pixels/render_surface.h"
 
 CachePieceCreator::CachePieceCreator(StringView picture, StringView root) : m_picture_path(expand_path(picture))
 {

@@ -12,7 +12,7 @@
 #include "platform/directory_walker.h"
 #include "platform/file.h"
 #include "platform/paths.h"
-#include "shell/log.h"
+#include "platform/log.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include "platform/file.h"
 #include "platform/memory_stream.h"
 #include "platform/paths.h"
-#include "skin/render_surface.h"
+#include "pixels/render_surface.h"
 
 namespace {
 

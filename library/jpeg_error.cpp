@@ -1,6 +1,6 @@
 #include "library/jpeg_error.h"
 
-#include "shell/log.h"
+#include "platform/log.h"
 
 namespace {
 

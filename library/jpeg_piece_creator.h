@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "library/piece_creator.h"
-#include "skin/render_surface.h"
+#include "pixels/render_surface.h"
 
 class JpegPieceCreator : public PieceCreator {
 public:

@@ -1,7 +1,7 @@
 #include "library/orientation.h"
 
 #include <algorithm>
-#include "skin/render_surface.h"
+#include "pixels/render_surface.h"
 
 Orientation orientation_from_tag(int value)
 {

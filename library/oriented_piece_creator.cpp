@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include "library/exif_reader.h"
-#include "skin/render_surface.h"
+#include "pixels/render_surface.h"
 
 namespace {
 

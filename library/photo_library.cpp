@@ -16,7 +16,8 @@
 #include "platform/file.h"
 #include "platform/paths.h"
 #include "platform/tick.h"
-#include "shell/log.h"
+#include "platform/log.h"
+#include "platform/logged_lock.h"
 
 namespace {
 

@@ -1,20 +1,8 @@
 #include "library/photo_library_status.h"
 
-#include "shell/log.h"
+#include "platform/logged_lock.h"
 
 namespace {
-
-// One log write per line, so that lines of two threads never interleave.
-void log_lock_line(const char* operation, const char* name, const char* what)
-{
-    String line = from_ascii(operation);
-    line += u' ';
-    line += from_ascii(name);
-    line += u' ';
-    line += from_ascii(what);
-    line += u'\n';
-    log() << line;
-}
 
 LibraryEvent progress_event(std::int32_t value, std::int32_t maximum)
 {
@@ -25,15 +13,6 @@ LibraryEvent progress_event(std::int32_t value, std::int32_t maximum)
 }
 
 } // namespace
-
-LoggedLock::LoggedLock(Mutex& mutex, const char* operation, const char* name) : m_mutex(mutex)
-{
-    log_lock_line(operation, name, "start");
-    m_mutex.lock();
-    log_lock_line(operation, name, "end");
-}
-
-LoggedLock::~LoggedLock() { m_mutex.unlock(); }
 
 void PhotoLibraryStatus::add_to_maximum(const char* operation, std::int32_t count)
 {

@@ -43,15 +43,3 @@ private:
     String m_unwritten_folder;
 };
 
-// Takes a named lock for an operation, writing "<operation> <name> start" before
-// and "<operation> <name> end" once it is held; releases it at the end of the scope.
-class LoggedLock {
-public:
-    LoggedLock(Mutex& mutex, const char* operation, const char* name);
-    ~LoggedLock();
-    LoggedLock(const LoggedLock&) = delete;
-    LoggedLock& operator=(const LoggedLock&) = delete;
-
-private:
-    Mutex& m_mutex;
-};

@@ -9,7 +9,7 @@
 
 #include <memory>
 #include "platform/text.h"
-#include "skin/pixel_types.h"
+#include "pixels/pixel_types.h"
 
 class RenderSurface;
 

@@ -18,8 +18,8 @@
 #include "platform/file.h"
 #include "platform/file_identity.h"
 #include "platform/paths.h"
-#include "shell/log.h"
-#include "skin/pixel_types.h"
+#include "platform/log.h"
+#include "pixels/pixel_types.h"
 
 namespace {
 

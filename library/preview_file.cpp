@@ -17,8 +17,8 @@
 #include "platform/file.h"
 #include "platform/file_identity.h"
 #include "platform/paths.h"
-#include "shell/log.h"
-#include "skin/render_surface.h"
+#include "platform/log.h"
+#include "pixels/render_surface.h"
 
 namespace {
 

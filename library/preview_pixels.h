@@ -2,7 +2,7 @@
 // RGB rows of the JPEG layer into RGB565 surfaces.
 
 #include <cstdint>
-#include "skin/pixel_types.h"
+#include "pixels/pixel_types.h"
 
 // Converts count RGB888 pixels (3 bytes each) to RGB565.
 inline void rgb_to_pixels(const std::uint8_t* rgb, Pixel* out, int count)

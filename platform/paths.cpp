@@ -13,7 +13,7 @@
 #include <unistd.h>
 
 #include "platform/file.h"
-#include "shell/log.h"
+#include "platform/log.h"
 
 namespace {
 

@@ -22,7 +22,7 @@
 #include <unistd.h>
 
 #include "platform/thread.h"
-#include "shell/log.h"
+#include "platform/log.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // Process-wide single object of a class: the class derives from Singleton<T>.
 
 #include <atomic>
-#include "shell/log.h"
+#include "platform/log.h"
 
 template <typename T>
 class Singleton {

@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <thread>
+#include "platform/thread_annotations.h"
 
 // Base of every background worker: derive, implement run(), start().
 class Thread {
@@ -37,20 +38,20 @@ private:
 };
 
 // A non-recursive lock.
-class Mutex {
+class CAPABILITY("mutex") Mutex {
 public:
-    void lock() { m_mutex.lock(); }
-    void unlock() { m_mutex.unlock(); }
+    void lock() ACQUIRE() { m_mutex.lock(); }
+    void unlock() RELEASE() { m_mutex.unlock(); }
 
 private:
     std::mutex m_mutex;
 };
 
 // Scope guard: holds a Mutex until the end of the scope.
-class MutexLock {
+class SCOPED_CAPABILITY MutexLock {
 public:
-    explicit MutexLock(Mutex& mutex) : m_mutex(mutex) { m_mutex.lock(); }
-    ~MutexLock() { m_mutex.unlock(); }
+    explicit MutexLock(Mutex& mutex) ACQUIRE(mutex) : m_mutex(mutex) { m_mutex.lock(); }
+    ~MutexLock() RELEASE() { m_mutex.unlock(); }
     MutexLock(const MutexLock&) = delete;
     MutexLock& operator=(const MutexLock&) = delete;
 

@@ -11,8 +11,8 @@
 #include "screens/thumbnail.h"
 #include "shell/application.h"
 #include "shell/game_base.h"
-#include "shell/key_codes.h"
-#include "shell/log.h"
+#include "platform/key_codes.h"
+#include "platform/log.h"
 #include "skin/plexor.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include "screens/thumbnail.h"
 #include "screens/viewer.h"
 #include "shell/application.h"
-#include "shell/log.h"
+#include "platform/log.h"
 #include "skin/plexor.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include "screens/required_element.h"
 #include "shell/application.h"
 #include "shell/game_base.h"
-#include "shell/log.h"
+#include "platform/log.h"
 #include "skin/plexor.h"
 
 namespace {

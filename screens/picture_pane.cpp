@@ -6,8 +6,8 @@
 #include "shell/script_elements.h"
 #include "skin/element_type_registry.h"
 #include "skin/properties.h"
-#include "skin/render_draw.h"
-#include "skin/row_operation.h"
+#include "pixels/render_draw.h"
+#include "pixels/row_operation.h"
 
 namespace {
 

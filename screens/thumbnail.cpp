@@ -8,7 +8,7 @@
 #include "library/preview_file.h"
 #include "library/preview_pixels.h"
 #include "platform/file.h"
-#include "skin/render_draw.h"
+#include "pixels/render_draw.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "screens/tile_transform.h"
 
 #include <algorithm>
-#include "skin/render_draw.h"
+#include "pixels/render_draw.h"
 
 std::unique_ptr<RenderSurface> turn_clockwise(const PixelBuffer& source)
 {

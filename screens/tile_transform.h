@@ -3,7 +3,7 @@
 // them over: turning for landscape and framing placeholder bitmaps.
 
 #include <memory>
-#include "skin/render_surface.h"
+#include "pixels/render_surface.h"
 
 // The buffer turned by 90 degrees clockwise: source pixel (x, y) goes to
 // (height - 1 - y, x) of a height x width result; null when memory is short.

@@ -1,7 +1,7 @@
 #include "shell/active.h"
 
 #include <string>
-#include "shell/log.h"
+#include "platform/log.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string>
 #include "platform/tick.h"
-#include "shell/log.h"
+#include "platform/log.h"
 #include "shell/timer.h"
 
 namespace {

@@ -9,11 +9,11 @@
 #include "platform/tick.h"
 #include "shell/application_listener.h"
 #include "shell/game_base.h"
-#include "shell/log.h"
+#include "platform/log.h"
 #include "shell/screen_transition.h"
 #include "skin/element_type_registry.h"
-#include "skin/pixel_span.h"
-#include "skin/render_draw.h"
+#include "pixels/pixel_span.h"
+#include "pixels/render_draw.h"
 
 namespace {
 

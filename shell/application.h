@@ -13,7 +13,7 @@
 #include "platform/text.h"
 #include "shell/game_base.h"
 #include "skin/font.h"
-#include "skin/render_surface.h"
+#include "pixels/render_surface.h"
 
 class Element;
 class ApplicationListener;

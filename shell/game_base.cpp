@@ -18,8 +18,8 @@
 #include "shell/active_scheduler.h"
 #include "shell/application.h"
 #include "shell/application_listener.h"
-#include "shell/key_codes.h"
-#include "shell/log.h"
+#include "platform/key_codes.h"
+#include "platform/log.h"
 #include "skin/orientation_observer.h"
 
 namespace {

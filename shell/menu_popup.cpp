@@ -3,7 +3,7 @@
 #include "shell/menu_popup.h"
 
 #include "shell/application.h"
-#include "shell/key_codes.h"
+#include "platform/key_codes.h"
 #include "skin/plexor.h"
 #include "skin/properties.h"
 

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 #include "elements/element.h"
-#include "skin/render_draw.h"
+#include "pixels/render_draw.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include <string>
 #include "shell/script_runner.h"
-#include "skin/pixel_types.h"
+#include "pixels/pixel_types.h"
 
 class Element;
 

@@ -13,9 +13,9 @@
 #include "display/screenshot.h"
 #include "platform/tick.h"
 #include "shell/game_base.h"
-#include "shell/key_codes.h"
+#include "platform/key_codes.h"
 #include "shell/script_elements.h"
-#include "shell/log.h"
+#include "platform/log.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "platform/tick.h"
 #include "shell/application.h"
 #include "shell/application_listener.h"
-#include "shell/log.h"
+#include "platform/log.h"
 #include "skin/plexor.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include "platform/tick.h"
-#include "shell/log.h"
+#include "platform/log.h"
 
 namespace {
 

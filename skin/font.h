@@ -12,8 +12,8 @@
 #include <vector>
 #include "platform/text.h"
 #include "skin/orientation_observer.h"
-#include "skin/pixel_types.h"
-#include "skin/render_surface.h"
+#include "pixels/pixel_types.h"
+#include "pixels/render_surface.h"
 
 struct FT_FaceRec_;
 

@@ -4,8 +4,9 @@
 #include "platform/file.h"
 #include "platform/paths.h"
 #include "platform/tick.h"
-#include "shell/log.h"
-#include "skin/bmp_reader.h"
+#include "platform/log.h"
+#include "pixels/bmp_reader.h"
+#include "skin/skin_bitmap_file.h"
 
 // A skin file larger than this is refused before anything is allocated for it.
 static constexpr std::uint64_t max_skin_file_size = 64u << 20;

@@ -6,9 +6,9 @@
 #include <memory>
 #include <vector>
 #include "platform/text.h"
-#include "shell/language.h"
+#include "platform/language.h"
 #include "skin/font.h"
-#include "skin/pixel_types.h"
+#include "pixels/pixel_types.h"
 #include "skin/skin_bitmap.h"
 #include "skin/skin_file.h"
 #include "skin/skin_picture.h"

@@ -3,7 +3,7 @@
 
 #include <memory>
 #include "platform/text.h"
-#include "skin/pixel_buffer.h"
+#include "pixels/pixel_buffer.h"
 
 class SkinBitmap {
 public:

@@ -3,8 +3,8 @@
 
 #include <cstdint>
 #include <memory>
-#include "skin/render_surface.h"
-#include "skin/row_operation.h"
+#include "pixels/render_surface.h"
+#include "pixels/row_operation.h"
 #include "skin/skin_bitmap.h"
 
 struct SkinPicture {

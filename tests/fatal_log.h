@@ -12,7 +12,7 @@
 #include <regex>
 #include <string>
 #include "platform/registry.h"
-#include "shell/log.h"
+#include "platform/log.h"
 
 // The log file's text with each UTF-16 unit narrowed (the lines checked are ASCII).
 inline std::string read_log_text()

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "platform/memory_stream.h"
-#include "skin/bmp_reader.h"
+#include "pixels/bmp_reader.h"
 #include "tests/app/program_run.h"
 
 namespace {

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "platform/file.h"
-#include "skin/bmp_reader.h"
+#include "pixels/bmp_reader.h"
 #include "tests/app/program_run.h"
 #include "tests/library/preview_pictures.h"
 

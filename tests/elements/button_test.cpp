@@ -6,7 +6,7 @@
 #include "elements/button.h"
 #include "elements/layout_units.h"
 #include "elements/multi_state.h"
-#include "shell/key_codes.h"
+#include "platform/key_codes.h"
 #include "skin/plexor.h"
 
 namespace {

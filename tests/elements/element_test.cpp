@@ -2,12 +2,16 @@
 // id, cached drawing, clipping, colours and the visibility animations.
 
 #include <gtest/gtest.h>
+#include <functional>
+#include <memory>
+#include <thread>
+#include <vector>
 #include "element_test_support.h"
 #include "elements/clip_element.h"
 #include "elements/color_element.h"
 #include "elements/layout_units.h"
 #include "elements/visibility_animation.h"
-#include "skin/render_draw.h"
+#include "pixels/render_draw.h"
 
 namespace {
 
@@ -131,6 +135,26 @@ TEST(ElementTree, DestroyingAChildLeavesTheParentConsistent)
     EXPECT_TRUE(root.is_layout_invalid());
     EXPECT_FALSE(root.on_stylus(pen_up(1, 1)));
     EXPECT_EQ(Element::live_count(), before + 1);
+}
+
+// The loader thread builds a screen while the main thread builds others.
+TEST(ElementTree, ElementsBuiltOnTwoThreadsAreAllCounted)
+{
+    const long before = Element::live_count();
+    constexpr int per_thread = 20000;
+    std::vector<std::unique_ptr<Element>> first, second;
+    auto build = [](std::vector<std::unique_ptr<Element>>& elements) {
+        for (int i = 0; i < per_thread; ++i)
+            elements.push_back(std::make_unique<Element>(nullptr));
+    };
+    std::thread other(build, std::ref(first));
+    build(second);
+    other.join();
+    EXPECT_EQ(Element::live_count(), before + 2 * per_thread);
+    std::thread clearing([&first] { first.clear(); });
+    second.clear();
+    clearing.join();
+    EXPECT_EQ(Element::live_count(), before);
 }
 
 TEST(ElementDrawing, ColourFillAndClipping)

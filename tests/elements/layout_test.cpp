@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 #include "element_test_support.h"
 #include "elements/layout_units.h"
-#include "skin/render_draw.h"
+#include "pixels/render_draw.h"
 
 TEST(AnchorNames, ExactNamesOnly)
 {

@@ -15,7 +15,7 @@
 #include "elements/text_element.h"
 #include "elements/visibility_animation.h"
 #include "skin/element_type_registry.h"
-#include "skin/bmp_writer.h"
+#include "pixels/bmp_writer.h"
 #include "skin/plexor.h"
 
 namespace {

@@ -7,8 +7,8 @@
 #include "elements/layout_units.h"
 #include "elements/text_element.h"
 #include "elements/virtual_list.h"
-#include "skin/render_draw.h"
-#include "shell/key_codes.h"
+#include "pixels/render_draw.h"
+#include "platform/key_codes.h"
 
 namespace {
 

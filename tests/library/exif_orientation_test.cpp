@@ -15,7 +15,7 @@
 #include "library/piece_creator.h"
 #include "library/preview_file.h"
 #include "library/preview_pixels.h"
-#include "skin/render_surface.h"
+#include "pixels/render_surface.h"
 #include "tests/library/exif_test_pictures.h"
 #include "tests/library/jpeg_test_pictures.h"
 #include "tests/library/preview_test_support.h"

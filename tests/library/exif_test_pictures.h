@@ -13,7 +13,7 @@
 
 #include "library/jpeg_encoder.h"
 #include "platform/memory_stream.h"
-#include "skin/pixel_types.h"
+#include "pixels/pixel_types.h"
 
 namespace exif_test {
 

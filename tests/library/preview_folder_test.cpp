@@ -12,7 +12,7 @@
 #include "library/preview_file.h"
 #include "library/scan_only.h"
 #include "platform/paths.h"
-#include "skin/render_surface.h"
+#include "pixels/render_surface.h"
 #include "tests/library/library_test_support.h"
 #include "tests/library/preview_test_support.h"
 

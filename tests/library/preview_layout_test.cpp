@@ -10,7 +10,7 @@
 
 #include "library/preview_file.h"
 #include "platform/file.h"
-#include "skin/render_surface.h"
+#include "pixels/render_surface.h"
 #include "tests/library/preview_test_support.h"
 
 namespace {

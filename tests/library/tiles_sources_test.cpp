@@ -10,7 +10,7 @@
 #include "library/cache_piece_creator.h"
 #include "library/jpeg_piece_creator.h"
 #include "library/preview_file.h"
-#include "skin/render_surface.h"
+#include "pixels/render_surface.h"
 #include "tests/library/preview_test_support.h"
 
 namespace {

@@ -15,7 +15,7 @@
 #include "library/photo_library.h"
 #include "library/preview_file.h"
 #include "platform/memory_stream.h"
-#include "skin/render_surface.h"
+#include "pixels/render_surface.h"
 #include "tests/library/library_test_support.h"
 #include "tests/library/preview_test_support.h"
 

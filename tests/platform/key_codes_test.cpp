@@ -3,7 +3,7 @@
 #include <set>
 #include <string>
 
-#include "shell/key_codes.h"
+#include "platform/key_codes.h"
 #include "text_log.h"
 
 TEST(KeyCodes, EveryCodeHasOneUniqueNameThatLeadsBack)

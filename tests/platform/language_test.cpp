@@ -7,7 +7,7 @@
 
 #include "platform/registry.h"
 #include "sandbox.h"
-#include "shell/language.h"
+#include "platform/language.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "sandbox.h"
-#include "shell/log.h"
+#include "platform/log.h"
 #include "text_log.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include "platform/file.h"
 #include "platform/paths.h"
 #include "sandbox.h"
-#include "shell/log.h"
+#include "platform/log.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include "child_process.h"
 #include "sandbox.h"
-#include "shell/language.h"
+#include "platform/language.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #pragma once
 // A log stream that keeps what is written, to check the writers' text.
 
-#include "shell/log.h"
+#include "platform/log.h"
 
 class TextLog : public LogStream {
 public:

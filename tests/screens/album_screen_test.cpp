@@ -8,7 +8,7 @@
 #include "screens/album_screen.h"
 #include "screens/folder_screen.h"
 #include "screens/menu_screen.h"
-#include "shell/key_codes.h"
+#include "platform/key_codes.h"
 #include "screens_test_support.h"
 #include "library/preview_file.h"
 

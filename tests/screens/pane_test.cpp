@@ -7,7 +7,7 @@
 #include <cmath>
 #include <vector>
 #include "screens/picture_pane.h"
-#include "skin/render_surface.h"
+#include "pixels/render_surface.h"
 
 namespace {
 

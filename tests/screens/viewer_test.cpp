@@ -16,8 +16,8 @@
 #include "library/preview_file.h"
 #include "screens/tile_transform.h"
 #include "screens/viewer.h"
-#include "shell/key_codes.h"
-#include "skin/bmp_writer.h"
+#include "platform/key_codes.h"
+#include "pixels/bmp_writer.h"
 #include "tests/library/exif_test_pictures.h"
 #include "viewer_test_support.h"
 

@@ -6,7 +6,7 @@
 #include <vector>
 #include "tests/fatal_log.h"
 #include "shell/active_scheduler.h"
-#include "shell/log.h"
+#include "platform/log.h"
 #include "window_test_loop.h"
 
 namespace {

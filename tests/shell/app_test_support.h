@@ -16,7 +16,7 @@
 #include "shell/application.h"
 #include "shell/application_listener.h"
 #include "shell/game_base.h"
-#include "shell/key_codes.h"
+#include "platform/key_codes.h"
 #include "skin/properties.h"
 #include "tools/skinc/skin_compiler.h"
 

@@ -4,7 +4,7 @@
 #include "app_test_support.h"
 
 #include "shell/screen_transition.h"
-#include "skin/pixel_span.h"
+#include "pixels/pixel_span.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 #include "skin/font.h"
-#include "skin/render_draw.h"
+#include "pixels/render_draw.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <iterator>
 #include "platform/paths.h"
 #include "platform/registry.h"
-#include "shell/log.h"
-#include "skin/bmp_writer.h"
+#include "platform/log.h"
+#include "pixels/bmp_writer.h"
 #include "skin/properties.h"
 #include "skinfile_support.h"
 

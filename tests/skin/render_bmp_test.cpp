@@ -6,8 +6,9 @@
 #include <fstream>
 #include <vector>
 #include "platform/memory_stream.h"
-#include "skin/bmp_reader.h"
-#include "skin/bmp_writer.h"
+#include "pixels/bmp_reader.h"
+#include "skin/skin_bitmap_file.h"
+#include "pixels/bmp_writer.h"
 
 namespace {
 

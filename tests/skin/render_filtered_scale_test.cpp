@@ -9,7 +9,7 @@
 #include <cmath>
 #include <random>
 #include <vector>
-#include "skin/render_draw.h"
+#include "pixels/render_draw.h"
 
 namespace {
 

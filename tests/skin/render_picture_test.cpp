@@ -2,7 +2,7 @@
 // and tail, how clipping trims the parts, and what lands in the pixels.
 
 #include <gtest/gtest.h>
-#include "skin/render_draw.h"
+#include "pixels/render_draw.h"
 #include "skin/skin_picture.h"
 
 namespace {

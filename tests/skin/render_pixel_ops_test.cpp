@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 #include <random>
 #include <vector>
-#include "skin/pixel_span.h"
-#include "skin/row_operation.h"
+#include "pixels/pixel_span.h"
+#include "pixels/row_operation.h"
 
 namespace {
 

@@ -3,10 +3,11 @@
 // <build dir>/skin-sample.bmp. The file must read back pixel for pixel.
 
 #include <gtest/gtest.h>
-#include "skin/bmp_reader.h"
-#include "skin/bmp_writer.h"
+#include "pixels/bmp_reader.h"
+#include "skin/skin_bitmap_file.h"
+#include "pixels/bmp_writer.h"
 #include "skin/font.h"
-#include "skin/render_draw.h"
+#include "pixels/render_draw.h"
 #include "skin/skin_picture.h"
 
 namespace {

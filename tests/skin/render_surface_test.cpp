@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <utility>
 #include <vector>
-#include "skin/render_draw.h"
+#include "pixels/render_draw.h"
 #include "tests/fatal_log.h"
 
 namespace {

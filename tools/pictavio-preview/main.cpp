@@ -23,8 +23,8 @@
 #include "library/resume_record.h"
 #include "platform/file.h"
 #include "platform/paths.h"
-#include "skin/bmp_writer.h"
-#include "skin/render_surface.h"
+#include "pixels/bmp_writer.h"
+#include "pixels/render_surface.h"
 
 namespace {
 

@@ -4,10 +4,10 @@
 #include <fstream>
 #include "elements/attributes.h"
 #include "elements/element_types.h"
-#include "skin/bmp_writer.h"
+#include "pixels/bmp_writer.h"
 #include "skin/element_type_registry.h"
 #include "skin/plexor.h"
-#include "skin/render_draw.h"
+#include "pixels/render_draw.h"
 #include "skin_compiler.h"
 #include "skin_description.h"
 

@@ -10,7 +10,7 @@
 #include "elements/element.h"
 #include "elements/virtual_list.h"
 #include "skin/properties.h"
-#include "skin/render_surface.h"
+#include "pixels/render_surface.h"
 
 // Registers the element kinds once per process.
 void ensure_element_types();

@@ -1,4 +1,4 @@
-#include "skin/row_operation.h"
+#include "pixels/row_operation.h"
 
 #include <algorithm>
 #include <cstring>

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 #include <memory>
-#include "skin/pixel_buffer.h"
+#include "pixels/pixel_buffer.h"
 
 // What every drawing operation writes through: a buffer and a clip rectangle.
 class DrawTarget {

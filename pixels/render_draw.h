@@ -2,9 +2,9 @@
 // Drawing onto a draw target. Every operation clips to the target's clip and
 // to the buffers' bounds and does nothing for an empty result or null buffer.
 
-#include "skin/pixel_span.h"
-#include "skin/render_surface.h"
-#include "skin/row_operation.h"
+#include "pixels/pixel_span.h"
+#include "pixels/render_surface.h"
+#include "pixels/row_operation.h"
 
 // Fills rect with one pixel value.
 void fill_rect(DrawTarget& target, const Rect& rect, Pixel value);

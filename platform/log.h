@@ -3,9 +3,9 @@
 // Callers write exactly the pieces they want: log() << "X::y " << n << "\n".
 
 #include <cstdint>
-#include <mutex>
 #include "platform/file.h"
 #include "platform/text.h"
+#include "platform/thread.h"
 
 class LogStream {
 public:
@@ -32,8 +32,8 @@ public:
     void flush() override;
 
 private:
-    std::mutex m_mutex;
-    File m_file;
+    Mutex m_mutex;
+    File m_file GUARDED_BY(m_mutex);
 };
 
 // The stream while logging is off: writes nothing.

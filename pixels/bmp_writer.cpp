@@ -1,4 +1,4 @@
-#include "skin/bmp_writer.h"
+#include "pixels/bmp_writer.h"
 
 #include "platform/file.h"
 

@@ -1,6 +1,6 @@
 // The key-name table and the virtual-key translation.
 
-#include "shell/key_codes.h"
+#include "platform/key_codes.h"
 
 #include <array>
 

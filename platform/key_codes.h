@@ -4,7 +4,7 @@
 
 #include <cstdint>
 #include "platform/text.h"
-#include "shell/log.h"
+#include "platform/log.h"
 
 enum KeyCode : std::int32_t {
     key_none = 0,

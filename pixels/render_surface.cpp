@@ -1,7 +1,7 @@
-#include "skin/render_surface.h"
+#include "pixels/render_surface.h"
 
 #include <atomic>
-#include "shell/log.h"
+#include "platform/log.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // Language file loading and the language menu.
 
-#include "shell/language.h"
+#include "platform/language.h"
 
 #include <algorithm>
 #include <cstdlib>

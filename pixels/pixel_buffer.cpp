@@ -1,4 +1,4 @@
-#include "skin/pixel_buffer.h"
+#include "pixels/pixel_buffer.h"
 
 #include <algorithm>
 #include <new>

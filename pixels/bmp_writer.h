@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 #include "platform/text.h"
-#include "skin/pixel_buffer.h"
+#include "pixels/pixel_buffer.h"
 
 // The bytes of a bottom-up 16-bit BMP with RGB565 bit-field masks.
 std::vector<std::uint8_t> encode_bmp_565(const PixelBuffer& pixels);

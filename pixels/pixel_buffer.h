@@ -3,7 +3,7 @@
 
 #include <cstdint>
 #include <memory>
-#include "skin/pixel_types.h"
+#include "pixels/pixel_types.h"
 
 class PixelBuffer {
 public:

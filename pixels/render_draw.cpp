@@ -1,4 +1,4 @@
-#include "skin/render_draw.h"
+#include "pixels/render_draw.h"
 
 #include <algorithm>
 #include <cmath>

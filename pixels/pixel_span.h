@@ -1,7 +1,7 @@
 #pragma once
 // In-place span operations: change a run of destination pixels with no source.
 
-#include "skin/pixel_types.h"
+#include "pixels/pixel_types.h"
 
 class SpanOperation {
 public:

@@ -1,4 +1,4 @@
-#include "skin/pixel_span.h"
+#include "pixels/pixel_span.h"
 
 #include <algorithm>
 #include <array>

@@ -10,7 +10,7 @@
 // are serialised by the FileLog's own lock, so no write is torn or lost
 // into a closed descriptor.
 
-#include "shell/log.h"
+#include "platform/log.h"
 
 #include <atomic>
 #include <bit>
@@ -30,7 +30,7 @@ FileLog::FileLog(StringView path)
 
 void FileLog::open(StringView path)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    MutexLock lock(m_mutex);
     if (m_file.open_expanded(path, File::create_mode) && m_file.size() == 0) {
         static const unsigned char byte_order_mark[] = {0xFF, 0xFE};
         m_file.write(byte_order_mark, sizeof byte_order_mark);
@@ -39,13 +39,13 @@ void FileLog::open(StringView path)
 
 void FileLog::close()
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    MutexLock lock(m_mutex);
     m_file.close();
 }
 
 bool FileLog::is_open()
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    MutexLock lock(m_mutex);
     return m_file.is_open();
 }
 
@@ -53,13 +53,13 @@ void FileLog::write(const char16_t* begin, const char16_t* end)
 {
     if (!begin || end <= begin)
         return;
-    std::lock_guard<std::mutex> lock(m_mutex);
+    MutexLock lock(m_mutex);
     m_file.write(begin, static_cast<std::uint32_t>((end - begin) * sizeof(char16_t)));
 }
 
 void FileLog::flush()
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    MutexLock lock(m_mutex);
     m_file.flush();
 }
 
@@ -67,7 +67,7 @@ namespace {
 
 // The process-wide log state; never destroyed, so late writers stay safe.
 struct LogState {
-    std::mutex switching;
+    Mutex switching;
     std::atomic<bool> decided{false};
     std::atomic<bool> on{false};
     FileLog file_log;
@@ -108,7 +108,7 @@ LogStream& log()
         // Named before the lock: naming it may end the process through
         // fatal_error, which logs itself.
         const String path = on ? log_file_path() : String();
-        std::lock_guard<std::mutex> lock(log_state.switching);
+        MutexLock lock(log_state.switching);
         if (!log_state.decided || log_state.on != on) {
             if (on)
                 log_state.file_log.open(path);

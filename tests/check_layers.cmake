@@ -1,0 +1,38 @@
+# Checks that every include of a project header points to the file's own
+# layer or one it may use, so that the dependencies keep pointing one way.
+# Run: cmake -DROOT=<source dir> -P check_layers.cmake
+cmake_minimum_required(VERSION 3.25)
+
+# layer -> the layers its files may include (besides its own)
+set(uses_platform "")
+set(uses_pixels platform)
+set(uses_skin platform pixels)
+set(uses_elements platform pixels skin)
+set(uses_library platform pixels)
+set(uses_display platform pixels)
+set(uses_shell platform pixels skin elements display)
+set(uses_screens platform pixels skin elements library display shell)
+set(uses_app platform pixels skin elements library display shell screens)
+set(layers platform pixels skin elements library display shell screens app)
+
+set(violations "")
+foreach(layer ${layers})
+  file(GLOB files ${ROOT}/${layer}/*.h ${ROOT}/${layer}/*.cpp)
+  foreach(file ${files})
+    file(STRINGS ${file} includes REGEX "^#include \"[a-z_]+/")
+    foreach(line ${includes})
+      string(REGEX REPLACE "^#include \"([a-z_]+)/.*" "\\1" used "${line}")
+      if(NOT used STREQUAL layer AND NOT used IN_LIST uses_${layer})
+        file(RELATIVE_PATH name ${ROOT} ${file})
+        list(APPEND violations "${name}: ${line}")
+      endif()
+    endforeach()
+  endforeach()
+endforeach()
+
+if(violations)
+  list(JOIN violations "\n  " text)
+  message(FATAL_ERROR "Includes that reach a layer above their own:\n  ${text}")
+endif()
+list(LENGTH layers count)
+message(STATUS "${count} layers checked")
