@@ -166,6 +166,32 @@ TEST_F(Installed, InstalledProgramsTellTheirVersion)
     EXPECT_EQ(output, "pictavio 1.01\n");
 }
 
+// The dump without the search button and its look: a first start searches by
+// itself, and the dump may come while that search still disables the button.
+std::string without_search_button(const std::string& dump)
+{
+    std::string kept;
+    std::size_t skip_deeper_than = std::string::npos;
+    std::size_t start = 0;
+    while (start < dump.size()) {
+        std::size_t end = dump.find('\n', start);
+        end = end == std::string::npos ? dump.size() : end + 1;
+        const std::string line = dump.substr(start, end - start);
+        const std::size_t indent = line.find_first_not_of(' ');
+        if (skip_deeper_than != std::string::npos && indent > skip_deeper_than) {
+            start = end;
+            continue;
+        }
+        skip_deeper_than = std::string::npos;
+        if (line.find("id=\"btnSearch\"") != std::string::npos)
+            skip_deeper_than = indent;
+        else
+            kept += line;
+        start = end;
+    }
+    return kept;
+}
+
 TEST_F(Installed, InstalledProgramOpensTheAlbumScreenAsThePortableOneDoes)
 {
     const std::string script = "wait-for warning_text\nwait-for btnSearch\ndump\nquit\n";
@@ -187,7 +213,8 @@ TEST_F(Installed, InstalledProgramOpensTheAlbumScreenAsThePortableOneDoes)
         const std::vector<std::string> found = dumps_of(output);
         ASSERT_EQ(found.size(), 1u) << program << "\n" << output;
         EXPECT_TRUE(has(found[0], "id=\"warning_text\"")) << found[0];
-        dumps.push_back(found[0]);
+        EXPECT_TRUE(has(found[0], "id=\"btnSearch\"")) << found[0];
+        dumps.push_back(without_search_button(found[0]));
     }
     EXPECT_EQ(dumps[0], dumps[1]);
 }
