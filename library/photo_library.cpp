@@ -419,7 +419,7 @@ void PhotoLibrary::run()
 void PhotoLibrary::wait_for_builds_to_stop()
 {
     m_queue_changed.notify_all();
-    m_queue_changed.wait(m_map_mutex, [this] { return m_building.empty(); });
+    m_queue_changed.wait(m_map_mutex, [this]() REQUIRES(m_map_mutex) { return m_building.empty(); });
 }
 
 void PhotoLibrary::signal_idle_when_done()
@@ -549,10 +549,11 @@ void PhotoLibrary::build_previews()
 
 bool PhotoLibrary::choose_picture(String& picture, String& root)
 {
-    const auto available = [this](const PendingFolder& entry) {
-        return std::find_if(entry.pictures.begin(), entry.pictures.end(), [this](const QueuedPicture& queued) {
+    const auto available = [this](const PendingFolder& entry) REQUIRES(m_map_mutex) {
+        const auto not_building = [this](const QueuedPicture& queued) REQUIRES(m_map_mutex) {
             return std::find(m_building.begin(), m_building.end(), queued.path) == m_building.end();
-        });
+        };
+        return std::find_if(entry.pictures.begin(), entry.pictures.end(), not_building);
     };
     // The current folder's entry first, then the others in map order; the
     // first picture of an entry that no other worker is building.
@@ -586,7 +587,7 @@ bool PhotoLibrary::create_cache()
     String picture;
     {
         LoggedLock map(m_map_mutex, "create_cache", "m_map_mutex");
-        m_queue_changed.wait(m_map_mutex, [&] {
+        m_queue_changed.wait(m_map_mutex, [&]() REQUIRES(m_map_mutex) {
             return stop_requested() || (!m_need_search && choose_picture(picture, root));
         });
         if (stop_requested())

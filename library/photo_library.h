@@ -96,15 +96,15 @@ private:
     // Waits for a picture to build and builds its preview; false when the library stops.
     bool create_cache();
     // Under m_map_mutex: the next picture to build and its root, skipping pictures being built.
-    bool choose_picture(String& picture, String& root);
+    bool choose_picture(String& picture, String& root) REQUIRES(m_map_mutex);
     // Under m_map_mutex: waits until no preview is being built.
-    void wait_for_builds_to_stop();
+    void wait_for_builds_to_stop() REQUIRES(m_map_mutex);
     // Under m_map_mutex: signals idle when no search is pending, the queue is empty and nothing is built.
-    void signal_idle_when_done();
+    void signal_idle_when_done() REQUIRES(m_map_mutex);
     // Whether a build must stop now: the library ends or a search waits for the builds.
     bool build_must_stop() const { return stop_requested() || m_need_search.load(); }
     // Removes the first queue entry of picture; erases its folder when empty (under m_map_mutex).
-    void remove_from_queue(StringView picture);
+    void remove_from_queue(StringView picture) REQUIRES(m_map_mutex);
 
     String m_folders_file;
     bool m_had_album_list = false;
@@ -119,19 +119,19 @@ private:
     std::atomic<bool> m_need_search{false};
 
     Mutex m_map_mutex;
-    std::map<String, PendingFolder> m_map;
+    std::map<String, PendingFolder> m_map GUARDED_BY(m_map_mutex);
     // Pictures whose previews are being built (under m_map_mutex).
-    std::vector<String> m_building;
+    std::vector<String> m_building GUARDED_BY(m_map_mutex);
     // Waited for with m_map_mutex: the queue, the pictures being built or the search flag changed.
     std::condition_variable_any m_queue_changed;
 
     Mutex m_folders_mutex;
-    std::vector<Folder> m_folders;
+    std::vector<Folder> m_folders GUARDED_BY(m_folders_mutex);
 
     PhotoLibraryStatus m_status;
 
     Mutex m_current_folder_mutex;
-    String m_current_folder;
+    String m_current_folder GUARDED_BY(m_current_folder_mutex);
 
     // User-interface thread only.
     std::vector<LibraryObserver*> m_observers;

@@ -225,9 +225,9 @@ private:
     Mutex m_queue_mutex;
     Mutex m_finished_mutex;
     Mutex m_flag_mutex;
-    std::vector<TileRequest> m_queue;
-    std::vector<TileRequest> m_finished;
-    bool m_landscape_wanted = true;
+    std::vector<TileRequest> m_queue GUARDED_BY(m_queue_mutex);
+    std::vector<TileRequest> m_finished GUARDED_BY(m_finished_mutex);
+    bool m_landscape_wanted GUARDED_BY(m_flag_mutex) = true;
     Event m_work_event{true};
     TileWorker m_worker;
 };
