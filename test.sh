@@ -2,7 +2,7 @@
 # Installs what is missing, builds and runs every test through CTest.
 #   ./test.sh               the normal build (build/)
 #   ./test.sh --sanitize    address + undefined-behaviour sanitizers (build-asan/)
-#   ./test.sh --tsan        thread sanitizer (build-tsan/)
+#   ./test.sh --tsan        thread sanitizer and lock annotations, with clang (build-tsan/)
 #   ./test.sh --fuzz SECS   libFuzzer targets with clang, each run SECS seconds (build-fuzz/)
 set -e
 cd "$(dirname "$0")"
@@ -26,7 +26,8 @@ case "$1" in
     ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
         run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DPICTAVIO_SANITIZE=address -DPICTAVIO_BENCH=OFF ;;
 --tsan)
-    TSAN_OPTIONS=halt_on_error=1 \
+    # Built with clang, whose thread-safety analysis checks the lock annotations too.
+    CC=clang CXX=clang++ TSAN_OPTIONS=halt_on_error=1 \
         run_suite build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPICTAVIO_SANITIZE=thread -DPICTAVIO_BENCH=OFF ;;
 --fuzz)
     seconds=${2:-60}

@@ -13,7 +13,6 @@
 #include "library/folders_ini.h"
 #include "library/preview_file.h"
 #include "platform/file.h"
-#include "platform/file.h"
 #include "platform/paths.h"
 #include "platform/tick.h"
 #include "platform/log.h"

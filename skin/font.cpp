@@ -130,8 +130,9 @@ void FontRep::create_face()
     const std::uint32_t started = get_tick_count();
     const std::int32_t height = m_spec.logical_height();
     // The character height is given at 96 dots per inch and doubled by the
-    // scale on a high-density screen, so the screen counts as 96 x scale.
-    log() << "dpiy=" << 96 * m_spec.scale << " log_font.lfHeight=" << height << "}\n";
+    // scale on a high-density screen; the line names the display's own dpi.
+    const std::int32_t dpi = m_spec.screen_dpi > 0 ? m_spec.screen_dpi : 96 * m_spec.scale;
+    log() << "dpiy=" << dpi << " log_font.lfHeight=" << height << "}\n";
     const std::int32_t pixels = std::abs(height);
     FaceFile file;
     FT_Face face = nullptr;

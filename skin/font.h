@@ -25,6 +25,7 @@ struct FontSpec {
     bool italic = false;
     bool underline = false;
     String face = u"Tahoma";
+    std::int32_t screen_dpi = 0;     // the display's vertical dots per inch; 0: not known (96 x scale)
 
     // Character height in pixels, negative: size x scale x -96 / 72.
     std::int32_t logical_height() const { return point_size * scale * -96 / 72; }

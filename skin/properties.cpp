@@ -94,7 +94,7 @@ bool PropertiesImpl::load(StringView path, int vertical_dpi) {
     m_scale_shift = vertical_dpi >= 192 ? 1 : 0;
     if (!load_bitmaps(path, lap))
         return false;
-    create_fonts();
+    create_fonts(vertical_dpi);
     copy_strings();
     log() << "PropertiesImpl::PropertiesImpl fonts create time=" << lap_seconds(lap) << "\n";
     return true;
@@ -122,12 +122,13 @@ bool PropertiesImpl::load_bitmaps(StringView path, std::uint32_t& lap) {
     return true;
 }
 
-void PropertiesImpl::create_fonts() {
+void PropertiesImpl::create_fonts(int vertical_dpi) {
     const std::uint32_t count = m_file.header()->font_count;
     m_fonts.reserve(count);
     for (std::uint32_t i = 0; i < count; ++i) {
         FontSpec spec;
         spec.scale = 1 << m_scale_shift;
+        spec.screen_dpi = vertical_dpi;
         parse_font_description(m_file.font_description(i), spec);
         m_fonts.emplace_back(spec);
     }

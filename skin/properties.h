@@ -59,7 +59,7 @@ public:
 private:
     bool load(StringView path, int vertical_dpi);
     bool load_bitmaps(StringView path, std::uint32_t& lap);
-    void create_fonts();
+    void create_fonts(int vertical_dpi);
     void copy_strings();
 
     SkinFile m_file;

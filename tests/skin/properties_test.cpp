@@ -346,6 +346,15 @@ TEST_F(PropertiesLogTest, LoadingWritesItsSteps) {
     EXPECT_NE(text.find(u" {back}\n"), String::npos);
 }
 
+// Each font's line names the display's dpi and the character height at 96 dpi
+// times the skin's scale (1 below 192 dpi).
+TEST_F(PropertiesLogTest, FontLinesNameTheDisplaysDpi) {
+    ASSERT_TRUE(m_properties.load_skin(path("a.skin"), 144));
+    const String text = log_text();
+    EXPECT_NE(text.find(u"dpiy=144 log_font.lfHeight=-12}\n"), String::npos) << to_utf8(text);
+    EXPECT_NE(text.find(u"dpiy=144 log_font.lfHeight=-13}\n"), String::npos) << to_utf8(text);
+}
+
 TEST_F(PropertiesLogTest, ABitmapThatFailsIsNamed) {
     write_8bit_bitmap("back8");
     std::string eight_bit = skin_a;
