@@ -242,8 +242,10 @@ void draw_text(DrawTarget& target, const Font& font, Color color, StringView tex
     const Rect visible = intersect(rect, buffer->bounds());
     if (visible.is_empty())
         return;
-    const bool whole = clip_position == Point{-1, -1} || clip_size == Size{-1, -1};
-    const Rect back = whole ? visible : intersect(visible, Rect::of(clip_position, clip_size));
+    // Either half of the caller's clip given as (-1, -1) is the visible rectangle's own.
+    const Point position = clip_position == Point{-1, -1} ? Point{visible.left, visible.top} : clip_position;
+    const Size size = clip_size == Size{-1, -1} ? Size{visible.width(), visible.height()} : clip_size;
+    const Rect back = intersect(visible, Rect::of(position, size));
     PixelBuffer* canvas = text_canvas({visible.width(), visible.height()});
     if (back.is_empty() || !canvas)
         return;

@@ -190,6 +190,28 @@ TEST(DrawText, CallersClipLimitsWhatIsWrittenBack)
     EXPECT_LE(box.right, 30);
 }
 
+// A clip position with the size (-1, -1) keeps the text from its position to
+// the rectangle's end; a size with the position (-1, -1) from the rectangle's start.
+TEST(DrawText, EachHalfOfTheCallersClipStandsOnItsOwn)
+{
+    RenderSurface surface({100, 30});
+    surface.buffer()->clear(translucent_grey);
+    draw_text(surface, test_font(), black, u"MMMMMMMMMMMM", {0, 0, 100, 30}, align_left, align_top, false,
+              {40, 0}, {-1, -1});
+    Rect box = changed_box(*surface.buffer(), translucent_grey);
+    ASSERT_FALSE(box.is_empty());
+    EXPECT_GE(box.left, 40);
+    EXPECT_GT(box.right, 90);
+
+    surface.buffer()->clear(translucent_grey);
+    draw_text(surface, test_font(), black, u"MMMMMMMMMMMM", {0, 0, 100, 30}, align_left, align_top, false,
+              {-1, -1}, {30, 30});
+    box = changed_box(*surface.buffer(), translucent_grey);
+    ASSERT_FALSE(box.is_empty());
+    EXPECT_LT(box.left, 10);
+    EXPECT_LE(box.right, 30);
+}
+
 TEST(DrawText, ClipScopeOfTheTargetIsHonoured)
 {
     RenderSurface surface({100, 30});
