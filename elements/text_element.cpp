@@ -10,7 +10,8 @@
 namespace {
 
 // The text as laid out: a tab shows as four spaces; a single-line text
-// shows its line breaks as spaces; a "\r\n" pair is one line break.
+// shows each carriage return and each line feed as a space; in a wrapping
+// text a "\r\n" pair is one line break.
 String shown_text_of(StringView text, bool wrap)
 {
     String shown;
@@ -19,10 +20,12 @@ String shown_text_of(StringView text, bool wrap)
         char16_t c = text[i];
         if (c == u'\t') {
             shown.append(4, u' ');
+        } else if (!wrap && (c == u'\r' || c == u'\n')) {
+            shown.push_back(u' ');
         } else if (c == u'\r' || c == u'\n') {
             bool pair = c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n';
             if (pair) ++i;
-            shown.push_back(wrap ? u'\n' : u' ');
+            shown.push_back(u'\n');
         } else {
             shown.push_back(c);
         }
