@@ -19,6 +19,7 @@
 #include "platform/log.h"
 #include "shell/timer.h"
 #include "pixels/bmp_reader.h"
+#include "pixels/render_draw.h"
 #include "skin/plexor.h"
 
 namespace {
@@ -91,6 +92,7 @@ PictureViewer::~PictureViewer()
 void PictureViewer::bind_skin()
 {
     load_required_node(m_skin, u"Image");
+    m_outside_color = m_skin.get_color(m_skin.find_node(u"Image"), u"outside_color", Color{0, 0, 0, 255});
     m_btn_back = required<Button>(*this, u"btnBack");
     m_btn_minus = required<Button>(*this, u"btnMinus");
     m_btn_plus = required<Button>(*this, u"btnPlus");
@@ -450,6 +452,16 @@ void PictureViewer::update(double seconds)
     update_slide(seconds);
     if (m_tap_zoom && !pane_at(1).is_zooming()) m_tap_zoom = false;
     place_panes();
+}
+
+// The panes draw only their pictures and leave the rest of the screen as it
+// was; without this fill the pixels of an earlier frame (another picture, the
+// other orientation, a pane's old place in a swipe) would stay around them
+// whenever the skin puts no background of its own behind the panes.
+void PictureViewer::draw_content(DrawTarget& target, Point origin)
+{
+    fill_rect(target, Rect::of(origin, size()), m_outside_color.to_pixel());
+    Element::draw_content(target, origin);
 }
 
 void PictureViewer::update_controls(double seconds)

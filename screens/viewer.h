@@ -84,6 +84,8 @@ public:
     void open(const std::vector<String>& pictures, int index, StringView drive);
     // Controls, library events, zoom buttons, one finished tile, the slide.
     void update(double seconds) override;
+    // The skin's "outside_color" under everything: the panes draw only their pictures.
+    void draw_content(DrawTarget& target, Point origin) override;
     // Panes take the whole screen.
     void layout_horizontal() override;
     // Panes take the whole screen; a new screen size reloads the pictures.
@@ -181,6 +183,7 @@ private:
     void reset_motion();
 
     Properties& m_skin;
+    Color m_outside_color{0, 0, 0, 255};
     String m_placeholder_folder;
     std::unique_ptr<PixelBuffer> m_load_bitmap;
     std::unique_ptr<PixelBuffer> m_bad_bitmap;

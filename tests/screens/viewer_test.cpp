@@ -462,6 +462,25 @@ TEST_F(ViewerTest, ClosingAndDestroyingWhileTheWorkerDecodes)
     viewer.reset();
 }
 
+// The panes draw only their pictures; around a picture the frame shows the
+// viewer's background, never what the screen held before (here a white
+// screen, in the program the previous picture or the other orientation).
+TEST_F(ViewerTest, AroundThePictureNothingOfAnEarlierFrameStays)
+{
+    open({picture("band.jpg", {480, 240}, true)}, 0);  // fitted to 240 x 120: rows 100 to 219
+    for (const bool landscape : {false, true}) {
+        SCOPED_TRACE(landscape ? "landscape" : "portrait");
+        if (landscape) viewer->toggle_landscape();  // fitted to 320 x 160: columns 40 to 199
+        surface.buffer()->clear(0xFFFF);
+        frame();
+        const std::vector<Point> around = landscape ? std::vector<Point>{{20, 160}, {220, 160}}
+                                                    : std::vector<Point>{{120, 60}, {120, 260}};
+        for (const Point point : around)
+            EXPECT_EQ(surface.buffer()->at(point.x, point.y), 0) << point.x << ", " << point.y;
+        EXPECT_NE(surface.buffer()->at(120, 160), 0xFFFF) << "the picture";
+    }
+}
+
 // Whatever the position of the picture in its album and the shapes of its
 // neighbours, the frame shows every pixel of the centre picture exactly as the
 // centre pane draws it alone: no other pane draws over it.
