@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <future>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <system_error>
@@ -25,18 +26,20 @@ bool Thread::start()
     m_stop_requested = false;
     m_system_id = 0;
     // The worker's kernel id is known before start returns, so that any
-    // thread may set the worker's priority at once.
-    Event id_known(true);
+    // thread may set the worker's priority at once. The promise's state is
+    // shared, so the worker may still be inside set_value when start returns.
+    std::promise<void> id_known;
+    std::future<void> known = id_known.get_future();
     try {
-        m_thread = std::thread([this, &id_known] {
+        m_thread = std::thread([this, id_known = std::move(id_known)]() mutable {
             m_system_id = static_cast<int>(syscall(SYS_gettid));
-            id_known.set();
+            id_known.set_value();
             run();
         });
     } catch (const std::system_error&) {
         return false;
     }
-    id_known.wait();
+    known.wait();
     return true;
 }
 
@@ -49,7 +52,7 @@ void Thread::join()
 {
     if (m_thread.joinable() && m_thread.get_id() != std::this_thread::get_id()) {
         m_thread.join();
-        m_system_id = 0;   // the id may now belong to another thread
+        m_system_id = 0;  // the id may now belong to another thread
     }
 }
 
