@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/registry.h"
 #include "platform/log.h"
+#include "platform/registry.h"
 
 namespace {
 

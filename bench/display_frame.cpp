@@ -40,8 +40,7 @@ void BM_rotate_copy(benchmark::State& state)
     const int turns = static_cast<int>(state.range(0));
     auto logical = patterned(frame_width, frame_height);
     bool odd = turns & 1;
-    auto physical = PixelBuffer::create(odd ? frame_height : frame_width,
-                                        odd ? frame_width : frame_height);
+    auto physical = PixelBuffer::create(odd ? frame_height : frame_width, odd ? frame_width : frame_height);
     for (auto _ : state) {
         rotate_copy(*logical, *physical, turns);
         benchmark::DoNotOptimize(physical->row(0));

@@ -8,9 +8,9 @@
 #include "elements/table.h"
 #include "elements/text_element.h"
 #include "elements/virtual_list.h"
+#include "pixels/render_surface.h"
 #include "skin/font.h"
 #include "skin/orientation_observer.h"
-#include "pixels/render_surface.h"
 
 namespace {
 
@@ -72,7 +72,8 @@ void scrolling_list_frame(benchmark::State& state)
     for (auto _ : state) {
         bool at_top = list->before_first() == -1 && list->offset() >= 0;
         bool at_end = list->end_index() == list->count() && list->rows_height() + list->offset() <= screen.height;
-        if ((at_top && step > 0) || (at_end && step < 0)) step = -step;
+        if ((at_top && step > 0) || (at_end && step < 0))
+            step = -step;
         pen_y += step;
         time += 20;
         list->on_stylus_move({240, pen_y, time});

@@ -61,8 +61,9 @@ struct Pictures {
         if (!write_picture(stored, PictureSpec{.width = 4000, .height = 3000, .quality = 90}) ||
             !write_picture(root + "thumb.jpg", PictureSpec{.width = 160, .height = 120, .quality = 90}))
             std::abort();
-        exif_test::write_file(camera, exif_test::with_exif(file_bytes(stored), exif_test::orientation_tiff(
-                                                                                   6, true, file_bytes(root + "thumb.jpg"))));
+        exif_test::write_file(
+            camera, exif_test::with_exif(file_bytes(stored),
+                                         exif_test::orientation_tiff(6, true, file_bytes(root + "thumb.jpg"))));
         if (build_preview(from_utf8(camera), from_utf8(root)) != PreviewBuild::ready)
             std::abort();
     }
@@ -105,8 +106,16 @@ void BM_OpenReady24MP(benchmark::State& state)
     }
     state.counters["tiles"] = tiles_made;
 }
-BENCHMARK(BM_OpenReady24MP)->Arg(0)->Arg(6)->Arg(3)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()
-    ->Iterations(40)->Repetitions(9)->ComputeStatistics("min", fastest)->DisplayAggregatesOnly();
+BENCHMARK(BM_OpenReady24MP)
+    ->Arg(0)
+    ->Arg(6)
+    ->Arg(3)
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->Iterations(40)
+    ->Repetitions(9)
+    ->ComputeStatistics("min", fastest)
+    ->DisplayAggregatesOnly();
 
 void BM_EmbeddedThumbnail12MP(benchmark::State& state)
 {
@@ -118,8 +127,13 @@ void BM_EmbeddedThumbnail12MP(benchmark::State& state)
         benchmark::DoNotOptimize(thumbnail.get());
     }
 }
-BENCHMARK(BM_EmbeddedThumbnail12MP)->Unit(benchmark::kMicrosecond)->MeasureProcessCPUTime()->Iterations(500)
-    ->Repetitions(5)->ComputeStatistics("min", fastest)->DisplayAggregatesOnly();
+BENCHMARK(BM_EmbeddedThumbnail12MP)
+    ->Unit(benchmark::kMicrosecond)
+    ->MeasureProcessCPUTime()
+    ->Iterations(500)
+    ->Repetitions(5)
+    ->ComputeStatistics("min", fastest)
+    ->DisplayAggregatesOnly();
 
 void BM_PreviewThumbnail12MP(benchmark::State& state)
 {
@@ -132,8 +146,13 @@ void BM_PreviewThumbnail12MP(benchmark::State& state)
         benchmark::DoNotOptimize(thumbnail.get());
     }
 }
-BENCHMARK(BM_PreviewThumbnail12MP)->Unit(benchmark::kMicrosecond)->MeasureProcessCPUTime()->Iterations(500)
-    ->Repetitions(5)->ComputeStatistics("min", fastest)->DisplayAggregatesOnly();
+BENCHMARK(BM_PreviewThumbnail12MP)
+    ->Unit(benchmark::kMicrosecond)
+    ->MeasureProcessCPUTime()
+    ->Iterations(500)
+    ->Repetitions(5)
+    ->ComputeStatistics("min", fastest)
+    ->DisplayAggregatesOnly();
 
 }  // namespace
 

@@ -20,9 +20,9 @@
 
 #include <algorithm>
 #include <chrono>
-#include <ctime>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -41,9 +41,9 @@ struct Picture {
 };
 
 std::string g_root;
-std::map<int, Picture> g_pictures;       // by megapixels
-std::map<std::string, double> g_seconds; // mean wall seconds per iteration, by benchmark name
-std::map<std::string, double> g_cpu;     // mean process CPU seconds per iteration
+std::map<int, Picture> g_pictures;        // by megapixels
+std::map<std::string, double> g_seconds;  // mean wall seconds per iteration, by benchmark name
+std::map<std::string, double> g_cpu;      // mean process CPU seconds per iteration
 
 double cpu_seconds()
 {
@@ -163,9 +163,8 @@ void BM_TileFromPreview(benchmark::State& state)
     const Size tiles = tile_count(creator.size());
     if (!creator.ok() || !creator.get_piece(tiles.width - 1, tiles.height - 1, creator.levels()))
         std::abort();
-    timed(state, "tile" + std::to_string(state.range(0)), [&] {
-        benchmark::DoNotOptimize(creator.get_piece(tiles.width - 1, tiles.height - 1, creator.levels()));
-    });
+    timed(state, "tile" + std::to_string(state.range(0)),
+          [&] { benchmark::DoNotOptimize(creator.get_piece(tiles.width - 1, tiles.height - 1, creator.levels())); });
 }
 
 // libjpeg-turbo's fastest way to the same region as the tile above.

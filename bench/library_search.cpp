@@ -61,7 +61,8 @@ struct BenchTrees {
         const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         for (int folder = 0; folder < search_folders; ++folder) {
             // Ten folders at the top, each holding a hundred albums.
-            const std::string dir = search_root() + "/g" + std::to_string(folder % 10) + "/album" + std::to_string(folder);
+            const std::string dir =
+                search_root() + "/g" + std::to_string(folder % 10) + "/album" + std::to_string(folder);
             std::filesystem::create_directories(dir);
             for (int n = 0; n < pictures_per_folder; ++n) {
                 const char* extension = n % 4 == 3 ? ".jpeg" : ".JPG";
@@ -157,8 +158,8 @@ BENCHMARK(BM_LibrarySearch)->Unit(benchmark::kMillisecond)->UseRealTime()->Itera
 // niceness is that of the library's worker (priority below normal) or 0.
 void BM_FindSearch(benchmark::State& state)
 {
-    const std::string command = "nice -n " + std::to_string(state.range(0)) + " find '" + trees().search_root()
-        + "' -iname '*.jpg' -o -iname '*.jpeg' > /dev/null";
+    const std::string command = "nice -n " + std::to_string(state.range(0)) + " find '" + trees().search_root() +
+                                "' -iname '*.jpg' -o -iname '*.jpeg' > /dev/null";
     const double cpu_start = cpu_seconds(RUSAGE_CHILDREN);
     for (auto _ : state) {
         if (std::system(command.c_str()) != 0)
@@ -237,6 +238,6 @@ void BM_LibjpegDecode12MP(benchmark::State& state)
 }
 BENCHMARK(BM_LibjpegDecode12MP)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
 
-} // namespace
+}  // namespace
 
 BENCHMARK_MAIN();

@@ -66,8 +66,8 @@ const Picture& picture(Kind kind, int megapixels)
     const auto found = g_pictures.find(name);
     if (found != g_pictures.end())
         return found->second;
-    PictureSpec spec = megapixels == 50 ? PictureSpec{.width = 8192, .height = 6144}
-                                        : PictureSpec{.width = 4608, .height = 3072};
+    PictureSpec spec =
+        megapixels == 50 ? PictureSpec{.width = 8192, .height = 6144} : PictureSpec{.width = 4608, .height = 3072};
     if (kind == progressive) {
         spec.progressive = true;
         spec.h_sampling = 1;

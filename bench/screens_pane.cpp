@@ -11,8 +11,8 @@
 #include <cmath>
 #include <memory>
 #include <vector>
-#include "screens/picture_pane.h"
 #include "pixels/render_draw.h"
+#include "screens/picture_pane.h"
 
 namespace {
 
@@ -65,10 +65,7 @@ struct ReadyPane {
         }
         pane.draw_content(frame, {0, 0});
     }
-    void drag(long frame_number)
-    {
-        pane.scroll_by((frame_number / drag_frames) % 2 ? -drag_step : drag_step, 0.0);
-    }
+    void drag(long frame_number) { pane.scroll_by((frame_number / drag_frames) % 2 ? -drag_step : drag_step, 0.0); }
 };
 
 void BM_PaneFrameDragging(benchmark::State& state)
@@ -128,7 +125,8 @@ void draw_unfiltered(RenderSurface& frame, double center_x, const std::vector<st
         for (int tx = 0; tx < columns; ++tx) {
             const Rect place{int(std::floor(left + tx * shown)), int(std::floor(top + ty * shown)),
                              int(std::floor(left + (tx + 1) * shown)), int(std::floor(top + (ty + 1) * shown))};
-            if (intersect(place, Rect::of({0, 0}, screen)).is_empty()) continue;
+            if (intersect(place, Rect::of({0, 0}, screen)).is_empty())
+                continue;
             const PixelBuffer& tile = *tiles[tx + columns * ty]->buffer();
             scaled_blit(frame, tile, tile.bounds(), place, plain_copy_operation());
         }
@@ -142,7 +140,8 @@ void BM_UnfilteredFrame(benchmark::State& state)
     const int columns = (((picture.width - 1) >> (top_level - level)) >> 8) + 1;
     const int rows = (((picture.height - 1) >> (top_level - level)) >> 8) + 1;
     std::vector<std::unique_ptr<RenderSurface>> tiles;
-    for (int i = 0; i < columns * rows; ++i) tiles.push_back(textured_tile(i));
+    for (int i = 0; i < columns * rows; ++i)
+        tiles.push_back(textured_tile(i));
     const double start = picture.width * std::exp2(zoom - top_level) / 2;
     long frame_number = 0;
     for (auto _ : state) {

@@ -9,14 +9,14 @@
 
 #include <benchmark/benchmark.h>
 
-#include <unistd.h>
-#include <cstdio>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 #include "elements/element_types.h"
 #include "library/jpeg_decoder.h"
@@ -52,7 +52,8 @@ double resident_mib()
 {
     long pages = 0, resident = 0;
     if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2) resident = 0;
+        if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2)
+            resident = 0;
         std::fclose(statm);
     }
     return resident * (sysconf(_SC_PAGESIZE) / 1024.0) / 1024.0;
@@ -67,7 +68,8 @@ struct World {
         root += "/";
         setenv("PICTAVIO_REGISTRY", (root + "registry").c_str(), 1);
         ElementTypeRegistry& registry = ElementTypeRegistry::instance();
-        if (!registry.is_registered(u"node")) register_element_types(registry);
+        if (!registry.is_registered(u"node"))
+            register_element_types(registry);
         big_picture = std::make_unique<BigPictureRegistration>();
         skin.load_skin(from_utf8(std::string(PICTAVIO_PROGRAM_DIR) + "/skins/bin/default.skin"), 192);
         fs::create_directories(root + "album");
@@ -101,7 +103,8 @@ struct World {
         spec.seed = static_cast<unsigned>(width);
         const std::string path = root + name;
         write_picture(path, spec);
-        if (preview) build_preview(from_utf8(path), from_utf8(root));
+        if (preview)
+            build_preview(from_utf8(path), from_utf8(root));
         return from_utf8(path);
     }
 
@@ -167,7 +170,8 @@ void BM_LibjpegFullDecode24MP(benchmark::State& state)
         decoder.start();
         row.resize(static_cast<std::size_t>(decoder.output_width()) * 3);
         while (decoder.current_scanline() < decoder.output_height())
-            if (!decoder.read_scanline(row.data())) break;
+            if (!decoder.read_scanline(row.data()))
+                break;
         benchmark::DoNotOptimize(row.data());
     }
 }

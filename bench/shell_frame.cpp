@@ -6,10 +6,10 @@
 // Uses the program folder's default skin and SDL's dummy video driver.
 
 #include <benchmark/benchmark.h>
-#include <sys/resource.h>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <sys/resource.h>
 #include "platform/command_line.h"
 #include "platform/tick.h"
 #include "shell/application.h"

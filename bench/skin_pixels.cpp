@@ -79,9 +79,7 @@ void BM_Memcpy(benchmark::State& state)
     RenderSurface target(screen);
     fill_with_skin_pixels(*source.buffer());
     const std::size_t bytes = buffer_bytes(*target.buffer());
-    run_against_memcpy(state, target, [&] {
-        std::memcpy(target.buffer()->row(0), source.buffer()->row(0), bytes);
-    });
+    run_against_memcpy(state, target, [&] { std::memcpy(target.buffer()->row(0), source.buffer()->row(0), bytes); });
 }
 
 void BM_Fill(benchmark::State& state)
@@ -96,9 +94,7 @@ void copy_case(benchmark::State& state, const RowOperation& operation)
     RenderSurface target(screen);
     fill_with_skin_pixels(*source.buffer());
     target.buffer()->clear(0x7777);
-    run_against_memcpy(state, target, [&] {
-        blit(target, *source.buffer(), {0, 0}, screen, {0, 0}, operation);
-    });
+    run_against_memcpy(state, target, [&] { blit(target, *source.buffer(), {0, 0}, screen, {0, 0}, operation); });
 }
 
 void BM_PlainCopy(benchmark::State& state)
@@ -124,7 +120,7 @@ void BM_DimToHalf(benchmark::State& state)
     run_against_memcpy(state, target, [&] { apply_span(target, target.buffer()->bounds(), half); });
 }
 
-} // namespace
+}  // namespace
 
 BENCHMARK(BM_Memcpy)->UseManualTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Fill)->UseManualTime()->Unit(benchmark::kMicrosecond);

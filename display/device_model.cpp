@@ -14,9 +14,8 @@ struct DeviceName {
 };
 
 constexpr DeviceName device_names[] = {
-    {1, "Compaq iPAQ H3800"}, {2, "Compale P6C"},  {3, "Typhoon"},
-    {4, "Toshiba e310"},      {5, "Toshiba e330"}, {6, "Toshiba e740"},
-    {7, "Toshiba e750"},      {8, "MotoQ"},        {9, "SGH-i607"},
+    {1, "Compaq iPAQ H3800"}, {2, "Compale P6C"},  {3, "Typhoon"}, {4, "Toshiba e310"}, {5, "Toshiba e330"},
+    {6, "Toshiba e740"},      {7, "Toshiba e750"}, {8, "MotoQ"},   {9, "SGH-i607"},
 };
 
 // The OEM text of a Linux machine: its DMI product name, without the line end.
@@ -34,8 +33,8 @@ int device_model_from_oem_text(std::string_view oem_text)
 {
     for (const DeviceName& device : device_names) {
         // A longer text that merely starts with "MotoQ" is another device.
-        bool matches = device.model == rotated_reports_model ? oem_text == device.name
-                                                             : oem_text.starts_with(device.name);
+        bool matches =
+            device.model == rotated_reports_model ? oem_text == device.name : oem_text.starts_with(device.name);
         if (matches)
             return device.model;
     }

@@ -2,8 +2,8 @@
 
 #include <vector>
 #include "display/device_model.h"
-#include "display/frame_copy.h"
 #include "display/frame_buffer_driver.h"
+#include "display/frame_copy.h"
 #include "display/offscreen_driver.h"
 #include "display/rotating_driver.h"
 #include "display/sdl_driver.h"
@@ -33,8 +33,7 @@ std::vector<DriverKind> detect_drivers(const WindowSystem& windows, WindowId win
     bool any = choice == DisplayChoice::automatic;
     if ((any || choice == DisplayChoice::sdl) && windows.sdl_window(window) != nullptr)
         found.push_back(DriverKind::sdl);
-    bool frame_buffer_wanted =
-        choice == DisplayChoice::frame_buffer || (any && !windows.has_video());
+    bool frame_buffer_wanted = choice == DisplayChoice::frame_buffer || (any && !windows.has_video());
     if (frame_buffer_wanted && frame_buffer_usable())
         found.push_back(DriverKind::frame_buffer);
     if (choice == DisplayChoice::offscreen)
@@ -50,16 +49,14 @@ std::unique_ptr<DisplayDriver> make_driver(DriverKind kind, WindowSystem& window
     case DriverKind::frame_buffer:
         return std::make_unique<FrameBufferDriver>(FrameBufferDriver::device_path());
     case DriverKind::offscreen:
-        return std::make_unique<OffscreenDriver>(windows.options().width,
-                                                 windows.options().height);
+        return std::make_unique<OffscreenDriver>(windows.options().width, windows.options().height);
     }
     return nullptr;
 }
 
 }  // namespace
 
-std::unique_ptr<Display> Display::create(WindowSystem& windows, WindowId window,
-                                         DisplayParameters& parameters)
+std::unique_ptr<Display> Display::create(WindowSystem& windows, WindowId window, DisplayParameters& parameters)
 {
     if (!windows.is_window(window))
         return nullptr;
@@ -74,8 +71,7 @@ std::unique_ptr<Display> Display::create(WindowSystem& windows, WindowId window,
 }
 
 std::unique_ptr<Display> Display::create_on(WindowSystem& windows, WindowId window,
-                                            std::unique_ptr<DisplayDriver> driver,
-                                            DisplayParameters& parameters)
+                                            std::unique_ptr<DisplayDriver> driver, DisplayParameters& parameters)
 {
     if (!windows.is_window(window) || !driver)
         return nullptr;

@@ -10,13 +10,11 @@ class Display {
 public:
     // The display for window, or null when no driver initialises; on success
     // parameters hold what is delivered.
-    static std::unique_ptr<Display> create(WindowSystem& windows, WindowId window,
-                                           DisplayParameters& parameters);
+    static std::unique_ptr<Display> create(WindowSystem& windows, WindowId window, DisplayParameters& parameters);
     // The display on a given driver, turned when the wanted orientation is not
     // the driver's own; null when the driver does not open.
     static std::unique_ptr<Display> create_on(WindowSystem& windows, WindowId window,
-                                              std::unique_ptr<DisplayDriver> driver,
-                                              DisplayParameters& parameters);
+                                              std::unique_ptr<DisplayDriver> driver, DisplayParameters& parameters);
     // Whether any display output can be found for the window system's options.
     static bool available(WindowSystem& windows, WindowId window);
     // Shuts the driver down, leaves full screen and turns the key switch off.

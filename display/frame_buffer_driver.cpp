@@ -1,12 +1,12 @@
 #include "display/frame_buffer_driver.h"
 
+#include <cstdlib>
 #include <fcntl.h>
 #include <linux/fb.h>
 #include <sys/ioctl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <cstdlib>
 
 namespace {
 
@@ -17,9 +17,8 @@ constexpr long long max_mapping = 1LL << 30;
 // The bytes a geometry needs mapped; 0 when the geometry is not usable.
 long long needed_bytes(const FrameBufferGeometry& g)
 {
-    bool sane = g.width > 0 && g.height > 0 && g.width <= max_side && g.height <= max_side &&
-                g.x_offset >= 0 && g.y_offset >= 0 && g.x_offset <= max_side &&
-                g.y_offset <= max_side && g.line_length > 0 &&
+    bool sane = g.width > 0 && g.height > 0 && g.width <= max_side && g.height <= max_side && g.x_offset >= 0 &&
+                g.y_offset >= 0 && g.x_offset <= max_side && g.y_offset <= max_side && g.line_length > 0 &&
                 static_cast<long long>(g.line_length) >= 2LL * (g.x_offset + g.width);
     if (!sane)
         return 0;
@@ -42,8 +41,7 @@ bool FrameBufferDriver::read_geometry(const std::string& path, FrameBufferGeomet
         return false;
     fb_var_screeninfo variable{};
     fb_fix_screeninfo fixed{};
-    bool ok = ioctl(fd, FBIOGET_VSCREENINFO, &variable) == 0 &&
-              ioctl(fd, FBIOGET_FSCREENINFO, &fixed) == 0;
+    bool ok = ioctl(fd, FBIOGET_VSCREENINFO, &variable) == 0 && ioctl(fd, FBIOGET_FSCREENINFO, &fixed) == 0;
     ::close(fd);
     if (!ok)
         return false;
@@ -57,10 +55,7 @@ bool FrameBufferDriver::read_geometry(const std::string& path, FrameBufferGeomet
     return true;
 }
 
-FrameBufferDriver::FrameBufferDriver(std::string path)
-    : m_path(std::move(path)), m_geometry_given(false)
-{
-}
+FrameBufferDriver::FrameBufferDriver(std::string path) : m_path(std::move(path)), m_geometry_given(false) {}
 
 FrameBufferDriver::FrameBufferDriver(std::string path, const FrameBufferGeometry& geometry)
     : m_path(std::move(path)), m_geometry(geometry), m_geometry_given(true)
@@ -102,8 +97,7 @@ bool FrameBufferDriver::map_memory()
         unmap_memory();
         return false;
     }
-    void* memory = mmap(nullptr, static_cast<std::size_t>(needed), PROT_READ | PROT_WRITE,
-                        MAP_SHARED, m_fd, 0);
+    void* memory = mmap(nullptr, static_cast<std::size_t>(needed), PROT_READ | PROT_WRITE, MAP_SHARED, m_fd, 0);
     if (memory == MAP_FAILED) {
         unmap_memory();
         return false;
@@ -111,10 +105,8 @@ bool FrameBufferDriver::map_memory()
     m_memory = memory;
     m_mapped_bytes = static_cast<std::size_t>(needed);
     auto* visible = static_cast<std::uint8_t*>(m_memory) +
-                    static_cast<long long>(m_geometry.y_offset) * m_geometry.line_length +
-                    2LL * m_geometry.x_offset;
-    m_screen = PixelBuffer::wrap(m_geometry.width, m_geometry.height, m_geometry.line_length,
-                                 visible);
+                    static_cast<long long>(m_geometry.y_offset) * m_geometry.line_length + 2LL * m_geometry.x_offset;
+    m_screen = PixelBuffer::wrap(m_geometry.width, m_geometry.height, m_geometry.line_length, visible);
     if (!m_screen) {
         unmap_memory();
         return false;

@@ -2,9 +2,7 @@
 
 #include <cstring>
 
-OffscreenDriver::OffscreenDriver(int width, int height) : m_width(width), m_height(height)
-{
-}
+OffscreenDriver::OffscreenDriver(int width, int height) : m_width(width), m_height(height) {}
 
 bool OffscreenDriver::open(DisplayParameters& parameters)
 {
@@ -23,6 +21,5 @@ bool OffscreenDriver::open(DisplayParameters& parameters)
 void OffscreenDriver::present()
 {
     // Both buffers have the same layout.
-    std::memcpy(m_shown->row(0), m_drawing->row(0),
-                static_cast<std::size_t>(m_drawing->pitch()) * m_drawing->height());
+    std::memcpy(m_shown->row(0), m_drawing->row(0), static_cast<std::size_t>(m_drawing->pitch()) * m_drawing->height());
 }

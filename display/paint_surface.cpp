@@ -14,9 +14,7 @@ std::unique_ptr<PaintSurface> PaintSurface::create(int width, int height)
     return std::unique_ptr<PaintSurface>(new PaintSurface(std::move(pixels)));
 }
 
-PaintSurface::PaintSurface(std::unique_ptr<PixelBuffer> pixels) : m_pixels(std::move(pixels))
-{
-}
+PaintSurface::PaintSurface(std::unique_ptr<PixelBuffer> pixels) : m_pixels(std::move(pixels)) {}
 
 void PaintSurface::copy_to_window(WindowSystem& windows, WindowId window)
 {

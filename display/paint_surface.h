@@ -4,8 +4,8 @@
 
 #include <memory>
 #include "display/sdl_texture.h"
-#include "platform/window_system.h"
 #include "pixels/pixel_buffer.h"
+#include "platform/window_system.h"
 
 class PaintSurface {
 public:

@@ -33,8 +33,7 @@ void put_u32_be(std::vector<std::uint8_t>& out, std::uint32_t value)
 }
 
 // Appends a chunk: length, type, data and the CRC of type and data.
-void put_chunk(std::vector<std::uint8_t>& out, const char (&type)[5],
-               const std::vector<std::uint8_t>& data)
+void put_chunk(std::vector<std::uint8_t>& out, const char (&type)[5], const std::vector<std::uint8_t>& data)
 {
     put_u32_be(out, static_cast<std::uint32_t>(data.size()));
     std::size_t type_start = out.size();

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include "display/png_writer.h"
-#include "platform/file.h"
 #include "pixels/bmp_writer.h"
+#include "platform/file.h"
 
 namespace {
 
@@ -19,8 +19,7 @@ bool write_whole(StringView path, const std::vector<std::uint8_t>& bytes)
         return false;
     std::size_t written = 0;
     while (written < bytes.size()) {
-        std::uint32_t chunk = static_cast<std::uint32_t>(
-            std::min<std::size_t>(bytes.size() - written, 1u << 30));
+        std::uint32_t chunk = static_cast<std::uint32_t>(std::min<std::size_t>(bytes.size() - written, 1u << 30));
         std::uint32_t count = file.write(bytes.data() + written, chunk);
         if (count == 0)
             return false;

@@ -1,8 +1,6 @@
 #include "display/sdl_driver.h"
 
-SdlDriver::SdlDriver(WindowSystem& windows, WindowId window) : m_windows(windows), m_window(window)
-{
-}
+SdlDriver::SdlDriver(WindowSystem& windows, WindowId window) : m_windows(windows), m_window(window) {}
 
 bool SdlDriver::open(DisplayParameters& parameters)
 {

@@ -6,8 +6,7 @@ SdlTexture::SdlTexture(SDL_Renderer* renderer, int width, int height)
     : m_renderer(renderer), m_width(width), m_height(height)
 {
     if (m_renderer != nullptr && width > 0 && height > 0)
-        m_texture = SDL_CreateTexture(m_renderer, SDL_PIXELFORMAT_RGB565,
-                                      SDL_TEXTUREACCESS_STREAMING, width, height);
+        m_texture = SDL_CreateTexture(m_renderer, SDL_PIXELFORMAT_RGB565, SDL_TEXTUREACCESS_STREAMING, width, height);
 }
 
 SdlTexture::~SdlTexture()

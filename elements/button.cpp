@@ -17,7 +17,8 @@ void Button::bind(Properties& skin, const SkinNode* node)
     m_pressed_look = find_by_id(u"#pressed");
     m_disabled_look = find_by_id(u"#disabled");
     for (Element* look : {m_normal_look, m_pressed_look, m_disabled_look})
-        if (look) look->set_observer(nullptr);
+        if (look)
+            look->set_observer(nullptr);
     const String& key_name = skin.get_string(node, u"bind_key", no_string());
     if (!key_name.empty()) {
         KeyCode key = key_none;
@@ -35,7 +36,8 @@ void Button::on_enabled_changed(bool enabled, bool effective)
 
 void Button::set_caption(StringView text)
 {
-    if (text == m_caption) return;
+    if (text == m_caption)
+        return;
     m_caption = String(text);
     set_text_by_id(u"#text", text);
 }
@@ -43,12 +45,12 @@ void Button::set_caption(StringView text)
 // A look that the skin does not have falls back to the normal look.
 void Button::apply_look()
 {
-    Element* wanted = !is_effectively_enabled() ? m_disabled_look
-                      : is_pressed()            ? m_pressed_look
-                                                : m_normal_look;
-    if (!wanted) wanted = m_normal_look;
+    Element* wanted = !is_effectively_enabled() ? m_disabled_look : is_pressed() ? m_pressed_look : m_normal_look;
+    if (!wanted)
+        wanted = m_normal_look;
     for (Element* look : {m_normal_look, m_pressed_look, m_disabled_look})
-        if (look) look->set_visible(look == wanted);
+        if (look)
+            look->set_visible(look == wanted);
 }
 
 // A click needs the whole press: it started, it ended over the button, the
@@ -59,11 +61,13 @@ bool Button::state_changed(bool was_pressed, bool cancelled, Point point)
     bool pressed = is_pressed();
     bool enabled = is_effectively_enabled();
     if (pressed != was_pressed) {
-        if (m_listener) m_listener->on_press_changed(this, {point, !enabled || cancelled});
+        if (m_listener)
+            m_listener->on_press_changed(this, {point, !enabled || cancelled});
         apply_look();
     }
     if (was_pressed && !pressed && enabled && !cancelled) {
-        if (!hit_test(point)) return false;
+        if (!hit_test(point))
+            return false;
         return m_listener ? m_listener->on_click(this, {point, true}) : true;
     }
     return enabled;
@@ -87,7 +91,8 @@ bool Button::on_stylus(const StylusEvent& event)
 
 void Button::on_stylus_move(const StylusMove& move)
 {
-    if (!m_pen_pressed) return;
+    if (!m_pen_pressed)
+        return;
     Point point{move.x, move.y};
     ButtonDrag drag{point, {point.x - m_last_pen.x, point.y - m_last_pen.y}};
     Point used{0, 0};
@@ -100,7 +105,8 @@ void Button::on_stylus_move(const StylusMove& move)
 
 bool Button::on_key(const KeyEvent& event)
 {
-    if (m_bound_key == 0 || event.key != m_bound_key) return false;
+    if (m_bound_key == 0 || event.key != m_bound_key)
+        return false;
     bool was_pressed = is_pressed();
     m_key_pressed = event.pressed;
     state_changed(was_pressed, false, {x() + width() / 2, y() + height() / 2});

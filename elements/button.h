@@ -14,7 +14,7 @@ struct ButtonEvent {
 
 struct ButtonDrag {
     Point point;
-    Point delta;   // in: the movement; out: the part the listener used
+    Point delta;  // in: the movement; out: the part the listener used
 };
 
 class ButtonListener {

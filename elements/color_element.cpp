@@ -1,7 +1,7 @@
 #include "elements/color_element.h"
 
-#include "skin/properties.h"
 #include "pixels/render_draw.h"
+#include "skin/properties.h"
 
 ColorElement::ColorElement(Element* parent) : Element(parent) {}
 
@@ -20,7 +20,8 @@ void ColorElement::draw_content(DrawTarget& target, Point origin)
 
 void ColorElement::set_color(Color color)
 {
-    if (color == m_color) return;
+    if (color == m_color)
+        return;
     m_color = color;
     mark_dirty();
 }

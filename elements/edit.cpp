@@ -1,10 +1,10 @@
 #include "elements/edit.h"
 
 #include <algorithm>
+#include "pixels/render_draw.h"
 #include "platform/key_codes.h"
 #include "skin/plexor.h"
 #include "skin/properties.h"
-#include "pixels/render_draw.h"
 
 Edit::Edit(Element* parent) : TextElement(parent) {}
 
@@ -24,16 +24,20 @@ void Edit::set_text(StringView text)
 {
     TextElement::set_text(text);
     m_caret = std::min(m_caret, static_cast<int>(shown_text().size()));
-    if (text_listener()) text_listener()->on_text_changed(this);
+    if (text_listener())
+        text_listener()->on_text_changed(this);
 }
 
 void Edit::focus()
 {
-    if (focused_edit == this) return;
-    if (focused_edit) focused_edit->unfocus();
+    if (focused_edit == this)
+        return;
+    if (focused_edit)
+        focused_edit->unfocus();
     focused_edit = this;
     m_uses_text_input = text_input_window != nullptr;
-    if (m_uses_text_input) text_input_window->open(*this);
+    if (m_uses_text_input)
+        text_input_window->open(*this);
     m_blink = 1.0;
     m_caret_on = false;
     mark_dirty();
@@ -41,8 +45,10 @@ void Edit::focus()
 
 void Edit::unfocus()
 {
-    if (focused_edit != this) return;
-    if (m_uses_text_input && text_input_window) text_input_window->close(*this);
+    if (focused_edit != this)
+        return;
+    if (m_uses_text_input && text_input_window)
+        text_input_window->close(*this);
     focused_edit = nullptr;
     m_uses_text_input = false;
     m_caret_on = false;
@@ -52,7 +58,8 @@ void Edit::unfocus()
 
 void Edit::set_selection(int start, int end)
 {
-    if (m_uses_text_input && text_input_window && is_focused()) text_input_window->set_selection(*this, start, end);
+    if (m_uses_text_input && text_input_window && is_focused())
+        text_input_window->set_selection(*this, start, end);
 }
 
 // The caret is on for the second half of each second. An edit without the
@@ -61,7 +68,8 @@ void Edit::set_selection(int start, int end)
 void Edit::update(double seconds)
 {
     TextElement::update(seconds);
-    if (m_uses_text_input) return;
+    if (m_uses_text_input)
+        return;
     bool was_on = m_caret_on;
     if (!is_focused()) {
         m_blink = 1.0;
@@ -75,26 +83,31 @@ void Edit::update(double seconds)
             m_caret_on = true;
         }
     }
-    if (was_on != m_caret_on) mark_dirty();
+    if (was_on != m_caret_on)
+        mark_dirty();
 }
 
 void Edit::on_visibility_changed(bool visible, bool effective)
 {
     TextElement::on_visibility_changed(visible, effective);
-    if (!effective) unfocus();
+    if (!effective)
+        unfocus();
 }
 
 void Edit::layout_vertical()
 {
     TextElement::layout_vertical();
-    if (is_focused()) set_caret(m_caret);
+    if (is_focused())
+        set_caret(m_caret);
 }
 
 bool Edit::on_stylus(const StylusEvent& event)
 {
     if (event.down && !event.cancelled) {
-        if (!is_focused()) focus();
-        else set_caret(caret_at({event.x - x(), event.y - y()}));
+        if (!is_focused())
+            focus();
+        else
+            set_caret(caret_at({event.x - x(), event.y - y()}));
     }
     TextElement::on_stylus(event);
     return true;
@@ -102,8 +115,14 @@ bool Edit::on_stylus(const StylusEvent& event)
 
 namespace {
 
-bool is_high_surrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
-bool is_low_surrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+bool is_high_surrogate(char16_t unit)
+{
+    return unit >= 0xD800 && unit <= 0xDBFF;
+}
+bool is_low_surrogate(char16_t unit)
+{
+    return unit >= 0xDC00 && unit <= 0xDFFF;
+}
 
 // Units of the character that ends at caret: a surrogate pair is one character.
 int units_before(StringView text, int caret)
@@ -123,13 +142,16 @@ int units_after(StringView text, int caret)
 
 bool Edit::on_key(const KeyEvent& event)
 {
-    if (!event.pressed || !is_focused()) return false;
+    if (!event.pressed || !is_focused())
+        return false;
     switch (event.key) {
     case key_left:
-        if (m_caret > 0) set_caret(m_caret - units_before(shown_text(), m_caret));
+        if (m_caret > 0)
+            set_caret(m_caret - units_before(shown_text(), m_caret));
         return true;
     case key_right:
-        if (m_caret < static_cast<int>(shown_text().size())) set_caret(m_caret + units_after(shown_text(), m_caret));
+        if (m_caret < static_cast<int>(shown_text().size()))
+            set_caret(m_caret + units_after(shown_text(), m_caret));
         return true;
     case key_up:
         move_caret_by_line(-1);
@@ -160,7 +182,8 @@ bool Edit::on_key(const KeyEvent& event)
 
 bool Edit::on_char(const CharEvent& event)
 {
-    if (!is_focused() || event.text.empty()) return false;
+    if (!is_focused() || event.text.empty())
+        return false;
     String text = shown_text();
     text.insert(static_cast<size_t>(m_caret), event.text);
     replace_text(std::move(text), m_caret + static_cast<int>(event.text.size()));
@@ -197,9 +220,10 @@ size_t Edit::caret_line() const
 Point Edit::caret_point(int caret) const
 {
     const std::vector<TextLine>& all = lines();
-    if (all.empty()) return {aligned_line_x(TextLine{}), 0};
-    auto after = std::upper_bound(all.begin(), all.end(), caret,
-                                  [](int c, const TextLine& line) { return c < line.first; });
+    if (all.empty())
+        return {aligned_line_x(TextLine{}), 0};
+    auto after =
+        std::upper_bound(all.begin(), all.end(), caret, [](int c, const TextLine& line) { return c < line.first; });
     const TextLine& line = after == all.begin() ? all.front() : *(after - 1);
     int chars = std::clamp(caret - line.first, 0, line.count);
     StringView before = StringView(shown_text()).substr(static_cast<size_t>(line.first), static_cast<size_t>(chars));
@@ -211,10 +235,12 @@ Point Edit::caret_point(int caret) const
 int Edit::caret_at(Point point) const
 {
     const std::vector<TextLine>& all = lines();
-    if (all.empty()) return 0;
+    if (all.empty())
+        return 0;
     int text_y = point.y - text_top() + static_cast<int>(scroll_y());
     size_t index = 0;
-    while (index + 1 < all.size() && all[index + 1].y <= text_y) ++index;
+    while (index + 1 < all.size() && all[index + 1].y <= text_y)
+        ++index;
     const TextLine& line = all[index];
     int text_x = point.x - scroll_x() - aligned_line_x(line);
     std::vector<std::int32_t> prefix;
@@ -233,7 +259,8 @@ int Edit::caret_at(Point point) const
 void Edit::move_caret_by_line(int lines_by)
 {
     const std::vector<TextLine>& all = lines();
-    if (all.empty()) return;
+    if (all.empty())
+        return;
     long long wanted = static_cast<long long>(caret_line()) + lines_by;
     if (wanted < 0) {
         set_caret(0);
@@ -252,7 +279,8 @@ void Edit::draw_content(DrawTarget& target, Point origin)
 {
     fill_rect(target, Rect::of(origin, size()), m_background.to_pixel());
     TextElement::draw_content(target, origin);
-    if (!is_focused() || !m_caret_on || m_uses_text_input) return;
+    if (!is_focused() || !m_caret_on || m_uses_text_input)
+        return;
     ClipScope clip(target, origin, size());
     Point at = caret_point(m_caret);
     Point screen{origin.x + at.x + scroll_x(), origin.y + text_top() + at.y - static_cast<int>(scroll_y())};
@@ -265,9 +293,11 @@ void LabelEdit::bind(Properties& skin, const SkinNode* node)
 {
     Element::bind(skin, node);
     m_edit = dynamic_cast<Edit*>(find_by_id(u"#edit"));
-    if (!m_edit) throw plexor::NodeNotFound(id(), u"#edit");
+    if (!m_edit)
+        throw plexor::NodeNotFound(id(), u"#edit");
     m_label = find_by_id(u"#text");
-    if (!m_label) throw plexor::NodeNotFound(id(), u"#text");
+    if (!m_label)
+        throw plexor::NodeNotFound(id(), u"#text");
     m_label->set_observer(nullptr);
     m_edit->set_text_listener(this);
     on_text_changed(m_edit);

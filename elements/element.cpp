@@ -5,11 +5,11 @@
 #include "elements/attributes.h"
 #include "elements/layout_units.h"
 #include "elements/visibility_animation.h"
+#include "pixels/render_draw.h"
 #include "platform/log.h"
 #include "skin/element_type_registry.h"
 #include "skin/plexor.h"
 #include "skin/properties.h"
-#include "pixels/render_draw.h"
 
 namespace {
 
@@ -39,7 +39,8 @@ Element::Element(Element* parent) : m_parent(parent), m_root(parent ? parent->m_
 // searches this element's child list while it is being emptied.
 Element::~Element()
 {
-    if (m_parent) m_parent->remove_child(this);
+    if (m_parent)
+        m_parent->remove_child(this);
     destroy_children();
     --live_elements;
 }
@@ -51,22 +52,23 @@ long Element::live_count()
 
 void Element::dump(int level)
 {
-    log() << String(static_cast<size_t>(std::max(level, 0)), u'\t') << "{" << m_id
-          << "} position=" << m_x << "," << m_y << " size=" << m_width << "," << m_height
-          << " design_size=" << m_design_size.x << "," << m_design_size.y
-          << " rs.size=" << m_cache_surface.size().width << "," << m_cache_surface.size().height
-          << "\n";
-    for (Element* child : m_children) child->dump(level + 1);
+    log() << String(static_cast<size_t>(std::max(level, 0)), u'\t') << "{" << m_id << "} position=" << m_x << "," << m_y
+          << " size=" << m_width << "," << m_height << " design_size=" << m_design_size.x << "," << m_design_size.y
+          << " rs.size=" << m_cache_surface.size().width << "," << m_cache_surface.size().height << "\n";
+    for (Element* child : m_children)
+        child->dump(level + 1);
 }
 
 void Element::set_text_by_id(StringView id, StringView text)
 {
-    for (size_t i = 0; i < m_children.size(); ++i) m_children[i]->set_text_by_id(id, text);
+    for (size_t i = 0; i < m_children.size(); ++i)
+        m_children[i]->set_text_by_id(id, text);
 }
 
 void Element::add_child(Element* element)
 {
-    if (element->m_parent && element->m_parent != this) element->m_parent->remove_child(element);
+    if (element->m_parent && element->m_parent != this)
+        element->m_parent->remove_child(element);
     element->m_parent = this;
     element->set_root(m_root);
     m_children.push_back(element);
@@ -76,9 +78,11 @@ void Element::add_child(Element* element)
 void Element::remove_child(Element* element)
 {
     auto found = std::find(m_children.begin(), m_children.end(), element);
-    if (found == m_children.end()) return;
+    if (found == m_children.end())
+        return;
     m_children.erase(found);
-    if (m_captured == element) m_captured = nullptr;
+    if (m_captured == element)
+        m_captured = nullptr;
     element->m_parent = nullptr;
     invalidate_measurements();
 }
@@ -100,8 +104,10 @@ void Element::destroy_children()
 void Element::bind(Properties& skin, const SkinNode* node)
 {
     m_id = skin.get_string(node, u"id", no_string());
-    if (auto mode = anchor_mode_from_text(skin.get_string(node, u"anchor_x", no_string()))) m_anchor_x = *mode;
-    if (auto mode = anchor_mode_from_text(skin.get_string(node, u"anchor_y", no_string()))) m_anchor_y = *mode;
+    if (auto mode = anchor_mode_from_text(skin.get_string(node, u"anchor_x", no_string())))
+        m_anchor_x = *mode;
+    if (auto mode = anchor_mode_from_text(skin.get_string(node, u"anchor_y", no_string())))
+        m_anchor_y = *mode;
     if (node->point_table != node->string_table) {
         m_border_min = skin.get_point(node, u"border_min", Point{});
         m_design_size = skin.get_point(node, u"design_size", Point{});
@@ -110,12 +116,15 @@ void Element::bind(Properties& skin, const SkinNode* node)
     if (node->int_table != node->font_table) {
         m_table_ratio = skin.get_int(node, u"table_ratio", 0);
         bool cache = skin.get_int(node, u"cache", 0) != 0;
-        if (cache) set_cache(true, skin.get_int(node, u"cache_alpha", -1));
-        else m_cache = false;
+        if (cache)
+            set_cache(true, skin.get_int(node, u"cache_alpha", -1));
+        else
+            m_cache = false;
     }
     bind_children(skin, node);
     StringView animation = skin.get_string(node, u"visibility_animation", no_string());
-    if (!animation.empty()) set_visibility_animation(animation);
+    if (!animation.empty())
+        set_visibility_animation(animation);
     invalidate_measurements();
     mark_dirty();
 }
@@ -127,19 +136,21 @@ void Element::bind_children(Properties& skin, const SkinNode* node)
     m_children.reserve(m_children.size() + node->child_count);
     for (int i = 0; i < node->child_count; ++i) {
         const SkinNode* child_node = skin.child(node, i);
-        Element* child = ElementTypeRegistry::instance().create(
-            skin.get_string(child_node, u"type", no_string()), *this);
+        Element* child =
+            ElementTypeRegistry::instance().create(skin.get_string(child_node, u"type", no_string()), *this);
         child->bind(skin, child_node);
     }
 }
 
 void Element::set_enabled(bool value)
 {
-    if (value == m_enabled) return;
+    if (value == m_enabled)
+        return;
     bool before = is_effectively_enabled();
     m_enabled = value;
     bool after = is_effectively_enabled();
-    if (before != after) on_enabled_changed(after, after);
+    if (before != after)
+        on_enabled_changed(after, after);
     mark_dirty();
 }
 
@@ -155,16 +166,19 @@ void Element::set_parent_enabled(bool value)
     bool before = is_effectively_enabled();
     m_parent_enabled = value;
     bool after = is_effectively_enabled();
-    if (before != after) on_enabled_changed(after, after);
+    if (before != after)
+        on_enabled_changed(after, after);
 }
 
 void Element::set_visible(bool value)
 {
-    if (value == m_visible) return;
+    if (value == m_visible)
+        return;
     bool before = is_effectively_visible();
     m_visible = value;
     bool after = is_effectively_visible();
-    if (before != after) on_visibility_changed(after, after);
+    if (before != after)
+        on_visibility_changed(after, after);
     mark_dirty();
     invalidate_measurements();
 }
@@ -179,7 +193,8 @@ void Element::on_visibility_changed(bool, bool effective)
     invalidate_measurements();
     if (!effective) {
         cancel_capture();
-        if (!m_cache_surface.clip_in_effect()) m_cache_surface.recreate({0, 0});
+        if (!m_cache_surface.clip_in_effect())
+            m_cache_surface.recreate({0, 0});
     }
 }
 
@@ -188,12 +203,14 @@ void Element::set_parent_visible(bool value)
     bool before = is_effectively_visible();
     m_parent_visible = value;
     bool after = is_effectively_visible();
-    if (before != after) on_visibility_changed(after, after);
+    if (before != after)
+        on_visibility_changed(after, after);
 }
 
 void Element::cancel_capture()
 {
-    if (!m_captured) return;
+    if (!m_captured)
+        return;
     Element* captured = m_captured;
     m_captured = nullptr;
     StylusEvent cancel;
@@ -208,7 +225,8 @@ void Element::update(double seconds)
         mark_dirty();
         return;
     }
-    for (size_t i = 0; i < m_children.size(); ++i) m_children[i]->update(seconds);
+    for (size_t i = 0; i < m_children.size(); ++i)
+        m_children[i]->update(seconds);
 }
 
 void Element::draw_content(DrawTarget& target, Point origin)
@@ -222,31 +240,29 @@ void Element::draw_content(DrawTarget& target, Point origin)
 
 void Element::layout_horizontal()
 {
-    for (size_t i = 0; i < m_children.size(); ++i) place_child_horizontally(m_children[i]);
+    for (size_t i = 0; i < m_children.size(); ++i)
+        place_child_horizontally(m_children[i]);
 }
 
 void Element::layout_vertical()
 {
-    for (size_t i = 0; i < m_children.size(); ++i) place_child_vertically(m_children[i]);
+    for (size_t i = 0; i < m_children.size(); ++i)
+        place_child_vertically(m_children[i]);
 }
 
 void Element::place_child_horizontally(Element* child)
 {
     int natural = child->measured_width().natural;
-    int width = anchored_size(child->m_anchor_x, child->m_border_min.x, natural,
-                              child->m_border_max.x, m_width);
-    int offset = anchored_offset(child->m_anchor_x, child->m_border_min.x, width,
-                                 child->m_border_max.x, m_width);
+    int width = anchored_size(child->m_anchor_x, child->m_border_min.x, natural, child->m_border_max.x, m_width);
+    int offset = anchored_offset(child->m_anchor_x, child->m_border_min.x, width, child->m_border_max.x, m_width);
     child->set_horizontal(saturated_add(m_x, offset), width);
 }
 
 void Element::place_child_vertically(Element* child)
 {
     int natural = child->measured_height().natural;
-    int height = anchored_size(child->m_anchor_y, child->m_border_min.y, natural,
-                               child->m_border_max.y, m_height);
-    int offset = anchored_offset(child->m_anchor_y, child->m_border_min.y, height,
-                                 child->m_border_max.y, m_height);
+    int height = anchored_size(child->m_anchor_y, child->m_border_min.y, natural, child->m_border_max.y, m_height);
+    int offset = anchored_offset(child->m_anchor_y, child->m_border_min.y, height, child->m_border_max.y, m_height);
     child->set_vertical(saturated_add(m_y, offset), height);
 }
 
@@ -278,9 +294,7 @@ void Element::measure_width(MeasuredSize& pair)
     pair.minimum = std::max(pair.minimum, m_design_size.x);
     for (size_t i = 0; i < m_children.size(); ++i) {
         Element* child = m_children[i];
-        measure_axis(pair,
-                     {child->m_anchor_x, child->m_border_min.x, child->m_border_max.x,
-                      child->measured_width()});
+        measure_axis(pair, {child->m_anchor_x, child->m_border_min.x, child->m_border_max.x, child->measured_width()});
     }
 }
 
@@ -295,9 +309,7 @@ void Element::measure_height(MeasuredSize& pair)
     pair.minimum = std::max(pair.minimum, m_design_size.y);
     for (size_t i = 0; i < m_children.size(); ++i) {
         Element* child = m_children[i];
-        measure_axis(pair,
-                     {child->m_anchor_y, child->m_border_min.y, child->m_border_max.y,
-                      child->measured_height()});
+        measure_axis(pair, {child->m_anchor_y, child->m_border_min.y, child->m_border_max.y, child->measured_height()});
     }
 }
 
@@ -314,7 +326,8 @@ bool Element::hit_test(Point point) const
 
 void Element::on_stylus_move(const StylusMove& move)
 {
-    if (m_captured) m_captured->on_stylus_move(move);
+    if (m_captured)
+        m_captured->on_stylus_move(move);
 }
 
 // The captured child keeps the pen until pen-up even when the pen leaves
@@ -324,19 +337,21 @@ bool Element::on_stylus(const StylusEvent& event)
 {
     if (m_captured) {
         Element* captured = m_captured;
-        if (!event.down || event.cancelled) m_captured = nullptr;
+        if (!event.down || event.cancelled)
+            m_captured = nullptr;
         captured->on_stylus(event);
         return true;
     }
     Point point{event.x, event.y};
     for (size_t i = m_children.size(); i-- > 0;) {
-        if (i >= m_children.size()) continue;
+        if (i >= m_children.size())
+            continue;
         Element* child = m_children[i];
-        if (!child->hit_test(point) || !child->is_effectively_visible() ||
-            !child->is_effectively_enabled())
+        if (!child->hit_test(point) || !child->is_effectively_visible() || !child->is_effectively_enabled())
             continue;
         if (child->on_stylus(event)) {
-            if (event.down && !event.cancelled) m_captured = child;
+            if (event.down && !event.cancelled)
+                m_captured = child;
             return true;
         }
     }
@@ -374,18 +389,22 @@ bool Element::on_char(const CharEvent&)
 // the id wins. An empty id names nothing (elements without an id have it).
 Element* Element::find_by_id(StringView id) const
 {
-    if (id.empty()) return nullptr;
+    if (id.empty())
+        return nullptr;
     for (Element* child : m_children)
-        if (child->m_id == id) return child;
+        if (child->m_id == id)
+            return child;
     for (Element* child : m_children)
-        if (Element* found = child->find_by_id(id)) return found;
+        if (Element* found = child->find_by_id(id))
+            return found;
     return nullptr;
 }
 
 bool Element::load_from_node(Properties& skin, StringView node_name)
 {
     const SkinNode* node = skin.find_node(node_name);
-    if (!node) return false;
+    if (!node)
+        return false;
     destroy_children();
     bind(skin, node);
     invalidate_measurements();
@@ -414,23 +433,27 @@ void Element::set_root(Element* root)
 void Element::set_horizontal(int x, int width)
 {
     width = std::max(width, 0);
-    if (x == m_x && width == m_width && !m_layout_invalid) return;
+    if (x == m_x && width == m_width && !m_layout_invalid)
+        return;
     m_x = x;
     m_width = width;
     m_layout_invalid = true;
     mark_dirty();
-    if (m_observer) m_observer->on_width_changed(this, width);
+    if (m_observer)
+        m_observer->on_width_changed(this, width);
     layout_horizontal();
 }
 
 void Element::set_vertical(int y, int height)
 {
     height = std::max(height, 0);
-    if (y == m_y && height == m_height && !m_layout_invalid) return;
+    if (y == m_y && height == m_height && !m_layout_invalid)
+        return;
     m_y = y;
     m_height = height;
     mark_dirty();
-    if (m_observer) m_observer->on_height_changed(this, height);
+    if (m_observer)
+        m_observer->on_height_changed(this, height);
     m_layout_invalid = false;
     layout_vertical();
 }
@@ -466,7 +489,8 @@ void Element::invalidate_measurements()
 
 void Element::mark_dirty()
 {
-    for (Element* element = this; element; element = element->m_parent) element->m_dirty = true;
+    for (Element* element = this; element; element = element->m_parent)
+        element->m_dirty = true;
 }
 
 void Element::set_borders(Point border_min, Point border_max)
@@ -488,12 +512,15 @@ void Element::draw(DrawTarget& target, Point origin)
         m_visibility_animation->draw(target, origin, size());
         return;
     }
-    if (!m_visible) return;
+    if (!m_visible)
+        return;
     if (!m_cache) {
         draw_content(target, origin);
     } else {
-        if (m_dirty || m_cache_surface.size() == Size{0, 0}) render_into_cache();
-        if (m_cache_blitter) draw_surface(target, m_cache_surface, origin, *m_cache_blitter);
+        if (m_dirty || m_cache_surface.size() == Size{0, 0})
+            render_into_cache();
+        if (m_cache_blitter)
+            draw_surface(target, m_cache_surface, origin, *m_cache_blitter);
     }
     m_dirty = false;
 }
@@ -501,7 +528,8 @@ void Element::draw(DrawTarget& target, Point origin)
 void Element::set_cache(bool on, int alpha)
 {
     m_cache = on;
-    if (!on) return;
+    if (!on)
+        return;
     m_cache_blitter = alpha == -1 ? plain_copy_operation().clone() : operation_for_alpha(alpha).clone();
     mark_dirty();
 }
@@ -512,15 +540,18 @@ void Element::set_cache(bool on, int alpha)
 void Element::render_into_cache()
 {
     m_cache_surface.recreate(size());
-    if (!m_cache_surface.buffer()) return;
+    if (!m_cache_surface.buffer())
+        return;
     fill_rect(m_cache_surface, Rect::of({0, 0}, size()), key_color);
     draw_content(m_cache_surface, {0, 0});
 }
 
 void Element::show_animated(bool show)
 {
-    if (show == m_visible) return;
-    if (show) set_visible(true);
+    if (show == m_visible)
+        return;
+    if (show)
+        set_visible(true);
     if (m_visibility_animation) {
         if (m_visibility_animation->is_running()) {
             m_visibility_animation->reverse();
@@ -533,7 +564,8 @@ void Element::show_animated(bool show)
         }
         mark_dirty();
     }
-    if (!show) set_visible(false);
+    if (!show)
+        set_visible(false);
 }
 
 void Element::set_visibility_animation(StringView kind)

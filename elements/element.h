@@ -7,10 +7,10 @@
 #include <memory>
 #include <vector>
 #include "elements/events.h"
-#include "platform/text.h"
 #include "pixels/pixel_types.h"
 #include "pixels/render_surface.h"
 #include "pixels/row_operation.h"
+#include "platform/text.h"
 
 class Properties;
 struct SkinNode;
@@ -136,7 +136,11 @@ public:
     Size size() const { return {m_width, m_height}; }
     int anchor_x() const { return m_anchor_x; }
     int anchor_y() const { return m_anchor_y; }
-    void set_anchors(int anchor_x, int anchor_y) { m_anchor_x = anchor_x; m_anchor_y = anchor_y; }
+    void set_anchors(int anchor_x, int anchor_y)
+    {
+        m_anchor_x = anchor_x;
+        m_anchor_y = anchor_y;
+    }
     Point border_min() const { return m_border_min; }
     Point border_max() const { return m_border_max; }
     void set_borders(Point border_min, Point border_max);

@@ -41,16 +41,19 @@ void ImageElement::set_alpha(int alpha)
 // any other change is a redraw.
 void ImageElement::set_picture(const SkinPicture& picture)
 {
-    if (picture == m_picture) return;
+    if (picture == m_picture)
+        return;
     m_picture = picture;
-    if (m_grow) invalidate_measurements();
+    if (m_grow)
+        invalidate_measurements();
     mark_dirty();
 }
 
 void ImageElement::measure_width(MeasuredSize& pair)
 {
     Element::measure_width(pair);
-    if (!m_grow) return;
+    if (!m_grow)
+        return;
     int width = std::max(m_picture.size().width, 0);
     pair.natural = std::max(pair.natural, width);
     pair.minimum = std::max(pair.minimum, width);
@@ -59,7 +62,8 @@ void ImageElement::measure_width(MeasuredSize& pair)
 void ImageElement::measure_height(MeasuredSize& pair)
 {
     Element::measure_height(pair);
-    if (!m_grow) return;
+    if (!m_grow)
+        return;
     int height = std::max(m_picture.size().height, 0);
     pair.natural = std::max(pair.natural, height);
     pair.minimum = std::max(pair.minimum, height);

@@ -18,21 +18,28 @@ std::optional<int> anchor_mode_from_text(StringView text)
 {
     switch (text.size()) {
     case 5:
-        if (text == u"RATIO") return RATIO;
+        if (text == u"RATIO")
+            return RATIO;
         break;
     case 6:
-        if (text == u"CENTER") return CENTER;
+        if (text == u"CENTER")
+            return CENTER;
         break;
     case 8:
-        if (text == u"MIN_SIDE") return MIN_SIDE;
-        if (text == u"MAX_SIDE") return MAX_SIDE;
+        if (text == u"MIN_SIDE")
+            return MIN_SIDE;
+        if (text == u"MAX_SIDE")
+            return MAX_SIDE;
         break;
     case 9:
-        if (text == u"BOTH_SIDE") return BOTH_SIDE;
+        if (text == u"BOTH_SIDE")
+            return BOTH_SIDE;
         break;
     case 16:
-        if (text == u"MIN_SIDE_NO_SIZE") return MIN_SIDE_NO_SIZE;
-        if (text == u"MAX_SIDE_NO_SIZE") return MAX_SIDE_NO_SIZE;
+        if (text == u"MIN_SIDE_NO_SIZE")
+            return MIN_SIDE_NO_SIZE;
+        if (text == u"MAX_SIDE_NO_SIZE")
+            return MAX_SIDE_NO_SIZE;
         break;
     default:
         break;
@@ -42,8 +49,7 @@ std::optional<int> anchor_mode_from_text(StringView text)
 
 int saturated_add(long long a, long long b)
 {
-    return static_cast<int>(std::clamp(a + b, static_cast<long long>(INT_MIN),
-                                       static_cast<long long>(INT_MAX)));
+    return static_cast<int>(std::clamp(a + b, static_cast<long long>(INT_MIN), static_cast<long long>(INT_MAX)));
 }
 
 // All arithmetic is done in 64 bits: skin borders and natural sizes are

@@ -20,7 +20,8 @@ void MultiState::bind(Properties& skin, const SkinNode* node)
     for (int i = 0; i < m_count; ++i) {
         String wanted = u"#state_" + to_string16(i);
         Button* button = dynamic_cast<Button*>(find_by_id(wanted));
-        if (!button) throw plexor::NodeNotFound(id(), wanted);
+        if (!button)
+            throw plexor::NodeNotFound(id(), wanted);
         m_buttons.push_back(button);
     }
     m_current = 0;
@@ -33,31 +34,37 @@ void MultiState::bind(Properties& skin, const SkinNode* node)
 
 void MultiState::set_state(int index, bool flag)
 {
-    if (index == m_current || index < 0 || index >= static_cast<int>(m_buttons.size())) return;
+    if (index == m_current || index < 0 || index >= static_cast<int>(m_buttons.size()))
+        return;
     m_buttons[m_current]->set_visible(false);
     m_current = index;
     m_buttons[m_current]->set_caption(m_caption);
     m_buttons[m_current]->set_visible(true);
-    if (m_listener) m_listener->on_state_changed(this, flag);
+    if (m_listener)
+        m_listener->on_state_changed(this, flag);
 }
 
 void MultiState::next_state(bool flag)
 {
-    if (m_buttons.empty()) return;
+    if (m_buttons.empty())
+        return;
     set_state((m_current + 1) % static_cast<int>(m_buttons.size()), flag);
 }
 
 void MultiState::set_caption(StringView text)
 {
     m_caption = String(text);
-    if (!m_buttons.empty()) m_buttons[m_current]->set_caption(m_caption);
+    if (!m_buttons.empty())
+        m_buttons[m_current]->set_caption(m_caption);
 }
 
 // Only the shown state button counts; a listener takes the decision over.
 bool MultiState::on_click(Button* button, const ButtonEvent&)
 {
-    if (m_buttons.empty() || button != m_buttons[m_current]) return false;
-    if (m_listener) return m_listener->on_click(this, true);
+    if (m_buttons.empty() || button != m_buttons[m_current])
+        return false;
+    if (m_listener)
+        return m_listener->on_click(this, true);
     next_state(true);
     return true;
 }

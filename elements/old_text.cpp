@@ -21,35 +21,41 @@ void OldText::bind(Properties& skin, const SkinNode* node)
 
 void OldText::set_text_by_id(StringView id, StringView text)
 {
-    if (!id.empty() && id == this->id()) set_text(text);
+    if (!id.empty() && id == this->id())
+        set_text(text);
     Element::set_text_by_id(id, text);
 }
 
 void OldText::set_text(StringView text)
 {
-    if (text == m_text) return;
+    if (text == m_text)
+        return;
     m_text = String(text);
     m_text_size = {-1, -1};
-    if (m_grow) invalidate_measurements();
+    if (m_grow)
+        invalidate_measurements();
     mark_dirty();
 }
 
 Size OldText::text_size()
 {
-    if (m_text_size == Size{-1, -1}) m_text_size = measure_box(m_font, m_text);
+    if (m_text_size == Size{-1, -1})
+        m_text_size = measure_box(m_font, m_text);
     return m_text_size;
 }
 
 void OldText::measure_width(MeasuredSize& pair)
 {
     Element::measure_width(pair);
-    if (m_grow) pair.natural = std::max(pair.natural, text_size().width);
+    if (m_grow)
+        pair.natural = std::max(pair.natural, text_size().width);
 }
 
 void OldText::measure_height(MeasuredSize& pair)
 {
     Element::measure_height(pair);
-    if (!m_grow) return;
+    if (!m_grow)
+        return;
     pair.natural = std::max(pair.natural, text_size().height);
     pair.minimum = std::max(pair.minimum, text_size().height);
 }

@@ -10,14 +10,17 @@ void ProgressBar::bind(Properties& skin, const SkinNode* node)
 {
     Element::bind(skin, node);
     m_line = find_by_id(u"#line");
-    if (m_line) m_line->set_observer(nullptr);
+    if (m_line)
+        m_line->set_observer(nullptr);
 }
 
 void ProgressBar::set_value(double ratio)
 {
-    if (std::isnan(ratio)) ratio = 0.0;
+    if (std::isnan(ratio))
+        ratio = 0.0;
     ratio = std::clamp(ratio, 0.0, 1.0);
-    if (ratio == m_value) return;
+    if (ratio == m_value)
+        return;
     m_value = ratio;
     invalidate_measurements();
 }
@@ -42,22 +45,28 @@ void ProgressBar::place_line(bool horizontal)
     int natural = line_length(anchor, border_min, border_max, length);
     int size = anchored_size(anchor, border_min, natural, border_max, length);
     int at = saturated_add(horizontal ? x() : y(), anchored_offset(anchor, border_min, size, border_max, length));
-    if (horizontal) line->set_horizontal(at, size);
-    else line->set_vertical(at, size);
+    if (horizontal)
+        line->set_horizontal(at, size);
+    else
+        line->set_vertical(at, size);
 }
 
 void ProgressBar::layout_horizontal()
 {
     for (Element* child : children()) {
-        if (child == m_line) place_line(true);
-        else place_child_horizontally(child);
+        if (child == m_line)
+            place_line(true);
+        else
+            place_child_horizontally(child);
     }
 }
 
 void ProgressBar::layout_vertical()
 {
     for (Element* child : children()) {
-        if (child == m_line) place_line(false);
-        else place_child_vertically(child);
+        if (child == m_line)
+            place_line(false);
+        else
+            place_child_vertically(child);
     }
 }

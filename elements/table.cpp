@@ -20,7 +20,8 @@ void grow_to_natural(const std::vector<TableCell>& cells, std::vector<long long>
 {
     std::vector<size_t> growing;
     for (size_t i = 0; i < cells.size(); ++i)
-        if (sizes[i] < cells[i].natural) growing.push_back(i);
+        if (sizes[i] < cells[i].natural)
+            growing.push_back(i);
     while (space > 0 && !growing.empty()) {
         long long k = static_cast<long long>(growing.size());
         long long collected = 0;
@@ -31,7 +32,8 @@ void grow_to_natural(const std::vector<TableCell>& cells, std::vector<long long>
             long long take = std::min(offer, cells[i].natural - sizes[i]);
             sizes[i] += take;
             collected += offer - take;
-            if (sizes[i] < cells[i].natural) still_growing.push_back(i);
+            if (sizes[i] < cells[i].natural)
+                still_growing.push_back(i);
         }
         space = collected;
         growing.swap(still_growing);
@@ -42,12 +44,14 @@ void grow_to_natural(const std::vector<TableCell>& cells, std::vector<long long>
 // ratio; the divisor is the number of such cells, not the ratio sum.
 void share_by_ratio(const std::vector<TableCell>& cells, std::vector<long long>& sizes, long long extra)
 {
-    long long with_ratio = std::count_if(cells.begin(), cells.end(),
-                                         [](const TableCell& cell) { return cell.ratio > 0; });
-    if (with_ratio == 0) return;
+    long long with_ratio =
+        std::count_if(cells.begin(), cells.end(), [](const TableCell& cell) { return cell.ratio > 0; });
+    if (with_ratio == 0)
+        return;
     long long running = 0;
     for (size_t i = 0; i < cells.size(); ++i) {
-        if (cells[i].ratio <= 0) continue;
+        if (cells[i].ratio <= 0)
+            continue;
         long long before = running;
         running += cells[i].ratio;
         sizes[i] += proportional(extra, running, with_ratio) - proportional(extra, before, with_ratio);
@@ -71,13 +75,16 @@ std::vector<TableSlot> share_table_length(const std::vector<TableCell>& cells, i
         sum_minimum += cell.minimum;
     }
     long long room = static_cast<long long>(length) - borders;
-    if (room <= 0) return slots;
+    if (room <= 0)
+        return slots;
 
     std::vector<long long> sizes(cells.size());
     if (sum_minimum < room) {
-        for (size_t i = 0; i < cells.size(); ++i) sizes[i] = cells[i].minimum;
+        for (size_t i = 0; i < cells.size(); ++i)
+            sizes[i] = cells[i].minimum;
         grow_to_natural(cells, sizes, std::min(sum_natural, room) - sum_minimum);
-        if (sum_natural < room) share_by_ratio(cells, sizes, room - sum_natural);
+        if (sum_natural < room)
+            share_by_ratio(cells, sizes, room - sum_natural);
     } else {
         long long running = 0;
         for (size_t i = 0; i < cells.size(); ++i) {
@@ -104,17 +111,15 @@ struct Axis {
     int near(const Element* e) const { return horizontal ? e->border_min().x : e->border_min().y; }
     int far(const Element* e) const { return horizontal ? e->border_max().x : e->border_max().y; }
     int design(const Element* e) const { return horizontal ? e->design_size().x : e->design_size().y; }
-    const MeasuredSize& measured(Element* e) const
-    {
-        return horizontal ? e->measured_width() : e->measured_height();
-    }
+    const MeasuredSize& measured(Element* e) const { return horizontal ? e->measured_width() : e->measured_height(); }
 };
 
 std::vector<Element*> visible_children(const Element& table)
 {
     std::vector<Element*> visible;
     for (Element* child : table.children())
-        if (child->is_visible()) visible.push_back(child);
+        if (child->is_visible())
+            visible.push_back(child);
     return visible;
 }
 
@@ -151,15 +156,19 @@ void layout_table(Element& table, Axis axis)
         const TableSlot& slot = slots[i];
         if (slot.length == 0) {
             // No room at all: the child collapses at the table's start.
-            if (axis.horizontal) child->set_horizontal(start, 0);
-            else child->set_vertical(start, 0);
+            if (axis.horizontal)
+                child->set_horizontal(start, 0);
+            else
+                child->set_vertical(start, 0);
             continue;
         }
         int size = anchored_size(axis.anchor(child), axis.near(child), slot.content, axis.far(child), slot.length);
         int offset = anchored_offset(axis.anchor(child), axis.near(child), size, axis.far(child), slot.length);
         int at = saturated_add(static_cast<long long>(start) + slot.start, offset);
-        if (axis.horizontal) child->set_horizontal(at, size);
-        else child->set_vertical(at, size);
+        if (axis.horizontal)
+            child->set_horizontal(at, size);
+        else
+            child->set_vertical(at, size);
     }
 }
 

@@ -7,10 +7,10 @@
 
 // One visible child along the table's axis.
 struct TableCell {
-    int natural = 0;      // n: natural size
-    int minimum = 0;      // m: minimum size
-    int border_sum = 0;   // e: borders the child keeps
-    int ratio = 0;        // r: its table_ratio
+    int natural = 0;     // n: natural size
+    int minimum = 0;     // m: minimum size
+    int border_sum = 0;  // e: borders the child keeps
+    int ratio = 0;       // r: its table_ratio
 };
 
 // Where one cell lands: its start from the table's start, its length

@@ -4,8 +4,8 @@
 #include <cmath>
 #include "elements/attributes.h"
 #include "elements/virtual_list.h"
-#include "skin/properties.h"
 #include "pixels/render_draw.h"
+#include "skin/properties.h"
 
 namespace {
 
@@ -24,7 +24,8 @@ String shown_text_of(StringView text, bool wrap)
             shown.push_back(u' ');
         } else if (c == u'\r' || c == u'\n') {
             bool pair = c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n';
-            if (pair) ++i;
+            if (pair)
+                ++i;
             shown.push_back(u'\n');
         } else {
             shown.push_back(c);
@@ -54,7 +55,8 @@ void TextElement::bind(Properties& skin, const SkinNode* node)
     m_text = get_translated(skin, node, u"text");
     m_grow = get_flag(skin, node, u"grow");
     m_grow_min = get_flag(skin, node, u"grow_min");
-    if (m_grow_min) m_grow = true;
+    if (m_grow_min)
+        m_grow = true;
     m_color = skin.get_color(node, u"color", Color{0, 0, 0, 255});
     parse_horizontal_alignment(skin.get_string(node, u"halign", no_string()), m_halign);
     parse_vertical_alignment(skin.get_string(node, u"valign", no_string()), m_valign);
@@ -62,19 +64,22 @@ void TextElement::bind(Properties& skin, const SkinNode* node)
     m_left_corner = find_by_id(u"#left");
     m_right_corner = find_by_id(u"#right");
     for (Element* corner : {m_left_corner, m_right_corner})
-        if (corner) corner->set_observer(nullptr);
+        if (corner)
+            corner->set_observer(nullptr);
     relayout_text();
 }
 
 void TextElement::set_text_by_id(StringView id, StringView text)
 {
-    if (!id.empty() && id == this->id()) set_text(text);
+    if (!id.empty() && id == this->id())
+        set_text(text);
     Element::set_text_by_id(id, text);
 }
 
 void TextElement::set_text(StringView text)
 {
-    if (text == m_text) return;
+    if (text == m_text)
+        return;
     m_text = String(text);
     relayout_text();
 }
@@ -88,7 +93,8 @@ void TextElement::relayout_text()
     lay_out_lines();
     m_scroll_y = std::clamp(m_scroll_y, 0.0, static_cast<double>(std::max(m_text_height - height(), 0)));
     m_scroll_x = std::clamp(m_scroll_x, -m_text_width, 0);
-    if (m_grow && (old_width != m_one_line_width || old_height != m_text_height)) invalidate_measurements();
+    if (m_grow && (old_width != m_one_line_width || old_height != m_text_height))
+        invalidate_measurements();
     mark_dirty();
 }
 
@@ -139,7 +145,8 @@ void TextElement::lay_out_lines()
         while (true) {
             size_t end = std::min(m_shown.find(u'\n', first), m_shown.size());
             lay_out_paragraph(static_cast<int>(first), static_cast<int>(end), y);
-            if (end == m_shown.size()) break;
+            if (end == m_shown.size())
+                break;
             first = end + 1;
         }
     }
@@ -156,7 +163,9 @@ void TextElement::lay_out_paragraph(int first, int end, int& y)
     m_prefix.clear();
     Size one_line = m_font->measure(paragraph, 0, nullptr, nullptr, &m_prefix);
     m_one_line_width = std::max(m_one_line_width, one_line.width);
-    auto width_before = [&](int index) { return index <= first ? 0 : m_prefix[static_cast<size_t>(index - first - 1)]; };
+    auto width_before = [&](int index) {
+        return index <= first ? 0 : m_prefix[static_cast<size_t>(index - first - 1)];
+    };
     int height = line_height();
     bool limited = m_wrap && width() > 0;
     if (first == end) {
@@ -172,7 +181,8 @@ void TextElement::lay_out_paragraph(int first, int end, int& y)
             int below = 0;
             for (Element* corner : {m_left_corner, m_right_corner}) {
                 int bottom = corner_height(corner);
-                if (bottom > y && (below == 0 || bottom < below)) below = bottom;
+                if (bottom > y && (below == 0 || bottom < below))
+                    below = bottom;
             }
             y = std::max(y + 1, below);
             continue;
@@ -188,18 +198,22 @@ void TextElement::lay_out_paragraph(int first, int end, int& y)
         int next = stop;
         if (stop < end) {
             int space = stop;
-            while (space > start && m_shown[static_cast<size_t>(space)] != u' ') --space;
-            if (space > start) stop = next = space;
+            while (space > start && m_shown[static_cast<size_t>(space)] != u' ')
+                --space;
+            if (space > start)
+                stop = next = space;
         }
         int last = stop;
         if (stop < end)
-            while (last > start && m_shown[static_cast<size_t>(last - 1)] == u' ') --last;
+            while (last > start && m_shown[static_cast<size_t>(last - 1)] == u' ')
+                --last;
         int line_width = width_before(last) - base;
         m_lines.push_back({start, last - start, line_width, y});
         m_text_width = std::max(m_text_width, line_left(y) + line_width);
         y += height;
         if (stop < end)
-            while (next < end && m_shown[static_cast<size_t>(next)] == u' ') ++next;
+            while (next < end && m_shown[static_cast<size_t>(next)] == u' ')
+                ++next;
         start = next;
     }
 }
@@ -207,17 +221,20 @@ void TextElement::lay_out_paragraph(int first, int end, int& y)
 void TextElement::measure_width(MeasuredSize& pair)
 {
     Element::measure_width(pair);
-    if (!m_grow) return;
+    if (!m_grow)
+        return;
     // The one-line width, not the wrapped one: a wrapped text's natural
     // width must not shrink with the width it was last given.
     pair.natural = std::max(pair.natural, m_one_line_width);
-    if (m_grow_min) pair.minimum = std::max(pair.minimum, m_one_line_width);
+    if (m_grow_min)
+        pair.minimum = std::max(pair.minimum, m_one_line_width);
 }
 
 void TextElement::measure_height(MeasuredSize& pair)
 {
     Element::measure_height(pair);
-    if (!m_grow) return;
+    if (!m_grow)
+        return;
     pair.natural = std::max(pair.natural, m_text_height);
     int least = m_wrap && !m_grow_min ? std::min(m_text_height, 20) : m_text_height;
     pair.minimum = std::max(pair.minimum, least);
@@ -233,14 +250,17 @@ void TextElement::layout_vertical()
 {
     Element::layout_vertical();
     for (Element* corner : {m_left_corner, m_right_corner})
-        if (corner) corner->set_vertical(y(), corner->measured_height().natural);
+        if (corner)
+            corner->set_vertical(y(), corner->measured_height().natural);
 }
 
 int TextElement::text_top() const
 {
     int spare = std::max(height() - m_text_height, 0);
-    if (m_valign == align_top) return 0;
-    if (m_valign == align_bottom) return spare;
+    if (m_valign == align_top)
+        return 0;
+    if (m_valign == align_bottom)
+        return spare;
     return spare / 2;
 }
 
@@ -250,9 +270,12 @@ int TextElement::aligned_line_x(const TextLine& line) const
 {
     int left = line_left(line.y);
     int spare = line_room(line.y) - line.width;
-    if (spare <= 0) return left;
-    if (m_halign == align_center) return left + spare / 2;
-    if (m_halign == align_right) return left + spare;
+    if (spare <= 0)
+        return left;
+    if (m_halign == align_center)
+        return left + spare / 2;
+    if (m_halign == align_right)
+        return left + spare;
     return left;
 }
 
@@ -265,39 +288,48 @@ void TextElement::draw_content(DrawTarget& target, Point origin)
     const bool cut = in_list_row();
     for (const TextLine& line : m_lines) {
         int line_y = top + line.y;
-        if (line.count == 0 || line_y + height <= origin.y) continue;
-        if (line_y >= origin.y + this->height()) break;
+        if (line.count == 0 || line_y + height <= origin.y)
+            continue;
+        if (line_y >= origin.y + this->height())
+            break;
         int line_x = origin.x + aligned_line_x(line) + m_scroll_x;
         // A little slack keeps the system's own rounding from ending the line with an ellipsis.
         Rect rect{line_x, line_y, line_x + line.width + height, line_y + height};
         // A line that cannot be scrolled into view is cut to its room instead.
-        if (cut && line.width > line_room(line.y)) rect.right = line_x + line_room(line.y);
+        if (cut && line.width > line_room(line.y))
+            rect.right = line_x + line_room(line.y);
         draw_text(target, m_font, m_color,
-                  StringView(m_shown).substr(static_cast<size_t>(line.first), static_cast<size_t>(line.count)),
-                  rect, align_left, align_top, false);
+                  StringView(m_shown).substr(static_cast<size_t>(line.first), static_cast<size_t>(line.count)), rect,
+                  align_left, align_top, false);
     }
     for (Element* child : children()) {
-        if (child == m_left_corner) draw_corner(target, child, {origin.x, origin.y - scroll_y});
-        else if (child == m_right_corner) draw_corner(target, child, {origin.x + width() - child->width(), origin.y - scroll_y});
-        else child->draw(target, {origin.x + child->x() - x(), origin.y + child->y() - y()});
+        if (child == m_left_corner)
+            draw_corner(target, child, {origin.x, origin.y - scroll_y});
+        else if (child == m_right_corner)
+            draw_corner(target, child, {origin.x + width() - child->width(), origin.y - scroll_y});
+        else
+            child->draw(target, {origin.x + child->x() - x(), origin.y + child->y() - y()});
     }
 }
 
 void TextElement::draw_corner(DrawTarget& target, Element* corner, Point at)
 {
-    if (m_scroll_y < corner->height()) corner->draw(target, at);
+    if (m_scroll_y < corner->height())
+        corner->draw(target, at);
 }
 
 bool TextElement::in_list_row() const
 {
     for (const Element* up = parent(); up; up = up->parent())
-        if (dynamic_cast<const ListRow*>(up)) return true;
+        if (dynamic_cast<const ListRow*>(up))
+            return true;
     return false;
 }
 
 bool TextElement::can_scroll() const
 {
-    if (in_list_row()) return false;
+    if (in_list_row())
+        return false;
     bool sideways = !m_wrap && (m_halign == align_left || m_halign == align_center) && m_text_width > width();
     return m_text_height > height() || sideways;
 }
@@ -307,8 +339,10 @@ bool TextElement::can_scroll() const
 bool TextElement::on_stylus(const StylusEvent& event)
 {
     bool handled = Element::on_stylus(event);
-    if (event.down && !event.cancelled) m_tracker.pen_down(event.x, event.y, event.time);
-    else m_tracker.pen_up(event.x, event.y, event.time);
+    if (event.down && !event.cancelled)
+        m_tracker.pen_down(event.x, event.y, event.time);
+    else
+        m_tracker.pen_up(event.x, event.y, event.time);
     return handled || can_scroll();
 }
 
@@ -322,7 +356,8 @@ void TextElement::on_stylus_move(const StylusMove& move)
             m_scroll_x = std::clamp(m_scroll_x + m_tracker.last_dx(), -m_text_width, 0);
         m_scroll_y = std::clamp(m_scroll_y - m_tracker.last_dy(), 0.0,
                                 static_cast<double>(std::max(m_text_height - height(), 0)));
-        if (old_x != m_scroll_x || old_y != m_scroll_y) mark_dirty();
+        if (old_x != m_scroll_x || old_y != m_scroll_y)
+            mark_dirty();
     }
     Element::on_stylus_move(move);
 }
@@ -330,7 +365,8 @@ void TextElement::on_stylus_move(const StylusMove& move)
 void TextElement::on_visibility_changed(bool visible, bool effective)
 {
     Element::on_visibility_changed(visible, effective);
-    if (!effective && m_tracker.is_down()) m_tracker.pen_up(0, 0, 0);
+    if (!effective && m_tracker.is_down())
+        m_tracker.pen_up(0, 0, 0);
 }
 
 void TextElement::on_orientation_changed()
@@ -341,8 +377,11 @@ void TextElement::on_orientation_changed()
 void TextElement::scroll_into_view(int top, int bottom)
 {
     double old = m_scroll_y;
-    if (top < m_scroll_y) m_scroll_y = top;
-    else if (bottom > m_scroll_y + height()) m_scroll_y = bottom - height();
+    if (top < m_scroll_y)
+        m_scroll_y = top;
+    else if (bottom > m_scroll_y + height())
+        m_scroll_y = bottom - height();
     m_scroll_y = std::clamp(m_scroll_y, 0.0, static_cast<double>(std::max(m_text_height - height(), 0)));
-    if (old != m_scroll_y) mark_dirty();
+    if (old != m_scroll_y)
+        mark_dirty();
 }

@@ -22,10 +22,10 @@ protected:
 
 // One laid-out line: a run of the shown text.
 struct TextLine {
-    int first = 0;   // index of its first character
-    int count = 0;   // number of characters
-    int width = 0;   // pixels
-    int y = 0;       // top, from the top of the text
+    int first = 0;  // index of its first character
+    int count = 0;  // number of characters
+    int width = 0;  // pixels
+    int y = 0;      // top, from the top of the text
 };
 
 class TextElement : public Element, public OrientationObserver {

@@ -12,7 +12,8 @@ namespace {
 // Moves value toward target by at most step, stopping exactly on it.
 double move_toward(double value, double target, double step)
 {
-    if (value < target) return std::min(value + step, target);
+    if (value < target)
+        return std::min(value + step, target);
     return std::max(value - step, target);
 }
 
@@ -28,10 +29,14 @@ void ListRow::apply_look(bool pressed, bool selected)
     Element* pressed_look = find_by_id(u"#vlist_pressed");
     Element* selected_look = find_by_id(u"#vlist_selected");
     for (Element* look : {normal, pressed_look, selected_look})
-        if (look) look->set_observer(nullptr);
-    if (normal) normal->set_visible(!pressed && !selected);
-    if (pressed_look) pressed_look->set_visible(pressed);
-    if (selected_look) selected_look->set_visible(selected && !pressed);
+        if (look)
+            look->set_observer(nullptr);
+    if (normal)
+        normal->set_visible(!pressed && !selected);
+    if (pressed_look)
+        pressed_look->set_visible(pressed);
+    if (selected_look)
+        selected_look->set_visible(selected && !pressed);
 }
 
 // ---- VirtualList: set-up ---------------------------------------------------
@@ -81,7 +86,8 @@ void VirtualList::reset(int count)
     m_offset = m_scroll_border_min;
     m_velocity = 0.0;
     m_refill = true;
-    if (m_grow) invalidate_measurements();
+    if (m_grow)
+        invalidate_measurements();
     mark_dirty();
 }
 
@@ -95,14 +101,16 @@ void VirtualList::set_offset(double offset)
 void VirtualList::set_selected_index(int index)
 {
     m_selected_index = index < 0 ? -1 : index;
-    for (auto& row : m_rows) apply_row_look(*row);
+    for (auto& row : m_rows)
+        apply_row_look(*row);
     mark_dirty();
 }
 
 void VirtualList::refresh(int index)
 {
     for (auto& row : m_rows) {
-        if (row->index() != index) continue;
+        if (row->index() != index)
+            continue;
         row->fill(*this, false);
         apply_row_look(*row);
         mark_dirty();
@@ -114,13 +122,17 @@ void VirtualList::refresh(int index)
 // loses its index and shrinks away in update.
 void VirtualList::remove(int index)
 {
-    if (index < 0 || index >= m_count) return;
+    if (index < 0 || index >= m_count)
+        return;
     --m_count;
-    if (index >= m_end_index) return;
-    if (index <= m_before_first) --m_before_first;
+    if (index >= m_end_index)
+        return;
+    if (index <= m_before_first)
+        --m_before_first;
     for (auto& row : m_rows) {
         if (row->index() == index) {
-            if (row.get() == m_pressed_row) release_pressed_row();
+            if (row.get() == m_pressed_row)
+                release_pressed_row();
             row->set_index(-1);
             if (row->is_animating()) {
                 row->set_animating(false);
@@ -138,12 +150,16 @@ void VirtualList::remove(int index)
 // existing rows; update fills it with a row that grows from zero height.
 void VirtualList::insert(int index)
 {
-    if (index < 0 || index > m_count) return;
+    if (index < 0 || index > m_count)
+        return;
     ++m_count;
-    if (index >= m_end_index) return;
-    if (index <= m_before_first) ++m_before_first;
+    if (index >= m_end_index)
+        return;
+    if (index <= m_before_first)
+        ++m_before_first;
     for (auto& row : m_rows)
-        if (row->index() >= index) row->set_index(row->index() + 1);
+        if (row->index() >= index)
+            row->set_index(row->index() + 1);
     ++m_end_index;
     mark_dirty();
 }
@@ -159,10 +175,13 @@ int VirtualList::viewport_height() const
 // throws (a skin without the row's nodes) does not leak it.
 std::unique_ptr<ListRow> VirtualList::make_row(int index)
 {
-    if (!m_adapter) return nullptr;
+    if (!m_adapter)
+        return nullptr;
     std::unique_ptr<ListRow> row(m_adapter->create_row(*this, index));
-    if (!row) return nullptr;
-    if (row->parent()) row->parent()->remove_child(row.get());
+    if (!row)
+        return nullptr;
+    if (row->parent())
+        row->parent()->remove_child(row.get());
     row->set_root(root());
     bind_row(*row, index, true);
     return row;
@@ -173,7 +192,8 @@ void VirtualList::bind_row(ListRow& row, int index, bool is_new)
     row.set_index(index);
     row.fill(*this, is_new);
     row.set_visible(true);
-    if (row.is_layout_invalid()) place_row(row);
+    if (row.is_layout_invalid())
+        place_row(row);
     apply_row_look(row);
 }
 
@@ -196,12 +216,14 @@ void VirtualList::apply_row_look(ListRow& row)
 void VirtualList::release_pressed_row()
 {
     ListRow* row = m_pressed_row;
-    if (!row) return;
+    if (!row)
+        return;
     m_pressed_row = nullptr;
     m_saved_event.down = false;
     m_saved_event.cancelled = true;
     row->on_stylus(m_saved_event);
-    if (holds(row)) apply_row_look(*row);
+    if (holds(row))
+        apply_row_look(*row);
 }
 
 bool VirtualList::holds(const ListRow* row) const
@@ -212,8 +234,10 @@ bool VirtualList::holds(const ListRow* row) const
 
 void VirtualList::destroy_row(Rows::iterator row)
 {
-    if (row->get() == m_pressed_row) release_pressed_row();
-    if ((*row)->is_animating()) --m_animating;
+    if (row->get() == m_pressed_row)
+        release_pressed_row();
+    if ((*row)->is_animating())
+        --m_animating;
     m_rows.erase(row);
 }
 
@@ -224,8 +248,10 @@ void VirtualList::sum_heights()
     int animating = 0;
     for (auto& row : m_rows) {
         m_rows_height += row->height_now();
-        if (row->index() != -1) target += row->height();
-        if (row->is_animating()) ++animating;
+        if (row->index() != -1)
+            target += row->height();
+        if (row->is_animating())
+            ++animating;
     }
     m_rows_target_height = static_cast<int>(std::min<long long>(target, 1LL << 30));
     m_animating = animating;
@@ -246,7 +272,8 @@ void VirtualList::fill()
     drop_rows_above();
     add_rows_below();
     drop_rows_below();
-    if (m_refill) refill_from_end();
+    if (m_refill)
+        refill_from_end();
 }
 
 // Adds a row above the first; false when there is none to add. An item
@@ -272,7 +299,8 @@ bool VirtualList::prepend_row()
 void VirtualList::add_rows_above()
 {
     while (m_before_first != -1 && m_offset > 0 && may_add_row()) {
-        if (!prepend_row()) break;
+        if (!prepend_row())
+            break;
         m_offset -= m_rows.front()->height();
     }
 }
@@ -329,12 +357,15 @@ void VirtualList::refill_from_end()
 {
     int bottom = viewport_height() - m_scroll_border_max;
     double gap = bottom - (m_rows_height + m_offset);
-    if (gap > 0) m_offset = std::min(m_offset + gap, static_cast<double>(m_scroll_border_min));
+    if (gap > 0)
+        m_offset = std::min(m_offset + gap, static_cast<double>(m_scroll_border_min));
     while (m_before_first != -1 && m_rows_height + m_offset < bottom && may_add_row()) {
         double room = bottom - m_rows_height - m_offset;
-        if (!prepend_row()) break;
+        if (!prepend_row())
+            break;
         int added = m_rows.front()->height();
-        if (added > room) m_offset += room - added;
+        if (added > room)
+            m_offset += room - added;
     }
     m_refill = false;
 }
@@ -343,7 +374,8 @@ void VirtualList::refill_from_end()
 // brought back by friction and the spring.
 void VirtualList::immediate_clamp()
 {
-    if (!m_grow) return;
+    if (!m_grow)
+        return;
     double lowest = height() - m_scroll_border_max - m_rows_height;
     if (m_end_index == m_count && m_offset < lowest) {
         m_offset = lowest;
@@ -380,14 +412,17 @@ void VirtualList::update(double seconds)
     apply_friction(seconds);
     spring_back(seconds);
 
-    if (m_tracker.is_down() && m_pressed_row && row_at(m_pen_down_point.y) != m_pressed_row) release_pressed_row();
+    if (m_tracker.is_down() && m_pressed_row && row_at(m_pen_down_point.y) != m_pressed_row)
+        release_pressed_row();
 
     bool heights_changed = m_rows_height != old_rows_height;
-    if (m_grow && heights_changed) invalidate_measurements();
+    if (m_grow && heights_changed)
+        invalidate_measurements();
     bool rows_changed = std::any_of(m_rows.begin(), m_rows.end(), [](const std::unique_ptr<ListRow>& row) {
         return row->is_dirty() || row->is_layout_invalid();
     });
-    if (is_effectively_visible() && (m_offset != old_offset || heights_changed || rows_changed)) mark_dirty();
+    if (is_effectively_visible() && (m_offset != old_offset || heights_changed || rows_changed))
+        mark_dirty();
 }
 
 // Rows above the anchor keep the anchor row still while they grow or
@@ -401,30 +436,36 @@ void VirtualList::animate_heights(double seconds, int anchor)
         ListRow& current = **row;
         current.update(seconds);
         bool is_anchor = current.index() != -1 && current.index() == anchor;
-        if (is_anchor) above_anchor = false;
+        if (is_anchor)
+            above_anchor = false;
         double old_height = current.height_now();
         if (current.index() == -1) {
             double now = std::max(old_height - step, 0.0);
             current.set_height_now(now);
             if (above_anchor) {
                 double moved = m_offset + (old_height - now);
-                if (m_before_first == -1) moved = std::min(moved, std::max(m_offset, 0.0));
+                if (m_before_first == -1)
+                    moved = std::min(moved, std::max(m_offset, 0.0));
                 m_offset = moved;
             }
             if (now <= 0.0) {
-                if (&current == m_pressed_row) release_pressed_row();
+                if (&current == m_pressed_row)
+                    release_pressed_row();
                 row = m_rows.erase(row);
                 continue;
             }
         } else {
-            if (current.is_layout_invalid()) place_row(current);
+            if (current.is_layout_invalid())
+                place_row(current);
             double target = current.height();
             double now = move_toward(old_height, target, step);
             current.set_height_now(now);
             current.set_animating(now != target);
             double change = now - old_height;
-            if (is_anchor) m_offset -= change / 2.0;
-            else if (above_anchor) m_offset -= change;
+            if (is_anchor)
+                m_offset -= change / 2.0;
+            else if (above_anchor)
+                m_offset -= change;
         }
         ++row;
     }
@@ -445,32 +486,40 @@ void VirtualList::fill_gaps(int anchor)
     bool any_row = false;
     for (auto& row : m_rows) {
         int index = row->index();
-        if (index == -1) continue;
-        if (index > previous + 1) gaps.push_back({previous + 1, index - 1});
+        if (index == -1)
+            continue;
+        if (index > previous + 1)
+            gaps.push_back({previous + 1, index - 1});
         previous = index;
         any_row = true;
     }
-    if (!any_row) return;
+    if (!any_row)
+        return;
     if (!gaps.empty() && gaps.front().first == m_before_first + 1 && m_offset <= 0) {
         m_before_first = gaps.front().last;
         gaps.erase(gaps.begin());
     }
     if (previous + 1 < m_end_index) {
-        if ((height() - m_rows_height) - m_offset <= 0) m_end_index = previous + 1;
-        else gaps.push_back({previous + 1, m_end_index - 1});
+        if ((height() - m_rows_height) - m_offset <= 0)
+            m_end_index = previous + 1;
+        else
+            gaps.push_back({previous + 1, m_end_index - 1});
     }
     // Gaps at or after the anchor in order, then the ones before it, nearest first.
     std::vector<Gap> order;
     for (const Gap& gap : gaps)
-        if (gap.first >= anchor) order.push_back(gap);
+        if (gap.first >= anchor)
+            order.push_back(gap);
     for (auto gap = gaps.rbegin(); gap != gaps.rend(); ++gap)
-        if (gap->first < anchor) order.push_back(*gap);
+        if (gap->first < anchor)
+            order.push_back(*gap);
     for (const Gap& gap : order) {
-        if (m_animating >= max_animating) break;
-        auto after = std::find_if(m_rows.begin(), m_rows.end(), [&](const std::unique_ptr<ListRow>& row) {
-            return row->index() > gap.last;
-        });
-        if (!fill_gap(after, gap.first, gap.last, gap.first < anchor)) break;
+        if (m_animating >= max_animating)
+            break;
+        auto after = std::find_if(m_rows.begin(), m_rows.end(),
+                                  [&](const std::unique_ptr<ListRow>& row) { return row->index() > gap.last; });
+        if (!fill_gap(after, gap.first, gap.last, gap.first < anchor))
+            break;
     }
     sum_heights();
 }
@@ -490,7 +539,8 @@ bool VirtualList::fill_gap(Rows::iterator before, int first, int last, bool from
         row->set_animating(true);
         ++m_animating;
         before = m_rows.insert(before, std::move(row));
-        if (from_end) --last;
+        if (from_end)
+            --last;
         else {
             ++first;
             ++before;
@@ -504,8 +554,10 @@ bool VirtualList::fill_gap(Rows::iterator before, int first, int last, bool from
 double VirtualList::coasting_speed_for(double distance)
 {
     const auto coasted = [](double speed) { return speed / 2.0 - 2.25 * std::log1p(speed / 4.5); };
-    if (distance <= 0.0) return 0.0;
-    if (coasted(max_speed) <= distance) return max_speed;
+    if (distance <= 0.0)
+        return 0.0;
+    if (coasted(max_speed) <= distance)
+        return max_speed;
     double low = 0.0, high = max_speed;
     for (int i = 0; i < 50; ++i) {
         const double middle = (low + high) / 2.0;
@@ -516,7 +568,8 @@ double VirtualList::coasting_speed_for(double distance)
 
 bool VirtualList::on_gesture(const GestureEvent& event)
 {
-    if (event.kind != GestureEvent::wheel || event.notches == 0 || m_rows.empty()) return false;
+    if (event.kind != GestureEvent::wheel || event.notches == 0 || m_rows.empty())
+        return false;
     const double row_height = double(m_rows_target_height) / double(m_rows.size());
     const double direction = event.notches > 0 ? 1.0 : -1.0;
     // Turning back stops the coasting first; turning on adds to it.
@@ -533,7 +586,8 @@ void VirtualList::apply_friction(double seconds)
     double bottom_gap = (height() - m_scroll_border_max - m_rows_target_height) - m_offset;
     double top_gap = m_offset - m_scroll_border_min;
     double decel = std::abs(m_velocity) * 2.0 + 9.0;
-    if (m_tracker.is_down() && !m_pressed_row) decel *= 5.0;
+    if (m_tracker.is_down() && !m_pressed_row)
+        decel *= 5.0;
     if (m_velocity < 0) {
         m_velocity = std::min(0.0, m_velocity + decel * seconds);
         if (m_end_index == m_count && bottom_gap > 0)
@@ -549,7 +603,8 @@ void VirtualList::apply_friction(double seconds)
 // shorter than its viewport rests at the top.
 void VirtualList::spring_back(double seconds)
 {
-    if (m_tracker.is_down() || m_velocity != 0.0 || m_rows.empty()) return;
+    if (m_tracker.is_down() || m_velocity != 0.0 || m_rows.empty())
+        return;
     double top_gap = m_offset - m_scroll_border_min;
     double resting_bottom = height() - m_scroll_border_max - m_rows_target_height;
     if (m_before_first == -1 && top_gap >= 0) {
@@ -590,7 +645,8 @@ void VirtualList::draw_content(DrawTarget& target, Point origin)
 void VirtualList::on_visibility_changed(bool visible, bool effective)
 {
     Element::on_visibility_changed(visible, effective);
-    for (auto& row : m_rows) row->set_visible(effective);
+    for (auto& row : m_rows)
+        row->set_visible(effective);
 }
 
 void VirtualList::layout_horizontal()
@@ -606,14 +662,16 @@ void VirtualList::layout_vertical()
 {
     Element::layout_vertical();
     m_refill = true;
-    if (height() < m_last_height && m_end_index == m_count) m_offset -= m_last_height - height();
+    if (height() < m_last_height && m_end_index == m_count)
+        m_offset -= m_last_height - height();
     m_last_height = height();
 }
 
 void VirtualList::measure_height(MeasuredSize& pair)
 {
     Element::measure_height(pair);
-    if (!m_grow) return;
+    if (!m_grow)
+        return;
     fill();
     int borders = saturated_add(m_scroll_border_max, m_scroll_border_min);
     pair.natural = std::max(pair.natural, saturated_add(static_cast<long long>(m_rows_height), borders));
@@ -627,7 +685,8 @@ int VirtualList::row_top(const ListRow& row) const
 {
     long long top = static_cast<long long>(y()) + static_cast<long long>(std::floor(m_offset));
     for (auto& each : m_rows) {
-        if (each.get() == &row) break;
+        if (each.get() == &row)
+            break;
         top += static_cast<int>(each->height_now());
     }
     return saturated_add(top, 0);
@@ -638,7 +697,8 @@ ListRow* VirtualList::row_at(int screen_y) const
     long long top = static_cast<long long>(y()) + static_cast<long long>(std::floor(m_offset));
     for (auto& row : m_rows) {
         int row_height = static_cast<int>(row->height_now());
-        if (row->index() != -1 && top <= screen_y && screen_y < top + row_height) return row.get();
+        if (row->index() != -1 && top <= screen_y && screen_y < top + row_height)
+            return row.get();
         top += row_height;
     }
     return nullptr;
@@ -679,7 +739,8 @@ bool VirtualList::on_stylus(const StylusEvent& event)
         m_tracker.pen_up(event.x, event.y, event.time);
         if (m_pressed_row) {
             m_velocity = 0.0;
-            if (event.cancelled || row_at(event.y) != m_pressed_row) release_pressed_row();
+            if (event.cancelled || row_at(event.y) != m_pressed_row)
+                release_pressed_row();
         } else {
             m_velocity = beyond_an_end() ? 0.0 : std::clamp(-m_tracker.velocity_y(), -max_speed, max_speed);
         }
@@ -692,13 +753,15 @@ bool VirtualList::on_stylus(const StylusEvent& event)
                 up.down = false;
                 m_pressed_row = nullptr;
                 row->on_stylus(up);
-                if (holds(row)) apply_row_look(*row);
+                if (holds(row))
+                    apply_row_look(*row);
             } else {
                 // The row is let go before the adapter hears of the tap, which
                 // may reset the list and destroy the row.
                 int index = row->index();
                 release_pressed_row();
-                if (m_adapter) m_adapter->on_row_activated(*this, index);
+                if (m_adapter)
+                    m_adapter->on_row_activated(*this, index);
             }
         }
     }
@@ -711,13 +774,16 @@ bool VirtualList::on_stylus(const StylusEvent& event)
 void VirtualList::on_stylus_move(const StylusMove& move)
 {
     m_tracker.pen_move(move.x, move.y, move.time);
-    if (!m_tracker.is_down() || height() == 0) return;
+    if (!m_tracker.is_down() || height() == 0)
+        return;
     int dy = m_tracker.last_dy();
     double factor = 1.0;
     double top = m_offset - m_scroll_border_min;
     double bottom = (height() - m_rows_height - m_scroll_border_max) - m_offset;
-    if (dy > 0 && m_before_first == -1 && top > 0) factor = std::max(0.0, 1.0 - 2.0 * top / height());
-    else if (dy < 0 && m_end_index == m_count && bottom > 0) factor = std::max(0.0, 1.0 - 2.0 * bottom / height());
+    if (dy > 0 && m_before_first == -1 && top > 0)
+        factor = std::max(0.0, 1.0 - 2.0 * top / height());
+    else if (dy < 0 && m_end_index == m_count && bottom > 0)
+        factor = std::max(0.0, 1.0 - 2.0 * bottom / height());
     m_offset += dy * factor;
     immediate_clamp();
     m_saved_event.time = move.time;
@@ -725,6 +791,7 @@ void VirtualList::on_stylus_move(const StylusMove& move)
         Point local = row_local(*m_pressed_row, move.x, move.y);
         m_pressed_row->on_stylus_move({local.x, local.y, move.time});
     }
-    if (m_pressed_row && m_tracker.is_dragging()) release_pressed_row();
+    if (m_pressed_row && m_tracker.is_dragging())
+        release_pressed_row();
     mark_dirty();
 }

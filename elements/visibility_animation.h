@@ -3,8 +3,8 @@
 // picture it replaces) drawn scaled, popped, slid or folded by progress t.
 
 #include <memory>
-#include "platform/text.h"
 #include "pixels/render_surface.h"
+#include "platform/text.h"
 
 class VisibilityAnimation {
 public:

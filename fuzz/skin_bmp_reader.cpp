@@ -6,13 +6,14 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
-#include "platform/memory_stream.h"
 #include "pixels/bmp_reader.h"
+#include "platform/memory_stream.h"
 
 // The file and information headers the pixels must follow.
 static constexpr std::uint64_t headers_size = 14 + 40;
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
     MemoryStream stream(data, size);
     const std::unique_ptr<PixelBuffer> pixels = read_bmp_565(stream);
     if (!pixels)

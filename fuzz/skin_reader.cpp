@@ -9,8 +9,8 @@
 
 // Every entry of one table must be found again by its own name.
 template <class Entry, class Find>
-static void check_table(const SkinFile& file, const SkinNode& node, std::uint16_t start, std::uint16_t end,
-                        Find find) {
+static void check_table(const SkinFile& file, const SkinNode& node, std::uint16_t start, std::uint16_t end, Find find)
+{
     const Entry* first = node.table_begin<Entry>(start);
     const Entry* last = node.table_begin<Entry>(end);
     for (const Entry* entry = first; entry != last; ++entry)
@@ -18,7 +18,8 @@ static void check_table(const SkinFile& file, const SkinNode& node, std::uint16_
             std::abort();
 }
 
-static void check_node(const SkinFile& file, const SkinNode& node) {
+static void check_node(const SkinFile& file, const SkinNode& node)
+{
     check_table<IntegerNode>(file, node, node.int_table, node.font_table, &SkinFile::find_int);
     check_table<IntegerNode>(file, node, node.font_table, node.point_table, &SkinFile::find_font);
     check_table<PointNode>(file, node, node.point_table, node.string_table, &SkinFile::find_point);
@@ -33,7 +34,8 @@ static void check_node(const SkinFile& file, const SkinNode& node) {
 }
 
 // Every tree entry is found by its name and leads to its node.
-static void check_tree(const SkinFile& file, std::int32_t offset) {
+static void check_tree(const SkinFile& file, std::int32_t offset)
+{
     if (offset == -1)
         return;
     const auto& entry = *reinterpret_cast<const SkinTreeEntry*>(file.buffer()->data() + offset);
@@ -45,7 +47,8 @@ static void check_tree(const SkinFile& file, std::int32_t offset) {
     check_tree(file, entry.right);
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
     SkinFile file;
     if (!file.open(std::vector<std::uint8_t>(data, data + size)))
         return 0;

@@ -314,9 +314,8 @@ bool BaselineDecoder::decode_coefficients(const BlockCallback& on_block)
 bool BaselineDecoder::decode_window_coefficients(const std::vector<ResumeRecord>& records, int tile_column,
                                                  int first_row, int row_count, const BlockCallback& on_block)
 {
-    if (!m_state || records.size() != m_info.record_count() || tile_column < 0 ||
-        tile_column >= m_info.tile_columns || first_row < 0 || row_count < 0 ||
-        first_row > m_info.mcu_rows - row_count)
+    if (!m_state || records.size() != m_info.record_count() || tile_column < 0 || tile_column >= m_info.tile_columns ||
+        first_row < 0 || row_count < 0 || first_row > m_info.mcu_rows - row_count)
         return false;
     HuffmanDecoder entropy;
     entropy.setup(m_state->source, make_layout(*m_state));

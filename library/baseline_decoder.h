@@ -38,22 +38,23 @@ struct BaselineState;
 // What open() found.
 enum class BaselineStatus {
     ok,           // a picture this decoder handles; info() is valid
-    unsupported,  // a readable JPEG of another kind (progressive, arithmetic, CMYK, 12-bit, several scans, odd sampling): use JpegDecoder
+    unsupported,  // a readable JPEG of another kind (progressive, arithmetic, CMYK, 12-bit, several scans, odd
+                  // sampling): use JpegDecoder
     bad,          // not a JPEG, truncated or damaged header
 };
 
 // Geometry of an opened picture.
 struct BaselineInfo {
-    int width = 0;           // pixels
-    int height = 0;          // pixels
-    int components = 0;      // 1 (grey) or 3 (YCbCr, or RGB when the file says so)
-    int mcu_width = 0;       // 8 or 16 pixels
-    int mcu_height = 0;      // 8 or 16 pixels
-    int mcus_per_row = 0;    // ceil(width / mcu_width)
-    int mcu_rows = 0;        // ceil(height / mcu_height)
-    int tile_columns = 0;    // ((width - 1) >> 8) + 1
-    int mcus_per_tile_column = 0;   // 256 / mcu_width
-    int restart_interval = 0;       // MCUs per restart interval, 0 = none
+    int width = 0;                 // pixels
+    int height = 0;                // pixels
+    int components = 0;            // 1 (grey) or 3 (YCbCr, or RGB when the file says so)
+    int mcu_width = 0;             // 8 or 16 pixels
+    int mcu_height = 0;            // 8 or 16 pixels
+    int mcus_per_row = 0;          // ceil(width / mcu_width)
+    int mcu_rows = 0;              // ceil(height / mcu_height)
+    int tile_columns = 0;          // ((width - 1) >> 8) + 1
+    int mcus_per_tile_column = 0;  // 256 / mcu_width
+    int restart_interval = 0;      // MCUs per restart interval, 0 = none
     std::size_t record_count() const { return static_cast<std::size_t>(tile_columns) * mcu_rows; }
 };
 
@@ -73,8 +74,8 @@ public:
     using RowCallback = std::function<bool(const std::uint8_t* rgb, int y)>;
     // Called for every 8x8 block of quantised coefficients (natural order, not dequantised)
     // at MCU (mcu_x, mcu_y); block counts the component's blocks within the MCU row-major.
-    using BlockCallback = std::function<void(int mcu_x, int mcu_y, int component, int block,
-                                             const std::int16_t* coefficients)>;
+    using BlockCallback =
+        std::function<void(int mcu_x, int mcu_y, int component, int block, const std::int16_t* coefficients)>;
 
     BaselineDecoder();
     ~BaselineDecoder();
@@ -108,8 +109,8 @@ public:
     // before its first wanted MCU (context included); the upsampler's context (one MCU on each
     // side, one MCU row above and below) is decoded too, so the pixels equal those of
     // decode_with_records exactly: no seams between tiles. Reads only those MCUs' bytes.
-    bool decode_window(const std::vector<ResumeRecord>& records, const PixelWindow& window,
-                       std::uint8_t* rgb, std::size_t stride);
+    bool decode_window(const std::vector<ResumeRecord>& records, const PixelWindow& window, std::uint8_t* rgb,
+                       std::size_t stride);
 
     // MCUs the entropy stage went through in the last window decode (wanted or not).
     std::uint64_t window_mcus_decoded() const { return m_window_mcus; }
@@ -118,8 +119,8 @@ public:
     bool decode_coefficients(const BlockCallback& on_block);
     // Entropy-decodes MCU rows [first_row, first_row + row_count) of tile column
     // tile_column, each row from its record, and reports the blocks of that column.
-    bool decode_window_coefficients(const std::vector<ResumeRecord>& records, int tile_column,
-                                    int first_row, int row_count, const BlockCallback& on_block);
+    bool decode_window_coefficients(const std::vector<ResumeRecord>& records, int tile_column, int first_row,
+                                    int row_count, const BlockCallback& on_block);
 
 private:
     int record_tile_column(int mcu_column) const;

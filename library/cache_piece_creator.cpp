@@ -4,8 +4,8 @@
 
 #include "library/jpeg_decoder.h"
 #include "library/preview_pixels.h"
-#include "platform/paths.h"
 #include "pixels/render_surface.h"
+#include "platform/paths.h"
 
 CachePieceCreator::CachePieceCreator(StringView picture, StringView root) : m_picture_path(expand_path(picture))
 {

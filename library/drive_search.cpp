@@ -11,8 +11,8 @@
 #include "library/preview_file.h"
 #include "platform/directory_walker.h"
 #include "platform/file.h"
-#include "platform/paths.h"
 #include "platform/log.h"
+#include "platform/paths.h"
 
 namespace {
 
@@ -67,9 +67,8 @@ std::vector<String> mount_points()
         const std::size_t first = line.find(' ');
         if (first != std::string_view::npos) {
             const std::size_t second = line.find(' ', first + 1);
-            points.push_back(unescape_mount_point(line.substr(first + 1, second == std::string_view::npos
-                                                                             ? std::string_view::npos
-                                                                             : second - first - 1)));
+            points.push_back(unescape_mount_point(line.substr(
+                first + 1, second == std::string_view::npos ? std::string_view::npos : second - first - 1)));
         }
         line_start = line_end + 1;
     }
@@ -229,7 +228,7 @@ void collect(WalkedFolder& folder, std::vector<PictureFile> WalkedFolder::*kind,
         collect(*child, kind, out);
 }
 
-} // namespace
+}  // namespace
 
 std::vector<String> storage_card_folders()
 {

@@ -6,10 +6,10 @@
 
 #include "library/jpeg_decoder.h"
 #include "library/preview_pixels.h"
+#include "pixels/render_surface.h"
 #include "platform/file.h"
 #include "platform/memory_stream.h"
 #include "platform/paths.h"
-#include "pixels/render_surface.h"
 
 namespace {
 
@@ -111,8 +111,8 @@ ExifInfo read_exif(StringView picture, bool with_thumbnail)
     if (!file.open_expanded(expand_path(picture), File::read_mode))
         return {};
     const std::uint64_t size = file.size();
-    std::vector<std::uint8_t> start(
-        static_cast<std::size_t>(std::min<std::uint64_t>(size, with_thumbnail ? exif_read_limit : orientation_read_limit)));
+    std::vector<std::uint8_t> start(static_cast<std::size_t>(
+        std::min<std::uint64_t>(size, with_thumbnail ? exif_read_limit : orientation_read_limit)));
     std::uint32_t got = file.read(start.data(), static_cast<std::uint32_t>(start.size()));
     const std::uint8_t* segment = nullptr;
     std::size_t length = 0;

@@ -17,11 +17,14 @@ const StringView size_key = u"FolderSize";
 
 bool is_space(char16_t c)
 {
-    return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n' || c == u'\v' || c == u'\f'
-        || c == 0x00A0 || c == 0x3000;
+    return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n' || c == u'\v' || c == u'\f' || c == 0x00A0 ||
+           c == 0x3000;
 }
 
-bool is_line_end(char16_t c) { return c == u'\r' || c == u'\n'; }
+bool is_line_end(char16_t c)
+{
+    return c == u'\r' || c == u'\n';
+}
 
 // Reads a leading decimal number as "%d" would, saturating at the int32 range;
 // 0 when the text does not start with one.
@@ -76,7 +79,7 @@ bool read_whole_file(StringView path, std::vector<unsigned char>& bytes)
     return bytes.empty() || file.read(bytes.data(), static_cast<std::uint32_t>(size)) == size;
 }
 
-} // namespace
+}  // namespace
 
 std::map<String, String> parse_key_values(StringView text)
 {

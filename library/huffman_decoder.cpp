@@ -75,7 +75,8 @@ bool HuffmanDecoder::restore(const ResumeRecord& record)
         for (int i = 0; i < needed; ++i)
             push_byte(0, position, true);
     } else {
-        const std::uint64_t window_start = std::max<std::uint64_t>(m_layout.scan_start, position >= 8 ? position - 8 : 0);
+        const std::uint64_t window_start =
+            std::max<std::uint64_t>(m_layout.scan_start, position >= 8 ? position - 8 : 0);
         std::uint8_t window[8];
         const auto window_length = static_cast<std::uint32_t>(position - window_start);
         if (!m_source->seek(window_start) || !m_source->read(window, window_length))

@@ -12,11 +12,11 @@
 struct EntropyLayout {
     static constexpr int max_blocks = 10;
     int block_count = 0;
-    int block_component[max_blocks] = {};            // component (0..2) of each block of the MCU
+    int block_component[max_blocks] = {};  // component (0..2) of each block of the MCU
     const HuffmanTable* dc_table[3] = {};
     const HuffmanTable* ac_table[3] = {};
     int restart_interval = 0;
-    std::uint64_t scan_start = 0;                    // first byte of the entropy-coded data
+    std::uint64_t scan_start = 0;  // first byte of the entropy-coded data
 };
 
 class HuffmanDecoder {
@@ -50,7 +50,7 @@ private:
 
     BaselineSource* m_source = nullptr;
     EntropyLayout m_layout;
-    std::uint64_t m_buffer = 0;         // bits, the next one at bit (m_bits - 1)
+    std::uint64_t m_buffer = 0;  // bits, the next one at bit (m_bits - 1)
     int m_bits = 0;
     bool m_at_marker = false;           // the reader stopped at a marker or at the data end
     std::uint32_t m_padding_bytes = 0;  // zero bytes supplied since then

@@ -257,7 +257,8 @@ bool JpegDecoder::read_region(const PixelWindow& window, std::uint8_t* rgb, std:
     JDIMENSION crop_x = static_cast<JDIMENSION>(crop_left);
     JDIMENSION crop_width = static_cast<JDIMENSION>(crop_right - crop_left);
     jpeg_crop_scanline(&s.info, &crop_x, &crop_width);
-    if (window.y > 0 && jpeg_skip_scanlines(&s.info, static_cast<JDIMENSION>(window.y)) != static_cast<JDIMENSION>(window.y))
+    if (window.y > 0 &&
+        jpeg_skip_scanlines(&s.info, static_cast<JDIMENSION>(window.y)) != static_cast<JDIMENSION>(window.y))
         return false;
     const std::size_t channels = s.cmyk ? 4 : 3;
     s.region_row.resize(static_cast<std::size_t>(s.info.output_width) * channels);

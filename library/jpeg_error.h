@@ -4,8 +4,8 @@
 
 #include <csetjmp>
 #include <cstdio>
-#include <jpeglib.h>
 #include <jerror.h>
+#include <jpeglib.h>
 
 struct JpegErrorManager {
     jpeg_error_mgr base;

@@ -78,6 +78,7 @@ std::unique_ptr<RenderSurface> JpegPieceCreator::get_piece(int tx, int ty, int z
     const int width = std::min(tile_size, picture.width() - left);
     const int height = std::min(tile_size, picture.height() - top);
     for (int y = 0; y < height; ++y)
-        std::memcpy(tile->buffer()->row(y), picture.row(top + y) + left, static_cast<std::size_t>(width) * sizeof(Pixel));
+        std::memcpy(tile->buffer()->row(y), picture.row(top + y) + left,
+                    static_cast<std::size_t>(width) * sizeof(Pixel));
     return tile;
 }

@@ -58,8 +58,8 @@ std::uint64_t coefficient_buffer_size(JpegDecoder& picture)
     for (int c = 0; c < source->num_components; ++c) {
         const jpeg_component_info& component = source->comp_info[c];
         bytes += round_up(component.width_in_blocks, static_cast<std::uint64_t>(component.h_samp_factor)) *
-                 round_up(component.height_in_blocks, static_cast<std::uint64_t>(component.v_samp_factor)) *
-                 DCTSIZE2 * sizeof(JCOEF);
+                 round_up(component.height_in_blocks, static_cast<std::uint64_t>(component.v_samp_factor)) * DCTSIZE2 *
+                 sizeof(JCOEF);
     }
     return bytes;
 }

@@ -71,8 +71,8 @@ Rect stored_rect(Rect displayed, Size stored, Orientation orientation)
 // column and per stored row. A turned copy writes each stored row down a
 // target column; going block by block keeps the rows and columns it touches
 // in the cache.
-void copy_oriented(const PixelBuffer& source, Point source_origin, Rect part, Size stored,
-                   Orientation orientation, PixelBuffer& target, Point target_origin)
+void copy_oriented(const PixelBuffer& source, Point source_origin, Rect part, Size stored, Orientation orientation,
+                   PixelBuffer& target, Point target_origin)
 {
     constexpr int block = 32;
     if (part.right <= part.left || part.bottom <= part.top)

@@ -13,16 +13,19 @@
 #include "library/folders_ini.h"
 #include "library/preview_file.h"
 #include "platform/file.h"
-#include "platform/paths.h"
-#include "platform/tick.h"
 #include "platform/log.h"
 #include "platform/logged_lock.h"
+#include "platform/paths.h"
+#include "platform/tick.h"
 
 namespace {
 
 const StringView my_documents_root = u"%my_documents%/";
 
-bool is_separator(char16_t c) { return c == u'/' || c == u'\\'; }
+bool is_separator(char16_t c)
+{
+    return c == u'/' || c == u'\\';
+}
 
 String seconds_text(std::uint32_t milliseconds)
 {
@@ -106,7 +109,7 @@ int worker_count(int asked)
     return std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
 }
 
-} // namespace
+}  // namespace
 
 // ---- construction ----
 
@@ -122,8 +125,8 @@ PhotoLibrary::PhotoLibrary(const AlbumListFiles& files, bool start_worker, int p
     log() << "ini load start\n";
     {
         File list;
-        m_had_album_list = list.open(files.file, File::read_mode)
-            || (!files.fallback.empty() && list.open(files.fallback, File::read_mode));
+        m_had_album_list = list.open(files.file, File::read_mode) ||
+                           (!files.fallback.empty() && list.open(files.fallback, File::read_mode));
     }
     load_folders(files);
     log() << "ini load end\n";
@@ -227,7 +230,10 @@ void PhotoLibrary::save_folders(StringView path)
 
 // ---- events ----
 
-void PhotoLibrary::add_observer(LibraryObserver* observer) { m_observers.push_back(observer); }
+void PhotoLibrary::add_observer(LibraryObserver* observer)
+{
+    m_observers.push_back(observer);
+}
 
 void PhotoLibrary::remove_observer(LibraryObserver* observer)
 {
@@ -260,9 +266,15 @@ void PhotoLibrary::dispatch_events()
         notify(event);
 }
 
-void PhotoLibrary::read_progress(std::int32_t& value, std::int32_t& maximum) { m_status.read_progress(value, maximum); }
+void PhotoLibrary::read_progress(std::int32_t& value, std::int32_t& maximum)
+{
+    m_status.read_progress(value, maximum);
+}
 
-void PhotoLibrary::read_unwritten(std::int32_t& count, String& folder) { m_status.read_unwritten(count, folder); }
+void PhotoLibrary::read_unwritten(std::int32_t& count, String& folder)
+{
+    m_status.read_unwritten(count, folder);
+}
 
 // ---- requests from the user-interface thread ----
 
@@ -336,10 +348,11 @@ void PhotoLibrary::prioritise_picture(StringView picture)
             report_complete = true;
         } else {
             const std::int32_t centre = queued->sequence;
-            std::stable_sort(pictures.begin(), pictures.end(), [centre](const QueuedPicture& a, const QueuedPicture& b) {
-                return std::abs(static_cast<long long>(a.sequence) - centre)
-                    < std::abs(static_cast<long long>(b.sequence) - centre);
-            });
+            std::stable_sort(pictures.begin(), pictures.end(),
+                             [centre](const QueuedPicture& a, const QueuedPicture& b) {
+                                 return std::abs(static_cast<long long>(a.sequence) - centre) <
+                                        std::abs(static_cast<long long>(b.sequence) - centre);
+                             });
             pending = true;
         }
     }
@@ -365,7 +378,10 @@ std::vector<String> PhotoLibrary::queued_pictures(StringView folder_path)
     return pictures;
 }
 
-bool PhotoLibrary::wait_until_idle(unsigned milliseconds) { return m_idle_event.wait_for(milliseconds); }
+bool PhotoLibrary::wait_until_idle(unsigned milliseconds)
+{
+    return m_idle_event.wait_for(milliseconds);
+}
 
 // ---- the worker ----
 
@@ -598,8 +614,8 @@ bool PhotoLibrary::create_cache()
     log() << "Time for create cache begin " << seconds_text(0) << "\n";
     // A picture queued twice (by a search and by a list row) is built once.
     const PreviewBuild result = is_preview_ready(picture, root)
-        ? PreviewBuild::ready
-        : build_in_preview_folder(picture, root, [this] { return build_must_stop(); });
+                                    ? PreviewBuild::ready
+                                    : build_in_preview_folder(picture, root, [this] { return build_must_stop(); });
     if (result == PreviewBuild::bad_picture)
         mark_preview_bad(preview_path(picture, root));
     log() << "Time for create cache end " << seconds_text(get_tick_count() - begin) << "\n";

@@ -12,7 +12,7 @@ LibraryEvent progress_event(std::int32_t value, std::int32_t maximum)
     return event;
 }
 
-} // namespace
+}  // namespace
 
 void PhotoLibraryStatus::add_to_maximum(const char* operation, std::int32_t count)
 {

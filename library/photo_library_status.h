@@ -42,4 +42,3 @@ private:
     std::int32_t m_unwritten = 0;
     String m_unwritten_folder;
 };
-

@@ -8,8 +8,8 @@
 // along the right and bottom edges only the part inside the picture is written.
 
 #include <memory>
-#include "platform/text.h"
 #include "pixels/pixel_types.h"
+#include "platform/text.h"
 
 class RenderSurface;
 

@@ -10,16 +10,16 @@
 #include "library/jpeg_decoder.h"
 #include "library/jpeg_encoder.h"
 #include "library/jpeg_transcoder.h"
-#include "platform/memory_stream.h"
 #include "library/preview_file.h"
 #include "library/preview_format.h"
 #include "library/reducer.h"
 #include "library/resume_record.h"
+#include "pixels/pixel_types.h"
 #include "platform/file.h"
 #include "platform/file_identity.h"
-#include "platform/paths.h"
 #include "platform/log.h"
-#include "pixels/pixel_types.h"
+#include "platform/memory_stream.h"
+#include "platform/paths.h"
 
 namespace {
 
@@ -81,20 +81,20 @@ private:
 class NextLevel {
 public:
     // Rows of half_width x half_height pixels go straight to the encoder.
-    bool start_half(Size half)
-    {
-        return m_encoder.create(m_jpeg, half.width, half.height, JpegEncoder::level_quality);
-    }
+    bool start_half(Size half) { return m_encoder.create(m_jpeg, half.width, half.height, JpegEncoder::level_quality); }
     // Rows of the level being decoded (width x height) go through the reducer.
     bool start_reduced(Size level)
     {
-        m_reducer = std::make_unique<Reducer>(level.width, level.height,
-                                              [this](const std::uint8_t* rgb) { return m_encoder.write_scanline(rgb); });
+        m_reducer = std::make_unique<Reducer>(
+            level.width, level.height, [this](const std::uint8_t* rgb) { return m_encoder.write_scanline(rgb); });
         return m_encoder.create(m_jpeg, m_reducer->output_width(), m_reducer->output_height(),
                                 JpegEncoder::level_quality);
     }
     std::uint8_t* next_row() { return m_reducer->next_row(); }
-    bool push_row(const std::uint8_t* rgb) { return m_reducer ? m_reducer->push_row(rgb) : m_encoder.write_scanline(rgb); }
+    bool push_row(const std::uint8_t* rgb)
+    {
+        return m_reducer ? m_reducer->push_row(rgb) : m_encoder.write_scanline(rgb);
+    }
     bool finish() { return (!m_reducer || m_reducer->finish()) && m_encoder.finish(); }
     MemoryStream& jpeg() { return m_jpeg; }
 
@@ -187,14 +187,14 @@ bool PreviewBuilder::record(const ResumeRecord& record)
 // optional (the picture's own level 0) and only our decoder fails on the
 // data, a damaged scan that libjpeg decodes with warnings, the level is made
 // again by libjpeg without records: its tiles then come from libjpeg too.
-bool PreviewBuilder::build_level(InputStream& data, std::uint64_t length, Size size,
-                                 std::unique_ptr<NextLevel>& next, bool records_optional)
+bool PreviewBuilder::build_level(InputStream& data, std::uint64_t length, Size size, std::unique_ptr<NextLevel>& next,
+                                 bool records_optional)
 {
     m_level_records.clear();
     BaselineDecoder decoder;
     const BaselineStatus status = decoder.open(data, 0, length);
-    const bool readable = status == BaselineStatus::ok && decoder.info().width == size.width &&
-                          decoder.info().height == size.height;
+    const bool readable =
+        status == BaselineStatus::ok && decoder.info().width == size.width && decoder.info().height == size.height;
     if (readable && single_pass_level(decoder, size, next.get())) {
         m_writer.append(m_level_records.data(), m_level_records.size());
         return !m_writer.failed();
@@ -220,17 +220,17 @@ bool PreviewBuilder::single_pass_level(BaselineDecoder& decoder, Size size, Next
         return decoder.decode_with_records(on_record, {});
     if (!next->start_half({(size.width + 1) / 2, (size.height + 1) / 2}))
         return false;
-    return decoder.decode_half_with_records(
-               on_record, [&](const std::uint8_t* rgb, int) { return !stop_now() && next->push_row(rgb); }) &&
-           next->finish();
+    return decoder.decode_half_with_records(on_record, [&](const std::uint8_t* rgb, int) {
+        return !stop_now() && next->push_row(rgb);
+    }) && next->finish();
 }
 
 // Feeds every RGB row of a level to the reducer of the next level.
 bool PreviewBuilder::reduce_level(InputStream& data, std::uint64_t length, Size expected, NextLevel& next)
 {
     JpegDecoder decoder;
-    if (!data.seek(0) || !decoder.open(data, length) || !decoder.start() ||
-        decoder.output_width() != expected.width || decoder.output_height() != expected.height)
+    if (!data.seek(0) || !decoder.open(data, length) || !decoder.start() || decoder.output_width() != expected.width ||
+        decoder.output_height() != expected.height)
         return false;
     for (int y = 0; y < expected.height; ++y) {
         std::uint8_t* row = next.next_row();
@@ -403,8 +403,8 @@ PreviewBuild PreviewBuilder::build()
         }
         size = {(size.width + 1) / 2, (size.height + 1) / 2};
     }
-    const bool thumbnail = m_levels > 0 ? write_thumbnail(next->jpeg(), next->jpeg().size())
-                                        : write_thumbnail(m_picture, m_identity.size);
+    const bool thumbnail =
+        m_levels > 0 ? write_thumbnail(next->jpeg(), next->jpeg().size()) : write_thumbnail(m_picture, m_identity.size);
     if (!thumbnail)
         return failure();
     FileIdentity now;

@@ -2,23 +2,23 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstring>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <string>
 #include <sys/stat.h>
 
 #include "library/jpeg_decoder.h"
-#include "platform/memory_stream.h"
 #include "library/preview_format.h"
 #include "library/preview_pixels.h"
 #include "library/resume_record.h"
+#include "pixels/render_surface.h"
 #include "platform/file.h"
 #include "platform/file_identity.h"
-#include "platform/paths.h"
 #include "platform/log.h"
-#include "pixels/render_surface.h"
+#include "platform/memory_stream.h"
+#include "platform/paths.h"
 
 namespace {
 
@@ -33,7 +33,10 @@ void delete_file(StringView path)
     std::filesystem::remove(std::filesystem::path(to_utf8(expand_path(path))), ignored);
 }
 
-bool is_separator(char16_t c) { return c == u'/' || c == u'\\'; }
+bool is_separator(char16_t c)
+{
+    return c == u'/' || c == u'\\';
+}
 
 // The preview folder inside the search root itself.
 String root_preview_folder(StringView root)
@@ -70,7 +73,7 @@ String user_preview_folder(StringView root)
 
 bool directory_exists(StringView path)
 {
-    struct stat status{};
+    struct stat status {};
     return stat(to_utf8(expand_path(path)).c_str(), &status) == 0 && S_ISDIR(status.st_mode);
 }
 

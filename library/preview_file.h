@@ -43,8 +43,8 @@ struct PreviewLevel {
 
 // The header of a ready preview file, checked against the file's size.
 struct PreviewTable {
-    int levels = 0;                    // L
-    std::vector<PreviewLevel> entries; // levels 0..L
+    int levels = 0;                     // L
+    std::vector<PreviewLevel> entries;  // levels 0..L
     std::uint32_t thumbnail_offset = 0;
     std::uint32_t thumbnail_length = 0;
 };

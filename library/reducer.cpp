@@ -3,14 +3,9 @@
 #include <cstring>
 
 Reducer::Reducer(int width, int height, RowSink sink)
-    : m_width(width),
-      m_height(height),
-      m_output_width((width + 1) / 2),
-      m_output_height((height + 1) / 2),
-      m_sink(std::move(sink)),
-      m_pending(static_cast<std::size_t>(width) * 3),
-      m_second(static_cast<std::size_t>(width) * 3),
-      m_sums(static_cast<std::size_t>(width) * 3),
+    : m_width(width), m_height(height), m_output_width((width + 1) / 2), m_output_height((height + 1) / 2),
+      m_sink(std::move(sink)), m_pending(static_cast<std::size_t>(width) * 3),
+      m_second(static_cast<std::size_t>(width) * 3), m_sums(static_cast<std::size_t>(width) * 3),
       m_output(static_cast<std::size_t>(m_output_width) * 3)
 {
 }

@@ -12,14 +12,14 @@
 // low bits of the last data bytes before the resume position (byte stuffing
 // 0xFF 0x00 counts as one data byte 0xFF), and are read back from there.
 struct ResumeRecord {
-    std::int16_t dc0 = 0;                  // DC predictor of component 0
-    std::int16_t dc1 = 0;                  // DC predictor of component 1
-    std::int16_t dc2 = 0;                  // DC predictor of component 2
-    std::uint8_t bits_left = 0;            // unconsumed bits in the bit buffer (0..32; our decoder writes 0..7)
-    std::uint32_t restarts_to_go = 0;      // MCUs left in the restart interval (0 = a restart marker comes first)
-    std::uint32_t remaining = 0;           // compressed bytes not yet consumed, counted back from the end of the data
-    std::uint8_t state_a = 0;              // record_padding and record_one_mcu_early bits
-    std::uint8_t state_b = 0;              // number (0..7) of the next restart marker expected
+    std::int16_t dc0 = 0;              // DC predictor of component 0
+    std::int16_t dc1 = 0;              // DC predictor of component 1
+    std::int16_t dc2 = 0;              // DC predictor of component 2
+    std::uint8_t bits_left = 0;        // unconsumed bits in the bit buffer (0..32; our decoder writes 0..7)
+    std::uint32_t restarts_to_go = 0;  // MCUs left in the restart interval (0 = a restart marker comes first)
+    std::uint32_t remaining = 0;       // compressed bytes not yet consumed, counted back from the end of the data
+    std::uint8_t state_a = 0;          // record_padding and record_one_mcu_early bits
+    std::uint8_t state_b = 0;          // number (0..7) of the next restart marker expected
 
     bool operator==(const ResumeRecord&) const = default;
 };

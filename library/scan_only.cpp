@@ -51,7 +51,7 @@ void print_albums(PhotoLibrary& library, std::ostream& out)
     }
 }
 
-} // namespace
+}  // namespace
 
 int scan_only(std::ostream& out, StringView folders_file)
 {

@@ -11,8 +11,8 @@ constexpr std::uint32_t info_header_size = 40;
 
 std::uint32_t read_u32(const std::uint8_t* bytes)
 {
-    return std::uint32_t(bytes[0]) | std::uint32_t(bytes[1]) << 8 | std::uint32_t(bytes[2]) << 16
-        | std::uint32_t(bytes[3]) << 24;
+    return std::uint32_t(bytes[0]) | std::uint32_t(bytes[1]) << 8 | std::uint32_t(bytes[2]) << 16 |
+           std::uint32_t(bytes[3]) << 24;
 }
 
 std::uint16_t read_u16(const std::uint8_t* bytes)
@@ -22,10 +22,10 @@ std::uint16_t read_u16(const std::uint8_t* bytes)
 
 struct BmpLayout {
     std::int32_t width = 0;
-    std::int32_t height = 0;     // rows, always positive
+    std::int32_t height = 0;  // rows, always positive
     bool top_down = false;
     std::uint32_t pixel_offset = 0;
-    std::int64_t stride = 0;     // bytes per stored row, padding included
+    std::int64_t stride = 0;  // bytes per stored row, padding included
 };
 
 // Header checks beyond the bit count: the sizes must be positive, the pixels
@@ -50,8 +50,8 @@ bool read_layout(InputStream& stream, BmpLayout& layout)
     layout.stride = (std::int64_t(bit_count) * width + 31) / 32 * 4;
     if (layout.pixel_offset < file_header_size + info_header_size)
         return false;
-    const std::int64_t needed = std::int64_t(layout.pixel_offset)
-        + (std::int64_t(layout.height) - 1) * layout.stride + std::int64_t(width) * 2;
+    const std::int64_t needed =
+        std::int64_t(layout.pixel_offset) + (std::int64_t(layout.height) - 1) * layout.stride + std::int64_t(width) * 2;
     return needed <= std::int64_t(stream.size());
 }
 
@@ -76,7 +76,7 @@ bool read_rows(InputStream& stream, const BmpLayout& layout, PixelBuffer& pixels
     return true;
 }
 
-} // namespace
+}  // namespace
 
 std::unique_ptr<PixelBuffer> read_bmp_565(InputStream& stream)
 {

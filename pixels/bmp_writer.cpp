@@ -20,7 +20,7 @@ void put_u32(std::vector<std::uint8_t>& out, std::uint32_t value)
     put_u16(out, value >> 16);
 }
 
-} // namespace
+}  // namespace
 
 std::vector<std::uint8_t> encode_bmp_565(const PixelBuffer& pixels)
 {
@@ -35,12 +35,12 @@ std::vector<std::uint8_t> encode_bmp_565(const PixelBuffer& pixels)
     put_u32(out, headers_size);
     put_u32(out, 40);
     put_u32(out, std::uint32_t(pixels.width()));
-    put_u32(out, std::uint32_t(pixels.height()));   // positive: rows stored bottom-up
+    put_u32(out, std::uint32_t(pixels.height()));  // positive: rows stored bottom-up
     put_u16(out, 1);
     put_u16(out, 16);
     put_u32(out, bi_bitfields);
     put_u32(out, image_size);
-    put_u32(out, 3780);                               // 96 dpi in pixels per metre
+    put_u32(out, 3780);  // 96 dpi in pixels per metre
     put_u32(out, 3780);
     put_u32(out, 0);
     put_u32(out, 0);

@@ -3,8 +3,8 @@
 
 #include <cstdint>
 #include <vector>
-#include "platform/text.h"
 #include "pixels/pixel_buffer.h"
+#include "platform/text.h"
 
 // The bytes of a bottom-up 16-bit BMP with RGB565 bit-field masks.
 std::vector<std::uint8_t> encode_bmp_565(const PixelBuffer& pixels);

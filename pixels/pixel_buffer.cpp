@@ -18,15 +18,14 @@ namespace {
 
 bool is_sane_size(std::int32_t width, std::int32_t height)
 {
-    return width >= 0 && height >= 0 && width <= PixelBuffer::max_side
-        && height <= PixelBuffer::max_side
-        && std::int64_t(width) * height <= PixelBuffer::max_pixels;
+    return width >= 0 && height >= 0 && width <= PixelBuffer::max_side && height <= PixelBuffer::max_side &&
+           std::int64_t(width) * height <= PixelBuffer::max_pixels;
 }
 
-} // namespace
+}  // namespace
 
-PixelBuffer::PixelBuffer(std::int32_t width, std::int32_t height, std::int32_t pitch,
-                         std::uint8_t* bits, std::unique_ptr<std::uint32_t[]> owned)
+PixelBuffer::PixelBuffer(std::int32_t width, std::int32_t height, std::int32_t pitch, std::uint8_t* bits,
+                         std::unique_ptr<std::uint32_t[]> owned)
     : m_width(width), m_height(height), m_pitch(pitch), m_bits(bits), m_owned(std::move(owned))
 {
 }
@@ -46,8 +45,8 @@ std::unique_ptr<PixelBuffer> PixelBuffer::create(std::int32_t width, std::int32_
     return std::unique_ptr<PixelBuffer>(new PixelBuffer(width, height, pitch, bits, std::move(memory)));
 }
 
-std::unique_ptr<PixelBuffer> PixelBuffer::wrap(std::int32_t width, std::int32_t height,
-                                               std::int32_t pitch, void* memory)
+std::unique_ptr<PixelBuffer> PixelBuffer::wrap(std::int32_t width, std::int32_t height, std::int32_t pitch,
+                                               void* memory)
 {
     if (!is_sane_size(width, height) || memory == nullptr || pitch < 2 * width || pitch % 2 != 0)
         return nullptr;

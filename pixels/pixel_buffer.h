@@ -15,8 +15,7 @@ public:
     // A new owned buffer; null for a negative or absurd size or when memory is short.
     static std::unique_ptr<PixelBuffer> create(std::int32_t width, std::int32_t height);
     // A buffer over memory owned by someone else (display back buffers); null for a bad layout.
-    static std::unique_ptr<PixelBuffer> wrap(std::int32_t width, std::int32_t height,
-                                             std::int32_t pitch, void* memory);
+    static std::unique_ptr<PixelBuffer> wrap(std::int32_t width, std::int32_t height, std::int32_t pitch, void* memory);
     // Bytes per row of a drawing buffer: 2 x width rounded up to a multiple of 4.
     static std::int32_t pitch_for(std::int32_t width) { return (2 * width + 3) & ~3; }
 
@@ -43,8 +42,8 @@ public:
     void clear(Pixel value);
 
 private:
-    PixelBuffer(std::int32_t width, std::int32_t height, std::int32_t pitch,
-                std::uint8_t* bits, std::unique_ptr<std::uint32_t[]> owned);
+    PixelBuffer(std::int32_t width, std::int32_t height, std::int32_t pitch, std::uint8_t* bits,
+                std::unique_ptr<std::uint32_t[]> owned);
 
     std::int32_t m_width;
     std::int32_t m_height;

@@ -25,23 +25,40 @@ std::uint32_t dim_value(std::uint32_t a, const DimMasks& m)
     const std::uint32_t e3 = (a >> 3) & m.m3;
     const std::uint32_t s4 = (a >> 4) & m.m4;
     switch (K) {
-    case 0: return 0;
-    case 1: return s4;
-    case 2: return e3;
-    case 3: return q2 - s4;
-    case 4: return q2;
-    case 5: return q2 + s4 + m.add;
-    case 6: return h1 - e3;
-    case 7: return h1 - s4;
-    case 8: return h1;
-    case 9: return h1 + s4 + m.add;
-    case 10: return h1 + e3 + m.add;
-    case 11: return h1 + e3 + s4 + m.add;
-    case 12: return a - q2;
-    case 13: return a - q2 + s4;
-    case 14: return a - e3;
-    case 15: return a - s4;
-    default: return a;
+    case 0:
+        return 0;
+    case 1:
+        return s4;
+    case 2:
+        return e3;
+    case 3:
+        return q2 - s4;
+    case 4:
+        return q2;
+    case 5:
+        return q2 + s4 + m.add;
+    case 6:
+        return h1 - e3;
+    case 7:
+        return h1 - s4;
+    case 8:
+        return h1;
+    case 9:
+        return h1 + s4 + m.add;
+    case 10:
+        return h1 + e3 + m.add;
+    case 11:
+        return h1 + e3 + s4 + m.add;
+    case 12:
+        return a - q2;
+    case 13:
+        return a - q2 + s4;
+    case 14:
+        return a - e3;
+    case 15:
+        return a - s4;
+    default:
+        return a;
     }
 }
 
@@ -88,20 +105,18 @@ constexpr auto make_rules(std::integer_sequence<int, K...>)
 constexpr auto dim_runs = make_runs(std::make_integer_sequence<int, 17>{});
 constexpr auto dim_rules = make_rules(std::make_integer_sequence<int, 17>{});
 
-} // namespace
+}  // namespace
 
 void FillSpan::apply(Pixel* first, Pixel* last) const
 {
     // The pixel duplicated into a 32-bit word writes aligned pairs at once.
     const Pixel value = m_value;
     const std::uint32_t doubled = std::uint32_t(value) * 0x10001u;
-    for_each_pair(first, last, [value](Pixel& p) { p = value; },
-                  [doubled](PixelPair& p) { p = doubled; });
+    for_each_pair(
+        first, last, [value](Pixel& p) { p = value; }, [doubled](PixelPair& p) { p = doubled; });
 }
 
-DimSpan::DimSpan(int level) : m_level(std::clamp(level, 0, 16))
-{
-}
+DimSpan::DimSpan(int level) : m_level(std::clamp(level, 0, 16)) {}
 
 void DimSpan::apply(Pixel* first, Pixel* last) const
 {

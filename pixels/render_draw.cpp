@@ -14,8 +14,8 @@ Rect visible_part(const DrawTarget& target, const Rect& rect)
 
 bool lies_inside(const PixelBuffer& buffer, const Rect& rect)
 {
-    return rect.left >= 0 && rect.top >= 0 && rect.left <= rect.right && rect.top <= rect.bottom
-        && rect.right <= buffer.width() && rect.bottom <= buffer.height();
+    return rect.left >= 0 && rect.top >= 0 && rect.left <= rect.right && rect.top <= rect.bottom &&
+           rect.right <= buffer.width() && rect.bottom <= buffer.height();
 }
 
 // The weights of one filter tap sum to this.
@@ -104,7 +104,7 @@ Pixel mean_pixel(const ColourSums& sums, Pixel flag)
     return static_cast<Pixel>(std::min<Pixel>(red, 31) << 11 | green << 5 | std::min<Pixel>(blue, 31));
 }
 
-} // namespace
+}  // namespace
 
 void fill_rect(DrawTarget& target, const Rect& rect, Pixel value)
 {
@@ -122,8 +122,8 @@ void apply_span(DrawTarget& target, const Rect& rect, const SpanOperation& opera
     }
 }
 
-void blit(DrawTarget& target, const PixelBuffer& source, Point src_origin, Size size,
-          Point dst_origin, const RowOperation& operation)
+void blit(DrawTarget& target, const PixelBuffer& source, Point src_origin, Size size, Point dst_origin,
+          const RowOperation& operation)
 {
     if (!target.buffer() || !lies_inside(source, Rect::of(src_origin, size)))
         return;
@@ -143,11 +143,10 @@ void blit(DrawTarget& target, const PixelBuffer& source, Point src_origin, Size 
     }
 }
 
-void scaled_blit(DrawTarget& target, const PixelBuffer& source, const Rect& src_rect,
-                 const Rect& dst_rect, const RowOperation& operation)
+void scaled_blit(DrawTarget& target, const PixelBuffer& source, const Rect& src_rect, const Rect& dst_rect,
+                 const RowOperation& operation)
 {
-    if (!target.buffer() || src_rect.is_empty() || dst_rect.is_empty()
-        || !lies_inside(source, src_rect))
+    if (!target.buffer() || src_rect.is_empty() || dst_rect.is_empty() || !lies_inside(source, src_rect))
         return;
     const Rect area = visible_part(target, dst_rect);
     if (area.is_empty())
@@ -164,8 +163,7 @@ void scaled_blit(DrawTarget& target, const PixelBuffer& source, const Rect& src_
     }
 }
 
-void draw_surface(DrawTarget& target, const RenderSurface& surface, Point dst_origin,
-                  const RowOperation& operation)
+void draw_surface(DrawTarget& target, const RenderSurface& surface, Point dst_origin, const RowOperation& operation)
 {
     if (const PixelBuffer* buffer = surface.buffer())
         blit(target, *buffer, {0, 0}, buffer->size(), dst_origin, operation);
@@ -174,19 +172,18 @@ void draw_surface(DrawTarget& target, const RenderSurface& surface, Point dst_or
 // Each destination row first sums its source rows per source column (the
 // vertical taps), then each destination pixel sums those columns (the
 // horizontal taps). The row goes to the operation as one run.
-void filtered_scaled_blit(DrawTarget& target, const PixelBuffer& source, const Rect& src_rect,
-                          const Rect& dst_rect, const RowOperation& operation)
+void filtered_scaled_blit(DrawTarget& target, const PixelBuffer& source, const Rect& src_rect, const Rect& dst_rect,
+                          const RowOperation& operation)
 {
-    if (!target.buffer() || src_rect.is_empty() || dst_rect.is_empty()
-        || !lies_inside(source, src_rect))
+    if (!target.buffer() || src_rect.is_empty() || dst_rect.is_empty() || !lies_inside(source, src_rect))
         return;
     const Rect area = visible_part(target, dst_rect);
     if (area.is_empty())
         return;
-    const AxisTaps across = axis_taps(src_rect.width(), dst_rect.width(), area.left - dst_rect.left,
-                                      area.right - dst_rect.left);
-    const AxisTaps down = axis_taps(src_rect.height(), dst_rect.height(), area.top - dst_rect.top,
-                                    area.bottom - dst_rect.top);
+    const AxisTaps across =
+        axis_taps(src_rect.width(), dst_rect.width(), area.left - dst_rect.left, area.right - dst_rect.left);
+    const AxisTaps down =
+        axis_taps(src_rect.height(), dst_rect.height(), area.top - dst_rect.top, area.bottom - dst_rect.top);
     const std::int32_t column_first = across.first.front();
     const std::size_t columns = std::size_t(across.first.back() + across.count.back() - column_first);
     std::vector<ColourSums> column_sums(columns);

@@ -15,7 +15,7 @@ std::int64_t pixels_of(const PixelBuffer* buffer)
 
 const char* const clip_message = "Clip is in effect, cannot resize";
 
-} // namespace
+}  // namespace
 
 DrawTarget::DrawTarget(PixelBuffer* buffer)
 {
@@ -28,8 +28,7 @@ void DrawTarget::reset_buffer(PixelBuffer* buffer)
     m_clip = buffer ? buffer->bounds() : Rect{};
 }
 
-ClipScope::ClipScope(DrawTarget& target, Point position, Size size)
-    : m_target(target), m_saved(target.m_clip)
+ClipScope::ClipScope(DrawTarget& target, Point position, Size size) : m_target(target), m_saved(target.m_clip)
 {
     target.m_clip = intersect(target.m_clip, Rect::of(position, size));
     ++target.m_clip_depth;

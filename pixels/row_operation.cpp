@@ -22,7 +22,7 @@ Pixel add_share(Pixel s, Pixel d, Pixel share)
     return s == key_color ? d : added;
 }
 
-} // namespace
+}  // namespace
 
 Pixel combine_quarter(Pixel s, Pixel d)
 {
@@ -77,8 +77,8 @@ public:
             dst[i] = Combine(src_row[(start + i) >> shift], dst[i]);
     }
 
-    void repeated_copy(Pixel* dst, const Pixel* src_row, std::int32_t start, std::int32_t count,
-                       int shift, std::int32_t wrap_start, std::int32_t wrap_end) const override
+    void repeated_copy(Pixel* dst, const Pixel* src_row, std::int32_t start, std::int32_t count, int shift,
+                       std::int32_t wrap_start, std::int32_t wrap_end) const override
     {
         std::int32_t position = start;
         for (std::int32_t i = 0; i < count; ++i) {
@@ -87,10 +87,7 @@ public:
         }
     }
 
-    std::unique_ptr<RowOperation> clone() const override
-    {
-        return std::make_unique<CombiningOperation>();
-    }
+    std::unique_ptr<RowOperation> clone() const override { return std::make_unique<CombiningOperation>(); }
 };
 
 Pixel take_source(Pixel s, Pixel)
@@ -107,10 +104,7 @@ public:
             std::memmove(dst_first, src, std::size_t(dst_last - dst_first) * sizeof(Pixel));
     }
 
-    std::unique_ptr<RowOperation> clone() const override
-    {
-        return std::make_unique<PlainCopyOperation>();
-    }
+    std::unique_ptr<RowOperation> clone() const override { return std::make_unique<PlainCopyOperation>(); }
 };
 
 const PlainCopyOperation plain_copy;
@@ -121,10 +115,9 @@ const CombiningOperation<combine_three_quarters> three_quarters;
 const CombiningOperation<combine_opaque_only> opaque_only;
 const CombiningOperation<combine_marking> marking;
 
-const RowOperation* const alpha_operations[5] = {&keyed, &quarter, &half, &three_quarters,
-                                                 &opaque_only};
+const RowOperation* const alpha_operations[5] = {&keyed, &quarter, &half, &three_quarters, &opaque_only};
 
-} // namespace
+}  // namespace
 
 const RowOperation& plain_copy_operation()
 {

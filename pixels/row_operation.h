@@ -12,16 +12,15 @@ public:
     // One source pixel per destination pixel in [dst_first, dst_last).
     virtual void copy(Pixel* dst_first, Pixel* dst_last, const Pixel* src) const = 0;
     // Source index = position >> 10, position from start growing by step.
-    virtual void scaled_copy(Pixel* dst_first, Pixel* dst_last, const Pixel* src_row,
-                             std::uint32_t start, std::uint32_t step) const = 0;
+    virtual void scaled_copy(Pixel* dst_first, Pixel* dst_last, const Pixel* src_row, std::uint32_t start,
+                             std::uint32_t step) const = 0;
     // Destination pixel i takes source index (start + i) >> shift.
-    virtual void doubled_copy(Pixel* dst, const Pixel* src_row, std::int32_t start,
-                              std::int32_t count, int shift) const = 0;
+    virtual void doubled_copy(Pixel* dst, const Pixel* src_row, std::int32_t start, std::int32_t count,
+                              int shift) const = 0;
     // Destination pixel i takes source index position >> shift; position starts at
     // start and wraps to wrap_start when it reaches wrap_end.
-    virtual void repeated_copy(Pixel* dst, const Pixel* src_row, std::int32_t start,
-                               std::int32_t count, int shift, std::int32_t wrap_start,
-                               std::int32_t wrap_end) const = 0;
+    virtual void repeated_copy(Pixel* dst, const Pixel* src_row, std::int32_t start, std::int32_t count, int shift,
+                               std::int32_t wrap_start, std::int32_t wrap_end) const = 0;
     // A new object of the same kind.
     virtual std::unique_ptr<RowOperation> clone() const = 0;
 };

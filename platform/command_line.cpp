@@ -60,8 +60,7 @@ void append_argument(String& rest, std::string_view argument)
 }
 
 // Handles the option at argv[index] that takes a value; false on a bad value.
-bool parse_valued_option(std::string_view name, std::string_view value,
-                         CommandLineOptions& options, std::string& error)
+bool parse_valued_option(std::string_view name, std::string_view value, CommandLineOptions& options, std::string& error)
 {
     bool ok = true;
     if (name == "--size")
@@ -81,14 +80,12 @@ bool parse_valued_option(std::string_view name, std::string_view value,
 
 bool takes_value(std::string_view name)
 {
-    return name == "--size" || name == "--dpi" || name == "--orientation" ||
-           name == "--display" || name == "--script";
+    return name == "--size" || name == "--dpi" || name == "--orientation" || name == "--display" || name == "--script";
 }
 
 }  // namespace
 
-bool parse_command_line(int argc, const char* const* argv, CommandLineOptions& options,
-                        std::string& error)
+bool parse_command_line(int argc, const char* const* argv, CommandLineOptions& options, std::string& error)
 {
     CommandLineOptions parsed;
     for (int index = 1; index < argc; ++index) {

@@ -37,8 +37,7 @@ constexpr int max_window_side = 8192;
 
 // Parses argv[1..argc); false with a one-line reason in error for a bad or
 // unknown option (an argument starting with '-' that is no option).
-bool parse_command_line(int argc, const char* const* argv, CommandLineOptions& options,
-                        std::string& error);
+bool parse_command_line(int argc, const char* const* argv, CommandLineOptions& options, std::string& error);
 // What the program does, every option and the environment it reads.
 std::string usage_text();
 // The version line: "pictavio 1.01".

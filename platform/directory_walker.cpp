@@ -2,10 +2,10 @@
 
 #include "platform/directory_walker.h"
 
+#include <algorithm>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <algorithm>
 #include <vector>
 
 #include "platform/paths.h"
@@ -85,7 +85,8 @@ DirectoryListing read_listing(const std::string& folder, StringView file_pattern
             if (wildcard_match(directory_pattern, wide))
                 listing.directories.push_back(wide);
             break;
-        case EntryKind::other: break;
+        case EntryKind::other:
+            break;
         }
     }
     closedir(stream);

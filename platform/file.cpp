@@ -14,10 +14,14 @@ namespace {
 int open_flags(File::Mode mode)
 {
     switch (mode) {
-    case File::read_mode: return O_RDONLY;
-    case File::create_mode: return O_WRONLY | O_CREAT | O_TRUNC;
-    case File::append_mode: return O_WRONLY | O_CREAT;
-    case File::read_write_mode: return O_RDWR | O_CREAT;
+    case File::read_mode:
+        return O_RDONLY;
+    case File::create_mode:
+        return O_WRONLY | O_CREAT | O_TRUNC;
+    case File::append_mode:
+        return O_WRONLY | O_CREAT;
+    case File::read_write_mode:
+        return O_RDWR | O_CREAT;
     }
     return -1;
 }

@@ -3,8 +3,8 @@
 // independent of the platform's virtual-key codes.
 
 #include <cstdint>
-#include "platform/text.h"
 #include "platform/log.h"
+#include "platform/text.h"
 
 enum KeyCode : std::int32_t {
     key_none = 0,

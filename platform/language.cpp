@@ -60,22 +60,25 @@ constexpr unsigned table_size = 99;
 // The system's wide-character space class.
 bool is_space(char16_t c)
 {
-    return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0 || c == 0x1680
-        || (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F || c == 0x3000;
+    return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0 || c == 0x1680 ||
+           (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F || c == 0x3000;
 }
 
-bool is_line_end(char16_t c) { return c == u'\r' || c == u'\n'; }
+bool is_line_end(char16_t c)
+{
+    return c == u'\r' || c == u'\n';
+}
 
 String decode(std::string_view bytes, std::uint64_t file_size)
 {
     String text;
-    const bool utf16 = file_size >= 2 && file_size % 2 == 0 && bytes.size() >= 2
-        && static_cast<unsigned char>(bytes[0]) == 0xFF && static_cast<unsigned char>(bytes[1]) == 0xFE;
+    const bool utf16 = file_size >= 2 && file_size % 2 == 0 && bytes.size() >= 2 &&
+                       static_cast<unsigned char>(bytes[0]) == 0xFF && static_cast<unsigned char>(bytes[1]) == 0xFE;
     if (utf16) {
         text.reserve(bytes.size() / 2);
         for (std::size_t i = 2; i + 1 < bytes.size(); i += 2)
-            text += static_cast<char16_t>(static_cast<unsigned char>(bytes[i])
-                                          | static_cast<unsigned char>(bytes[i + 1]) << 8);
+            text += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
+                                          static_cast<unsigned char>(bytes[i + 1]) << 8);
     } else {
         text = from_ascii(bytes);
     }
@@ -159,7 +162,8 @@ Translations::Map parse_language_file(std::string_view bytes, std::uint64_t file
         while (i < n && !is_line_end(text[i]))
             ++i;
         if (key_end > key_start)
-            texts.insert_or_assign(text.substr(key_start, key_end - key_start), text.substr(value_start, i - value_start));
+            texts.insert_or_assign(text.substr(key_start, key_end - key_start),
+                                   text.substr(value_start, i - value_start));
     }
     return texts;
 }

@@ -16,7 +16,7 @@ void log_lock_line(const char* operation, const char* name, const char* what)
     log() << line;
 }
 
-} // namespace
+}  // namespace
 
 LoggedLock::LoggedLock(Mutex& mutex, const char* operation, const char* name) : m_mutex(mutex)
 {
@@ -25,4 +25,7 @@ LoggedLock::LoggedLock(Mutex& mutex, const char* operation, const char* name) : 
     log_lock_line(operation, name, "end");
 }
 
-LoggedLock::~LoggedLock() { m_mutex.unlock(); }
+LoggedLock::~LoggedLock()
+{
+    m_mutex.unlock();
+}

@@ -27,17 +27,15 @@ bool seek_bytes(const std::vector<std::uint8_t>& bytes, std::uint64_t& position,
 
 std::uint64_t skip_bytes(const std::vector<std::uint8_t>& bytes, std::uint64_t& position, std::uint64_t count)
 {
-    const std::uint64_t moved = std::min<std::uint64_t>(count, bytes.size() - std::min<std::uint64_t>(position, bytes.size()));
+    const std::uint64_t moved =
+        std::min<std::uint64_t>(count, bytes.size() - std::min<std::uint64_t>(position, bytes.size()));
     position += moved;
     return moved;
 }
 
-} // namespace
+}  // namespace
 
-MemoryStream::MemoryStream(const std::uint8_t* data, std::size_t length)
-    : m_bytes(data, data + length)
-{
-}
+MemoryStream::MemoryStream(const std::uint8_t* data, std::size_t length) : m_bytes(data, data + length) {}
 
 std::uint32_t MemoryStream::write(const void* buffer, std::uint32_t count)
 {

@@ -17,7 +17,10 @@
 
 namespace {
 
-bool is_separator(char16_t c) { return c == u'/' || c == u'\\'; }
+bool is_separator(char16_t c)
+{
+    return c == u'/' || c == u'\\';
+}
 
 std::optional<std::size_t> last_separator(StringView path)
 {
@@ -47,7 +50,7 @@ bool read_app_path(String& path)
 
 bool is_directory(const String& path)
 {
-    struct stat status{};
+    struct stat status {};
     return stat(to_utf8(path).c_str(), &status) == 0 && S_ISDIR(status.st_mode);
 }
 
@@ -258,8 +261,8 @@ bool can_create_files_in(StringView folder)
     // Named after the process and a count, so that threads probing one folder
     // at the same time never take each other's probe for a refusal.
     static std::atomic<unsigned> probes{0};
-    const std::string probe = to_utf8(join_path(expand_path(folder), u".pictavio-probe-")) + std::to_string(getpid())
-        + "-" + std::to_string(probes++);
+    const std::string probe = to_utf8(join_path(expand_path(folder), u".pictavio-probe-")) + std::to_string(getpid()) +
+                              "-" + std::to_string(probes++);
     const int descriptor = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (descriptor < 0)
         return false;
@@ -329,8 +332,8 @@ String parent_folder(StringView path)
 
 bool same_path(StringView a, StringView b)
 {
-    return lower_case_copy(strip_trailing_separator(expand_path(a)))
-        == lower_case_copy(strip_trailing_separator(expand_path(b)));
+    return lower_case_copy(strip_trailing_separator(expand_path(a))) ==
+           lower_case_copy(strip_trailing_separator(expand_path(b)));
 }
 
 bool starts_with_path(StringView path, StringView prefix)

@@ -35,7 +35,6 @@
 #include <unistd.h>
 #include <vector>
 
-
 namespace {
 
 constexpr std::size_t max_file_size = 1024 * 1024;
@@ -64,8 +63,8 @@ struct FileIdentity {
 
     bool operator==(const FileIdentity& other) const
     {
-        return device == other.device && inode == other.inode && size == other.size
-            && modified.tv_sec == other.modified.tv_sec && modified.tv_nsec == other.modified.tv_nsec;
+        return device == other.device && inode == other.inode && size == other.size &&
+               modified.tv_sec == other.modified.tv_sec && modified.tv_nsec == other.modified.tv_nsec;
     }
 };
 
@@ -158,11 +157,21 @@ std::string quoted(StringView text)
     std::string out = "\"";
     for (const char c : to_utf8(text)) {
         switch (c) {
-        case '\\': out += "\\\\"; break;
-        case '"': out += "\\\""; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '"':
+            out += "\\\"";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
         default:
             if (static_cast<unsigned char>(c) < 0x20) {
                 out += "\\x";
@@ -227,11 +236,21 @@ bool parse_quoted(std::string_view line, std::size_t& i, String& text)
             if (++i >= line.size())
                 return false;
             switch (line[i]) {
-            case '\\': c = '\\'; break;
-            case '"': c = '"'; break;
-            case 'n': c = '\n'; break;
-            case 'r': c = '\r'; break;
-            case 't': c = '\t'; break;
+            case '\\':
+                c = '\\';
+                break;
+            case '"':
+                c = '"';
+                break;
+            case 'n':
+                c = '\n';
+                break;
+            case 'r':
+                c = '\r';
+                break;
+            case 't':
+                c = '\t';
+                break;
             case 'x': {
                 if (i + 2 >= line.size() || hex_digit(line[i + 1]) < 0 || hex_digit(line[i + 2]) < 0)
                     return false;
@@ -239,7 +258,8 @@ bool parse_quoted(std::string_view line, std::size_t& i, String& text)
                 i += 2;
                 break;
             }
-            default: return false;
+            default:
+                return false;
             }
         }
         raw += c;

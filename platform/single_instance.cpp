@@ -21,8 +21,8 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-#include "platform/thread.h"
 #include "platform/log.h"
+#include "platform/thread.h"
 
 namespace {
 
@@ -39,8 +39,8 @@ std::string runtime_folder()
     mkdir(folder.c_str(), 0700);
     // Anybody can create names in /tmp: use the folder only when it is ours alone.
     struct stat info;
-    if (lstat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != getuid()
-        || (info.st_mode & 0077) != 0)
+    if (lstat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != getuid() ||
+        (info.st_mode & 0077) != 0)
         return {};
     return folder;
 }
@@ -94,7 +94,8 @@ String from_utf16le(const std::string& bytes)
 {
     String text;
     for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
-        text += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8);
+        text +=
+            static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8);
     return text;
 }
 
@@ -243,7 +244,8 @@ bool hand_over(InstanceState& instance)
     log() << "Application::EnumProc window found hwnd=" << static_cast<int>(peer_process(fd)) << " 1\n";
     const StringView text = instance.command_line.empty() ? empty_command_line : StringView(instance.command_line);
     const std::string bytes = utf16le_bytes(text);
-    if (write_all(fd, bytes.data(), bytes.size()) && shutdown(fd, SHUT_WR) == 0 && wait_readable(fd, answer_timeout_ms)) {
+    if (write_all(fd, bytes.data(), bytes.size()) && shutdown(fd, SHUT_WR) == 0 &&
+        wait_readable(fd, answer_timeout_ms)) {
         char answer;
         (void)!recv(fd, &answer, 1, 0);
     }

@@ -76,8 +76,14 @@ void append_utf8(std::string& out, char32_t code)
     }
 }
 
-bool is_high_surrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-bool is_low_surrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+bool is_high_surrogate(char16_t c)
+{
+    return c >= 0xD800 && c <= 0xDBFF;
+}
+bool is_low_surrogate(char16_t c)
+{
+    return c >= 0xDC00 && c <= 0xDFFF;
+}
 
 // The C library's character table of a UTF-8 locale, whatever the process's
 // own locale is: Unicode's simple case mappings for every script. C.UTF-8 is
@@ -94,8 +100,8 @@ locale_t unicode_case_locale()
 char32_t mapped_case(char32_t code, bool upper)
 {
     const locale_t locale = unicode_case_locale();
-    const wint_t mapped = upper ? towupper_l(static_cast<wint_t>(code), locale)
-                                : towlower_l(static_cast<wint_t>(code), locale);
+    const wint_t mapped =
+        upper ? towupper_l(static_cast<wint_t>(code), locale) : towlower_l(static_cast<wint_t>(code), locale);
     return static_cast<char32_t>(mapped);
 }
 

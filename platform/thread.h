@@ -33,7 +33,7 @@ protected:
 
 private:
     std::thread m_thread;
-    std::atomic<int> m_system_id{0};   // the worker's kernel thread id while it runs
+    std::atomic<int> m_system_id{0};  // the worker's kernel thread id while it runs
     std::atomic<bool> m_stop_requested{false};
 };
 

@@ -196,8 +196,7 @@ struct WindowSystem::State {
     {
         int virtual_key = virtual_key_from_sdl(event.keysym.sym);
         if (virtual_key != 0)
-            queue_key(virtual_key, event.type == SDL_KEYDOWN, event.repeat != 0,
-                      event.keysym.scancode & 0xFF);
+            queue_key(virtual_key, event.type == SDL_KEYDOWN, event.repeat != 0, event.keysym.scancode & 0xFF);
     }
 
     void queue_key(int virtual_key, bool down, bool repeat, int scan_code)
@@ -210,8 +209,7 @@ struct WindowSystem::State {
         queue_input(main_window, down ? WM_KEYDOWN : WM_KEYUP, virtual_key, lparam);
         // Keys that produce a control character also produce its WM_CHAR, as
         // text input reports printable characters only.
-        bool control_character = virtual_key == 8 || virtual_key == 9 || virtual_key == 13 ||
-                                 virtual_key == 27;
+        bool control_character = virtual_key == 8 || virtual_key == 9 || virtual_key == 13 || virtual_key == 27;
         if (down && control_character)
             queue_input(main_window, WM_CHAR, virtual_key, lparam);
     }
@@ -320,18 +318,16 @@ struct WindowSystem::State {
                 break;
             // A pen cannot hover: moves count only while it is down or captured.
             if ((event.motion.state & SDL_BUTTON_LMASK) != 0 || capture != 0)
-                queue_mouse(event.motion.windowID, WM_MOUSEMOVE,
-                            (event.motion.state & SDL_BUTTON_LMASK) ? 1 : 0, event.motion.x,
-                            event.motion.y);
+                queue_mouse(event.motion.windowID, WM_MOUSEMOVE, (event.motion.state & SDL_BUTTON_LMASK) ? 1 : 0,
+                            event.motion.x, event.motion.y);
             break;
         case SDL_MOUSEBUTTONDOWN:
         case SDL_MOUSEBUTTONUP:
             if (touch_pen_ignored && event.button.which == SDL_TOUCH_MOUSEID)
                 break;
             if (event.button.button == SDL_BUTTON_LEFT)
-                queue_mouse(event.button.windowID,
-                            event.type == SDL_MOUSEBUTTONDOWN ? WM_LBUTTONDOWN : WM_LBUTTONUP,
-                            0, event.button.x, event.button.y);
+                queue_mouse(event.button.windowID, event.type == SDL_MOUSEBUTTONDOWN ? WM_LBUTTONDOWN : WM_LBUTTONUP, 0,
+                            event.button.x, event.button.y);
             break;
         default:
             break;
@@ -384,8 +380,7 @@ struct WindowSystem::State {
     bool take_next(Message& message)
     {
         pump();
-        return take_posted(message) || take_input(message) || take_paint(message) ||
-               take_timer(message);
+        return take_posted(message) || take_input(message) || take_paint(message) || take_timer(message);
     }
 
     // Milliseconds until the next timer is due; -1 when none runs.
@@ -447,8 +442,7 @@ double pinch_span(std::uintptr_t wparam)
 std::intptr_t make_position_lparam(int x, int y)
 {
     return static_cast<std::intptr_t>(static_cast<std::uint32_t>(static_cast<std::uint16_t>(x)) |
-                                      (static_cast<std::uint32_t>(static_cast<std::uint16_t>(y))
-                                       << 16));
+                                      (static_cast<std::uint32_t>(static_cast<std::uint16_t>(y)) << 16));
 }
 
 int lparam_x(std::intptr_t lparam)
@@ -497,8 +491,7 @@ WindowSystem::WindowSystem(const CommandLineOptions& options) : m_state(std::mak
     m_state->main_thread = std::this_thread::get_id();
     // The off-screen and frame-buffer outputs want no desktop window: SDL's
     // dummy driver still gives the event queue, unless the user chose a driver.
-    bool windowless = options.display == DisplayChoice::offscreen ||
-                      options.display == DisplayChoice::frame_buffer;
+    bool windowless = options.display == DisplayChoice::offscreen || options.display == DisplayChoice::frame_buffer;
     if (windowless && std::getenv("SDL_VIDEODRIVER") == nullptr)
         SDL_SetHint(SDL_HINT_VIDEODRIVER, "dummy");
     // Closing the window is the window's own close message, never a second quit.
@@ -511,8 +504,8 @@ WindowSystem::WindowSystem(const CommandLineOptions& options) : m_state(std::mak
     } else if (!driver_chosen && is_headless_driver(SDL_GetCurrentVideoDriver())) {
         // With no screen at all SDL falls back to a driver that shows nothing;
         // a program on it would run unseen instead of saying there is no display.
-        m_state->video_error = std::string("no screen (SDL found only its \"") +
-                               SDL_GetCurrentVideoDriver() + "\" driver)";
+        m_state->video_error =
+            std::string("no screen (SDL found only its \"") + SDL_GetCurrentVideoDriver() + "\" driver)";
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
     } else {
         m_state->video = true;
@@ -562,9 +555,8 @@ WindowId WindowSystem::create_window(const String& title, WindowProcedure proced
     WindowRecord record;
     record.procedure = std::move(procedure);
     if (m_state->video) {
-        record.sdl = SDL_CreateWindow(to_utf8(title).c_str(), SDL_WINDOWPOS_UNDEFINED,
-                                      SDL_WINDOWPOS_UNDEFINED, m_state->options.width,
-                                      m_state->options.height, SDL_WINDOW_RESIZABLE);
+        record.sdl = SDL_CreateWindow(to_utf8(title).c_str(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
+                                      m_state->options.width, m_state->options.height, SDL_WINDOW_RESIZABLE);
         if (record.sdl == nullptr)
             return 0;
     }
@@ -710,15 +702,13 @@ ScreenSettings WindowSystem::screen_settings() const
     return settings;
 }
 
-bool WindowSystem::post_message(WindowId window, unsigned id, std::uintptr_t wparam,
-                                std::intptr_t lparam)
+bool WindowSystem::post_message(WindowId window, unsigned id, std::uintptr_t wparam, std::intptr_t lparam)
 {
     m_state->post(Message{window, id, wparam, lparam, 0, {}});
     return true;
 }
 
-bool WindowSystem::post_copy_data(WindowId window, std::uintptr_t tag,
-                                  std::vector<std::uint8_t> bytes)
+bool WindowSystem::post_copy_data(WindowId window, std::uintptr_t tag, std::vector<std::uint8_t> bytes)
 {
     m_state->post(Message{window, WM_COPYDATA, tag, 0, 0, std::move(bytes)});
     return true;
@@ -729,8 +719,7 @@ void WindowSystem::post_quit_message(int exit_code)
     post_message(0, WM_QUIT, static_cast<std::uintptr_t>(exit_code), 0);
 }
 
-std::intptr_t WindowSystem::send_message(WindowId window, unsigned id, std::uintptr_t wparam,
-                                         std::intptr_t lparam)
+std::intptr_t WindowSystem::send_message(WindowId window, unsigned id, std::uintptr_t wparam, std::intptr_t lparam)
 {
     const Message message{window, id, wparam, lparam, get_tick_count(), {}};
     return dispatch_message(message);
@@ -755,9 +744,8 @@ void WindowSystem::wait_for_message(WindowId window, unsigned id, Message& messa
         {
             std::lock_guard<std::mutex> lock(m_state->posted_mutex);
             auto& posted = m_state->posted;
-            auto found = std::find_if(posted.begin(), posted.end(), [&](const Message& m) {
-                return m.window == window && m.id == id;
-            });
+            auto found = std::find_if(posted.begin(), posted.end(),
+                                      [&](const Message& m) { return m.window == window && m.id == id; });
             if (found != posted.end()) {
                 message = std::move(*found);
                 posted.erase(found);
@@ -792,8 +780,7 @@ void WindowSystem::inject_key(int virtual_key, bool down)
 
 void WindowSystem::inject_pen(unsigned id, int x, int y)
 {
-    m_state->queue_input(m_state->main_window, id, id == WM_LBUTTONUP ? 0 : 1,
-                         make_position_lparam(x, y));
+    m_state->queue_input(m_state->main_window, id, id == WM_LBUTTONUP ? 0 : 1, make_position_lparam(x, y));
 }
 
 void WindowSystem::inject_wheel(int x, int y, int notches)
@@ -821,9 +808,8 @@ void WindowSystem::set_timer(WindowId window, std::uintptr_t timer_id, std::uint
 
 bool WindowSystem::kill_timer(WindowId window, std::uintptr_t timer_id)
 {
-    return std::erase_if(m_state->timers, [&](const TimerRecord& timer) {
-               return timer.window == window && timer.id == timer_id;
-           }) > 0;
+    return std::erase_if(m_state->timers,
+                         [&](const TimerRecord& timer) { return timer.window == window && timer.id == timer_id; }) > 0;
 }
 
 void WindowSystem::invalidate_window(WindowId window)
@@ -862,8 +848,8 @@ void WindowSystem::message_box(WindowId owner, const String& caption, const Stri
     std::string caption_utf8 = to_utf8(caption);
     std::string text_utf8 = to_utf8(text);
     bool can_show = m_state->video && !is_headless_driver(SDL_GetCurrentVideoDriver());
-    if (can_show && SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, caption_utf8.c_str(),
-                                             text_utf8.c_str(), sdl_window(owner)) == 0)
+    if (can_show && SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, caption_utf8.c_str(), text_utf8.c_str(),
+                                             sdl_window(owner)) == 0)
         return;
     std::fprintf(stderr, "%s: %s\n", caption_utf8.c_str(), text_utf8.c_str());
     std::fflush(stderr);

@@ -70,8 +70,14 @@ std::uintptr_t pinch_wparam(PinchPhase phase, double span);
 PinchPhase pinch_phase(std::uintptr_t wparam);
 double pinch_span(std::uintptr_t wparam);
 // A wheel message's wParam: the signed number of notches.
-inline std::uintptr_t wheel_wparam(int notches) { return static_cast<std::uintptr_t>(static_cast<std::intptr_t>(notches)); }
-inline int wheel_notches(std::uintptr_t wparam) { return static_cast<int>(static_cast<std::intptr_t>(wparam)); }
+inline std::uintptr_t wheel_wparam(int notches)
+{
+    return static_cast<std::uintptr_t>(static_cast<std::intptr_t>(notches));
+}
+inline int wheel_notches(std::uintptr_t wparam)
+{
+    return static_cast<int>(static_cast<std::intptr_t>(wparam));
+}
 
 // Packs a position as a mouse message's lParam (x low word, y high word).
 std::intptr_t make_position_lparam(int x, int y);
@@ -165,8 +171,7 @@ public:
     // Queues the quit message with an exit code.
     void post_quit_message(int exit_code);
     // Calls the window's procedure at once (main thread).
-    std::intptr_t send_message(WindowId window, unsigned id, std::uintptr_t wparam,
-                               std::intptr_t lparam);
+    std::intptr_t send_message(WindowId window, unsigned id, std::uintptr_t wparam, std::intptr_t lparam);
     // Waits for the next message; false when it is the quit message.
     bool get_message(Message& message);
     // Takes the next message without waiting; false when there is none.

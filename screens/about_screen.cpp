@@ -1,7 +1,7 @@
 #include "screens/about_screen.h"
 
-#include "shell/application.h"
 #include "platform/log.h"
+#include "shell/application.h"
 #include "skin/plexor.h"
 
 AboutScreen::AboutScreen(Properties& skin) : Element(nullptr), SkinListener(skin), m_skin(skin)

@@ -5,14 +5,14 @@
 #include "elements/text_element.h"
 #include "library/photo_library.h"
 #include "library/preview_file.h"
+#include "platform/key_codes.h"
+#include "platform/log.h"
 #include "screens/folder_screen.h"
 #include "screens/menu_screen.h"
 #include "screens/required_element.h"
 #include "screens/thumbnail.h"
 #include "shell/application.h"
 #include "shell/game_base.h"
-#include "platform/key_codes.h"
-#include "platform/log.h"
 #include "skin/plexor.h"
 
 namespace {
@@ -56,8 +56,12 @@ public:
         // The frame's size is the image's size on the screen: the thumbnail is made at it.
         switch (make_framed_thumbnail(m_album.key_picture_path, m_album.drive_path, m_frame_picture,
                                       m_frame_picture.size(), framed)) {
-        case ThumbnailState::made: m_image->set_picture(framed); break;
-        case ThumbnailState::bad: m_image->set_picture(picture_of(m_bad)); break;
+        case ThumbnailState::made:
+            m_image->set_picture(framed);
+            break;
+        case ThumbnailState::bad:
+            m_image->set_picture(picture_of(m_bad));
+            break;
         case ThumbnailState::pending:
             m_image->set_picture(framed.bitmap != SkinBitmap::empty() ? framed : picture_of(m_loading));
             if (PhotoLibrary* library = PhotoLibrary::instance())

@@ -68,7 +68,6 @@ private:
     // btnSearch's action: disabled until the library's work ends, rows empty until the search ends.
     void start_search();
 
-
     Properties& m_skin;
     Button* m_btn_search = nullptr;
     Button* m_btn_menu = nullptr;

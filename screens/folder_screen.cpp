@@ -5,11 +5,11 @@
 #include "elements/progress_bar.h"
 #include "library/photo_library.h"
 #include "platform/directory_walker.h"
+#include "platform/log.h"
 #include "screens/required_element.h"
 #include "screens/thumbnail.h"
 #include "screens/viewer.h"
 #include "shell/application.h"
-#include "platform/log.h"
 #include "skin/plexor.h"
 
 namespace {
@@ -239,8 +239,12 @@ void FolderScreen::load_thumbnail(int index)
         return;
     const Size size{m_frame_picture.size().width, m_frame_picture.size().height};
     switch (make_framed_thumbnail(m_pictures[index], m_album.drive_path, m_frame_picture, size, m_thumbnails[index])) {
-    case ThumbnailState::made: m_bad[index] = false; break;
-    case ThumbnailState::bad: m_bad[index] = true; break;
+    case ThumbnailState::made:
+        m_bad[index] = false;
+        break;
+    case ThumbnailState::bad:
+        m_bad[index] = true;
+        break;
     case ThumbnailState::pending:
         if (PhotoLibrary* library = PhotoLibrary::instance())
             library->add_picture(m_pictures[index], m_album.drive_path);
@@ -288,8 +292,10 @@ void FolderScreen::open_picture_viewer(int index)
 {
     log() << "picture tapped " << m_pictures[index] << " num " << index << "\n";
     Application* app = Application::instance();
-    if (!app) return;
-    if (!m_viewer) m_viewer = std::make_unique<PictureViewer>(m_skin);
+    if (!app)
+        return;
+    if (!m_viewer)
+        m_viewer = std::make_unique<PictureViewer>(m_skin);
     // Placed at this screen's size first, so the pictures are fitted to the screen they are shown on.
     m_viewer->set_horizontal(x(), width());
     m_viewer->set_vertical(y(), height());

@@ -1,11 +1,11 @@
 #include "screens/menu_screen.h"
 
+#include "platform/log.h"
 #include "platform/paths.h"
 #include "screens/about_screen.h"
 #include "screens/required_element.h"
 #include "shell/application.h"
 #include "shell/game_base.h"
-#include "platform/log.h"
 #include "skin/plexor.h"
 
 namespace {
@@ -85,8 +85,8 @@ bool MenuScreen::on_click(Button* button, const ButtonEvent&)
 void MenuScreen::on_menu(MenuPopup&, StringView id, String&, MenuItems& items)
 {
     std::vector<MenuEntry> entries;
-    const bool changed = m_skin.translations().handle_language_command(AboutScreen::application_name, id, entries,
-                                                                       u"MenuElement");
+    const bool changed =
+        m_skin.translations().handle_language_command(AboutScreen::application_name, id, entries, u"MenuElement");
     items.clear();
     for (const MenuEntry& entry : entries) {
         MenuItem item;

@@ -31,7 +31,6 @@ public:
 private:
     void load_skin();
 
-
     Properties& m_skin;
     Button* m_btn_back = nullptr;
     Button* m_btn_exit = nullptr;

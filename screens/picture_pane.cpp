@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include "pixels/render_draw.h"
+#include "pixels/row_operation.h"
 #include "shell/script_elements.h"
 #include "skin/element_type_registry.h"
 #include "skin/properties.h"
-#include "pixels/render_draw.h"
-#include "pixels/row_operation.h"
 
 namespace {
 
@@ -36,7 +36,8 @@ int ceil_div(long long value, long long divisor)
 
 double move_towards(double value, double target, double step)
 {
-    if (value < target) return std::min(value + step, target);
+    if (value < target)
+        return std::min(value + step, target);
     return std::max(value - step, target);
 }
 
@@ -44,7 +45,8 @@ double move_towards(double value, double target, double step)
 // picture is narrower than the view, else so that the picture covers the view.
 PanePoint center_range(double picture, double view, double scale)
 {
-    if (picture * scale <= view) return {picture / 2.0, picture / 2.0};
+    if (picture * scale <= view)
+        return {picture / 2.0, picture / 2.0};
     double half = view / 2.0 / scale;
     return {half, picture - half};
 }
@@ -75,20 +77,23 @@ void PicturePane::bind(Properties& skin, const SkinNode* node)
 void PicturePane::make_empty_picture()
 {
     m_empty_picture.recreate(m_tile);
-    if (!m_empty_picture.buffer()) return;
+    if (!m_empty_picture.buffer())
+        return;
     m_empty_picture.buffer()->clear(m_empty_color.to_pixel() | opacity_flag);
-    if (m_empty_text.empty()) return;
+    if (m_empty_text.empty())
+        return;
     Color inverted{static_cast<std::uint8_t>(255 - m_empty_color.red),
                    static_cast<std::uint8_t>(255 - m_empty_color.green),
                    static_cast<std::uint8_t>(255 - m_empty_color.blue), 255};
-    draw_text(m_empty_picture, m_empty_font, inverted, m_empty_text, Rect::of({0, 0}, m_tile),
-              align_center, align_vcenter, true);
+    draw_text(m_empty_picture, m_empty_font, inverted, m_empty_text, Rect::of({0, 0}, m_tile), align_center,
+              align_vcenter, true);
 }
 
 void PicturePane::on_visibility_changed(bool visible, bool effective)
 {
     Element::on_visibility_changed(visible, effective);
-    if (effective) return;
+    if (effective)
+        return;
     m_fling_speed = 0.0;
     m_pen_down = false;
 }
@@ -97,11 +102,13 @@ void PicturePane::on_visibility_changed(bool visible, bool effective)
 
 int PicturePane::top_level_for(Size picture, Size tile)
 {
-    if (tile.width <= 0 || tile.height <= 0) return 0;
+    if (tile.width <= 0 || tile.height <= 0)
+        return 0;
     long long across = std::max(ceil_div(std::max(picture.width, 0), tile.width), 1);
     long long down = std::max(ceil_div(std::max(picture.height, 0), tile.height), 1);
     int level = 0;
-    while ((1LL << level) < across || (1LL << level) < down) ++level;
+    while ((1LL << level) < across || (1LL << level) < down)
+        ++level;
     return level;
 }
 
@@ -116,7 +123,8 @@ int PicturePane::lowest_level_for(Size screen, Size tile, int top)
 
 double PicturePane::clamp_zoom(double zoom, int lowest, int top)
 {
-    if (!(zoom >= lowest) || zoom > top) return lowest;
+    if (!(zoom >= lowest) || zoom > top)
+        return lowest;
     return zoom;
 }
 
@@ -148,7 +156,8 @@ void PicturePane::configure(Size tile, Size picture, bool landscape)
     m_center = {m_picture.width / 2.0, m_picture.height / 2.0};
     m_fling_speed = 0.0;
     m_shift = 0.0;
-    if (m_empty_picture.size() != m_tile) make_empty_picture();
+    if (m_empty_picture.size() != m_tile)
+        make_empty_picture();
     mark_dirty();
 }
 
@@ -174,7 +183,8 @@ void PicturePane::set_zoom(double zoom)
 void PicturePane::zoom_towards(double target, Point anchor)
 {
     target = std::clamp(target, double(m_lowest_level), double(m_top_level));
-    if (target == m_zoom_target) return;
+    if (target == m_zoom_target)
+        return;
     m_zoom_target = target;
     m_anchor_picture = picture_point(anchor);
     PanePoint view = view_point(anchor);
@@ -187,7 +197,8 @@ void PicturePane::zoom_towards(double target, Point anchor)
 void PicturePane::zoom_at(double zoom, Point anchor)
 {
     zoom_towards(zoom, anchor);
-    if (!is_zooming()) return;
+    if (!is_zooming())
+        return;
     m_zoom = m_zoom_target;
     // A step of no time places the view from the anchor at the new zoom.
     step_zoom(0.0);
@@ -208,7 +219,8 @@ void PicturePane::zoom_towards_center(double target)
 
 void PicturePane::stop_zoom()
 {
-    if (m_zoom_target == m_zoom) return;
+    if (m_zoom_target == m_zoom)
+        return;
     m_zoom_target = m_zoom;
     mark_dirty();
 }
@@ -269,7 +281,8 @@ void PicturePane::clamp_center(bool allow_x_overscroll)
 {
     PanePoint rx = center_range_x();
     PanePoint ry = center_range_y();
-    if (!allow_x_overscroll) m_center.x = std::clamp(m_center.x, rx.x, rx.y);
+    if (!allow_x_overscroll)
+        m_center.x = std::clamp(m_center.x, rx.x, rx.y);
     m_center.y = std::clamp(m_center.y, ry.x, ry.y);
 }
 
@@ -277,8 +290,10 @@ double PicturePane::overscroll() const
 {
     PanePoint range = center_range_x();
     double s = scale();
-    if (m_center.x < range.x) return (m_center.x - range.x) * s;
-    if (m_center.x > range.y) return (m_center.x - range.y) * s;
+    if (m_center.x < range.x)
+        return (m_center.x - range.x) * s;
+    if (m_center.x > range.y)
+        return (m_center.x - range.y) * s;
     return 0.0;
 }
 
@@ -293,7 +308,8 @@ PanePoint PicturePane::picture_span() const
 // change: it would only make the pane redraw.
 void PicturePane::set_shift(double shift)
 {
-    if (std::abs(shift - m_shift) < 1e-6) return;
+    if (std::abs(shift - m_shift) < 1e-6)
+        return;
     m_shift = shift;
     mark_dirty();
 }
@@ -302,7 +318,8 @@ void PicturePane::set_shift(double shift)
 // runs down the pane and its y axis from the pane's right edge to the left.
 PanePoint PicturePane::view_point(Point local) const
 {
-    if (m_landscape) return {local.y - m_shift, double(width()) - local.x};
+    if (m_landscape)
+        return {local.y - m_shift, double(width()) - local.x};
     return {local.x - m_shift, double(local.y)};
 }
 
@@ -329,7 +346,8 @@ Size PicturePane::tile_grid(int level) const
 TileRange PicturePane::covered_tiles(int level) const
 {
     TileRange range;
-    if (is_empty() || level < 0 || level > m_top_level) return range;
+    if (is_empty() || level < 0 || level > m_top_level)
+        return range;
     double factor = std::exp2(m_zoom - level);
     double tile_w = m_tile.width * factor;
     double tile_h = m_tile.height * factor;
@@ -337,11 +355,9 @@ TileRange PicturePane::covered_tiles(int level) const
     Size view = view_size();
     Size grid = tile_grid(level);
     range.first_x = std::max(0, static_cast<int>(std::floor((c.x - view.width / 2.0) / tile_w)));
-    range.last_x = std::min(grid.width - 1,
-                            static_cast<int>(std::floor((c.x + view.width / 2.0) / tile_w)));
+    range.last_x = std::min(grid.width - 1, static_cast<int>(std::floor((c.x + view.width / 2.0) / tile_w)));
     range.first_y = std::max(0, static_cast<int>(std::floor((c.y - view.height / 2.0) / tile_h)));
-    range.last_y = std::min(grid.height - 1,
-                            static_cast<int>(std::floor((c.y + view.height / 2.0) / tile_h)));
+    range.last_y = std::min(grid.height - 1, static_cast<int>(std::floor((c.y + view.height / 2.0) / tile_h)));
     return range;
 }
 
@@ -349,10 +365,11 @@ TileRange PicturePane::covered_tiles(int level) const
 // counted from the picture's corner) as a pane rectangle at origin.
 Rect PicturePane::view_to_screen(const Rect& view_rect, Point origin) const
 {
-    if (!m_landscape) return {origin.x + view_rect.left, origin.y + view_rect.top,
-                              origin.x + view_rect.right, origin.y + view_rect.bottom};
-    return {origin.x + width() - view_rect.bottom, origin.y + view_rect.left,
-            origin.x + width() - view_rect.top, origin.y + view_rect.right};
+    if (!m_landscape)
+        return {origin.x + view_rect.left, origin.y + view_rect.top, origin.x + view_rect.right,
+                origin.y + view_rect.bottom};
+    return {origin.x + width() - view_rect.bottom, origin.y + view_rect.left, origin.x + width() - view_rect.top,
+            origin.y + view_rect.right};
 }
 
 // The picture's corner in the view, in whole pixels, so that every tile
@@ -387,7 +404,8 @@ PicturePane::TilePlace PicturePane::place_tile(int tx, int ty, int level, Point 
 PicturePane::Entry* PicturePane::find_entry(int tx, int ty, int level)
 {
     for (Entry& entry : m_cache)
-        if (entry.tx == tx && entry.ty == ty && entry.level == level) return &entry;
+        if (entry.tx == tx && entry.ty == ty && entry.level == level)
+            return &entry;
     return nullptr;
 }
 
@@ -396,15 +414,18 @@ PicturePane::Entry* PicturePane::find_entry(int tx, int ty, int level)
 // taken, so a cache too small for the view cannot make tiles chase each other.
 PicturePane::Entry* PicturePane::obtain_entry(int tx, int ty, int level)
 {
-    if (Entry* entry = find_entry(tx, ty, level)) return entry;
-    if (!may_make_entries()) return nullptr;
+    if (Entry* entry = find_entry(tx, ty, level))
+        return entry;
+    if (!may_make_entries())
+        return nullptr;
     Entry* entry = nullptr;
     if (static_cast<int>(m_cache.size()) < m_capacity) {
         entry = &m_cache.emplace_back();
     } else {
         auto oldest = std::min_element(m_cache.begin(), m_cache.end(),
                                        [](const Entry& a, const Entry& b) { return a.stamp < b.stamp; });
-        if (oldest == m_cache.end() || oldest->stamp >= m_stamp) return nullptr;
+        if (oldest == m_cache.end() || oldest->stamp >= m_stamp)
+            return nullptr;
         entry = &*oldest;
     }
     *entry = Entry{tx, ty, level, m_stamp, true, false, false, nullptr, nullptr, 0.0};
@@ -437,7 +458,8 @@ bool PicturePane::all_visible_tiles_real()
     TileRange range = covered_tiles(level);
     for (int ty = range.first_y; ty <= range.last_y; ++ty)
         for (int tx = range.first_x; tx <= range.last_x; ++tx)
-            if (!has_real_tile(tx, ty, level)) return false;
+            if (!has_real_tile(tx, ty, level))
+                return false;
     return true;
 }
 
@@ -445,7 +467,8 @@ void PicturePane::deliver_tile(int tx, int ty, int level, std::unique_ptr<Render
 {
     MutexLock lock(m_lock);
     Entry* entry = find_entry(tx, ty, level);
-    if (!entry || !tile) return;
+    if (!entry || !tile)
+        return;
     entry->surface = std::move(tile);
     entry->scaled.reset();
     entry->placeholder = false;
@@ -474,7 +497,8 @@ bool PicturePane::tile_needed(int tx, int ty, int level, double* distance)
 void PicturePane::draw_content(DrawTarget& target, Point origin)
 {
     ++m_stamp;
-    if (is_empty()) return;
+    if (is_empty())
+        return;
     const Rect pane = Rect::of(origin, size());
     std::vector<TileAsk> asks;
     {
@@ -485,7 +509,8 @@ void PicturePane::draw_content(DrawTarget& target, Point origin)
     }
     // Asked outside the lock: the requester looks into the cache to prune its queue.
     if (m_requester)
-        for (const TileAsk& ask : asks) m_requester->add_tile(this, ask.tx, ask.ty, ask.level);
+        for (const TileAsk& ask : asks)
+            m_requester->add_tile(this, ask.tx, ask.ty, ask.level);
 }
 
 // Placeholders of the current level; the tiles missing from the cache are
@@ -499,9 +524,11 @@ void PicturePane::draw_current_level(DrawTarget& target, Point origin, std::vect
     for (int ty = range.first_y; ty <= range.last_y; ++ty)
         for (int tx = range.first_x; tx <= range.last_x; ++tx) {
             Entry* entry = obtain_entry(tx, ty, level);
-            if (!entry) continue;
+            if (!entry)
+                continue;
             entry->stamp = m_stamp;
-            if (entry->real) continue;
+            if (entry->real)
+                continue;
             if (empty) {
                 const Rect place = place_tile(tx, ty, level, origin).screen;
                 scaled_blit(target, *empty, empty->bounds(), place, plain_copy_operation());
@@ -530,20 +557,23 @@ void PicturePane::draw_real_tiles(DrawTarget& target, Point origin, const Rect& 
             shown.push_back(&entry);
     }
     std::stable_sort(shown.begin(), shown.end(), [](const Entry* a, const Entry* b) { return a->level < b->level; });
-    for (Entry* entry : shown) draw_tile(target, *entry, place_tile(entry->tx, entry->ty, entry->level, origin));
+    for (Entry* entry : shown)
+        draw_tile(target, *entry, place_tile(entry->tx, entry->ty, entry->level, origin));
 }
 
 // Whether every tile of the current level over a coarser entry has arrived.
 bool PicturePane::hidden_by_current_level(const Entry& entry)
 {
     const int level = current_level();
-    if (entry.level >= level) return false;
+    if (entry.level >= level)
+        return false;
     const int ratio = 1 << (level - entry.level);
     const Size grid = tile_grid(level);
     for (int ty = entry.ty * ratio; ty < (entry.ty + 1) * ratio && ty < grid.height; ++ty)
         for (int tx = entry.tx * ratio; tx < (entry.tx + 1) * ratio && tx < grid.width; ++tx) {
             const Entry* finer = find_entry(tx, ty, level);
-            if (!finer || !finer->real) return false;
+            if (!finer || !finer->real)
+                return false;
         }
     return true;
 }
@@ -585,10 +615,14 @@ void PicturePane::draw_tile(DrawTarget& target, Entry& entry, const TilePlace& p
 void PicturePane::update(double seconds)
 {
     Element::update(seconds);
-    if (m_pen_down) m_tracker.update(seconds);
-    if (is_zooming()) step_zoom(seconds);
-    if (is_flinging()) step_fling(seconds);
-    else if (!m_pen_down && m_settling) step_settle(seconds);
+    if (m_pen_down)
+        m_tracker.update(seconds);
+    if (is_zooming())
+        step_zoom(seconds);
+    if (is_flinging())
+        step_fling(seconds);
+    else if (!m_pen_down && m_settling)
+        step_settle(seconds);
 }
 
 bool PicturePane::hit_test(Point point) const
@@ -605,27 +639,34 @@ bool PicturePane::on_stylus(const StylusEvent& event)
         m_fling_speed = 0.0;
         return true;
     }
-    if (!m_pen_down) return false;
+    if (!m_pen_down)
+        return false;
     m_pen_down = false;
     m_tracker.pen_up(event.x, event.y, event.time);
-    if (event.cancelled) return true;
+    if (event.cancelled)
+        return true;
     if (!m_tracker.is_dragging()) {
-        if (m_listener) m_listener->on_pane_tap(this, {event.x - x(), event.y - y()});
+        if (m_listener)
+            m_listener->on_pane_tap(this, {event.x - x(), event.y - y()});
         return true;
     }
     start_fling();
-    if (m_listener) m_listener->on_pane_release(this);
+    if (m_listener)
+        m_listener->on_pane_release(this);
     return true;
 }
 
 void PicturePane::on_stylus_move(const StylusMove& move)
 {
-    if (!m_pen_down) return;
+    if (!m_pen_down)
+        return;
     m_tracker.pen_move(move.x, move.y, move.time);
-    if (!m_tracker.is_dragging()) return;
+    if (!m_tracker.is_dragging())
+        return;
     move_by_pen(move.x - m_last_pen.x, move.y - m_last_pen.y);
     m_last_pen = {move.x, move.y};
-    if (m_listener) m_listener->on_pane_drag(this);
+    if (m_listener)
+        m_listener->on_pane_drag(this);
 }
 
 // The picture follows the pen; across the picture's x axis it may go past
@@ -648,13 +689,16 @@ void PicturePane::start_fling()
     double du = m_landscape ? vy : vx;
     double dv = m_landscape ? -vx : vy;
     PanePoint rx = center_range_x(), ry = center_range_y();
-    if ((du < 0 && m_center.x <= rx.x) || (du > 0 && m_center.x >= rx.y)) du = 0;
-    if ((dv < 0 && m_center.y <= ry.x) || (dv > 0 && m_center.y >= ry.y)) dv = 0;
+    if ((du < 0 && m_center.x <= rx.x) || (du > 0 && m_center.x >= rx.y))
+        du = 0;
+    if ((dv < 0 && m_center.y <= ry.x) || (dv > 0 && m_center.y >= ry.y))
+        dv = 0;
     du = std::clamp(du, -max_fling_speed, max_fling_speed);
     dv = std::clamp(dv, -max_fling_speed, max_fling_speed);
     double speed = std::hypot(du, dv);
     m_fling_speed = speed;
-    if (speed > 0) m_fling_direction = {du / speed, dv / speed};
+    if (speed > 0)
+        m_fling_direction = {du / speed, dv / speed};
     mark_dirty();
 }
 
@@ -682,7 +726,8 @@ void PicturePane::step_fling(double seconds)
         m_fling_direction.y = 0.0;
         m_center.y = std::clamp(m_center.y, ry.x, ry.y);
     }
-    if (m_fling_direction.x == 0.0 && m_fling_direction.y == 0.0) m_fling_speed = 0.0;
+    if (m_fling_direction.x == 0.0 && m_fling_direction.y == 0.0)
+        m_fling_speed = 0.0;
     mark_dirty();
 }
 
@@ -690,12 +735,14 @@ void PicturePane::step_fling(double seconds)
 void PicturePane::step_settle(double seconds)
 {
     double over = overscroll();
-    if (over == 0.0) return;
+    if (over == 0.0)
+        return;
     double s = scale();
     double step = std::max(std::abs(over) * std::min(1.0, 12.0 * seconds), 1.0);
     double moved = move_towards(over, 0.0, step);
     m_center.x += (moved - over) / s;
-    if (moved == 0.0) clamp_center(false);
+    if (moved == 0.0)
+        clamp_center(false);
     mark_dirty();
 }
 
@@ -709,13 +756,13 @@ namespace {
 std::string pane_dump_detail(const Element& element)
 {
     const auto* pane = dynamic_cast<const PicturePane*>(&element);
-    if (!pane) return {};
+    if (!pane)
+        return {};
     const PanePoint content = pane->content_size();
     const PanePoint scroll = pane->scroll_position();
     const double scale = pane->picture_size().width > 0 ? content.x / pane->picture_size().width : 0.0;
     char text[128];
-    std::snprintf(text, sizeof text, " zoom=%.2f scale=%.6f scroll=%.2f,%.2f", pane->zoom(), scale, scroll.x,
-                  scroll.y);
+    std::snprintf(text, sizeof text, " zoom=%.2f scale=%.6f scroll=%.2f,%.2f", pane->zoom(), scale, scroll.x, scroll.y);
     return text;
 }
 

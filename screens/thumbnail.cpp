@@ -7,8 +7,8 @@
 #include "library/photo_library.h"
 #include "library/preview_file.h"
 #include "library/preview_pixels.h"
-#include "platform/file.h"
 #include "pixels/render_draw.h"
+#include "platform/file.h"
 
 namespace {
 
@@ -81,14 +81,18 @@ std::unique_ptr<RenderSurface> load_sharp_thumbnail(StringView picture, StringVi
     const StoredWindow window = stored_window(width, height, levels);
     // The largest reduction that leaves the window at least side pixels wide.
     int reduction = 1;
-    while (reduction * 2 * side <= stored_side * window.reduction) reduction *= 2;
+    while (reduction * 2 * side <= stored_side * window.reduction)
+        reduction *= 2;
     int level = 0;
-    while ((2 << level) <= reduction && level < levels) ++level;
-    if (levels > 0) level = std::max(level, 1);
+    while ((2 << level) <= reduction && level < levels)
+        ++level;
+    if (levels > 0)
+        level = std::max(level, 1);
     reduction = std::clamp(reduction >> level, 1, largest_decode_reduction) << level;
     std::unique_ptr<PixelBuffer> decoded;
     if (level == 0) {
-        if (picture_file.seek(0)) decoded = decode_reduced(picture_file, picture_file.size(), reduction);
+        if (picture_file.seek(0))
+            decoded = decode_reduced(picture_file, picture_file.size(), reduction);
     } else if (preview.seek(table.entries[level].jpeg_offset)) {
         decoded = decode_reduced(preview, table.entries[level].jpeg_length, reduction >> level);
     }

@@ -8,18 +8,18 @@
 #include "library/jpeg_piece_creator.h"
 #include "library/oriented_piece_creator.h"
 #include "library/photo_library.h"
-#include "platform/logged_lock.h"
 #include "library/preview_file.h"
+#include "pixels/bmp_reader.h"
+#include "pixels/render_draw.h"
 #include "platform/file.h"
+#include "platform/key_codes.h"
+#include "platform/log.h"
+#include "platform/logged_lock.h"
 #include "screens/required_element.h"
 #include "screens/tile_transform.h"
 #include "shell/active_scheduler.h"
 #include "shell/application.h"
-#include "platform/key_codes.h"
-#include "platform/log.h"
 #include "shell/timer.h"
-#include "pixels/bmp_reader.h"
-#include "pixels/render_draw.h"
 #include "skin/plexor.h"
 
 namespace {
@@ -40,7 +40,8 @@ std::unique_ptr<PixelBuffer> read_placeholder(const String& path)
 {
     File file(path, File::read_mode);
     std::unique_ptr<PixelBuffer> bitmap = file.is_open() ? read_bmp_565(file) : nullptr;
-    if (!bitmap) log() << "load_565 " << path << " is not 16bit bitmap\n";
+    if (!bitmap)
+        log() << "load_565 " << path << " is not 16bit bitmap\n";
     return bitmap;
 }
 
@@ -71,7 +72,8 @@ PictureViewer::PictureViewer(Properties& skin, StringView placeholder_folder)
     bind_skin();
     m_load_bitmap = read_placeholder(m_placeholder_folder + u"load.bmp");
     m_bad_bitmap = read_placeholder(m_placeholder_folder + u"bad.bmp");
-    if (PhotoLibrary* library = PhotoLibrary::instance()) library->add_observer(this);
+    if (PhotoLibrary* library = PhotoLibrary::instance())
+        library->add_observer(this);
     m_tap_timer = std::make_unique<CTimer>(m_scheduler, [this] { on_single_tap(); });
     m_worker.start();
 }
@@ -135,7 +137,8 @@ void PictureViewer::open(const std::vector<String>& pictures, int index, StringV
     m_index = std::clamp(index, 0, std::max(0, picture_count() - 1));
     m_drive = String(drive);
     m_landscape = false;
-    for (PictureSlot& slot : m_slots) slot.pane->configure_empty(false);
+    for (PictureSlot& slot : m_slots)
+        slot.pane->configure_empty(false);
     m_btn_back->set_visible(false);
     m_num_text->set_visible(false);
     m_btn_minus->set_visible(false);
@@ -149,7 +152,8 @@ void PictureViewer::open(const std::vector<String>& pictures, int index, StringV
     m_controls_shown = true;
     set_counter();
     m_opened = true;
-    if (!m_pictures.empty()) open_picture();
+    if (!m_pictures.empty())
+        open_picture();
 }
 
 String PictureViewer::counter_text() const
@@ -173,7 +177,8 @@ bool PictureViewer::has_picture(int position) const
 // client area (the viewer is shown full screen).
 Size PictureViewer::screen_size() const
 {
-    if (width() > 0 && height() > 0) return size();
+    if (width() > 0 && height() > 0)
+        return size();
     if (GameBase* base = GameBase::instance()) {
         DisplayMode mode = base->client_area();
         return {mode.client_width, mode.client_height};
@@ -191,9 +196,11 @@ void PictureViewer::open_picture()
             fit_slot(position);
         }
     if (PhotoLibrary* library = PhotoLibrary::instance())
-        if (has_picture(1)) library->prioritise_picture(m_pictures[m_index]);
+        if (has_picture(1))
+            library->prioritise_picture(m_pictures[m_index]);
     for (int position : {0, 2})
-        if (!has_picture(position)) empty_pane(position);
+        if (!has_picture(position))
+            empty_pane(position);
     place_panes();
 }
 
@@ -215,8 +222,7 @@ void PictureViewer::center_pane(int position)
 
 // The creator is swapped under the tile lock, so the worker never uses one
 // that is being destroyed; the old one goes after the lock is released.
-void PictureViewer::replace_creator(PictureSlot& slot, std::unique_ptr<PieceCreator> creator, int state,
-                                    bool direct_ok)
+void PictureViewer::replace_creator(PictureSlot& slot, std::unique_ptr<PieceCreator> creator, int state, bool direct_ok)
 {
     std::unique_ptr<PieceCreator> old;
     LoggedLock lock(m_tile_mutex, "load_slot", "m_tile_mutex");
@@ -243,7 +249,8 @@ void PictureViewer::load_slot(int position)
         // A preview whose picture is gone or unreadable has no size to show:
         // the slot shows the single bad tile instead of nothing.
         const int state = creator->ok() ? slot_preview_ready : slot_bad_picture;
-        if (!creator->ok()) log() << "Bad picture in creation\n";
+        if (!creator->ok())
+            log() << "Bad picture in creation\n";
         replace_creator(slot, with_orientation(std::move(creator), picture), state, false);
         log() << "reset\n";
     } else {
@@ -252,13 +259,15 @@ void PictureViewer::load_slot(int position)
         const bool ok = creator->ok();
         replace_creator(slot, with_orientation(std::move(creator), picture), slot_preview_pending, ok);
         log() << "reset PieceCrt1\n";
-        if (PhotoLibrary* library = PhotoLibrary::instance()) library->prioritise_picture(picture);
+        if (PhotoLibrary* library = PhotoLibrary::instance())
+            library->prioritise_picture(picture);
     }
 }
 
 double PictureViewer::fit_zoom_for(Size picture, Size screen, int top_level)
 {
-    if (picture.width <= 0 || picture.height <= 0 || screen.width <= 0 || screen.height <= 0) return 0.0;
+    if (picture.width <= 0 || picture.height <= 0 || screen.width <= 0 || screen.height <= 0)
+        return 0.0;
     double across = top_level + std::log2(double(screen.width) / picture.width);
     double down = top_level + std::log2(double(screen.height) / picture.height);
     double fit = (across < 0 && down < 0) ? std::max(across, down) : std::min(across, down);
@@ -270,15 +279,18 @@ void PictureViewer::fit_slot(int position)
     PictureSlot& slot = slot_at(position);
     PicturePane& pane = *slot.pane;
     Size screen = screen_size();
-    if (m_landscape) screen = {screen.height, screen.width};
+    if (m_landscape)
+        screen = {screen.height, screen.width};
     double fit = 0.0;
     if (slot.creator && (slot.state == slot_preview_ready || slot.direct_ok)) {
         const Size picture = slot.creator->size();
         const int top = slot.creator->levels();
         pane.configure({tile_size, tile_size}, picture, m_landscape);
         // A direct decode reduces by 1/8 at most: coarser levels are drawn from that one.
-        if (slot.state != slot_preview_ready) pane.set_min_tile_level(std::max(0, top - direct_decode_levels));
-        if (!m_landscape) log() << "restart " << position << "\n";
+        if (slot.state != slot_preview_ready)
+            pane.set_min_tile_level(std::max(0, top - direct_decode_levels));
+        if (!m_landscape)
+            log() << "restart " << position << "\n";
         fit = fit_zoom_for(picture, screen, top);
     } else {
         pane.configure(placeholder_tile_size, placeholder_picture_size, m_landscape);
@@ -291,7 +303,8 @@ void PictureViewer::fit_slot(int position)
 int PictureViewer::slot_index_of(const PicturePane* pane) const
 {
     for (int i = 0; i < 3; ++i)
-        if (m_slots[i].pane == pane) return i;
+        if (m_slots[i].pane == pane)
+            return i;
     return -1;
 }
 
@@ -316,7 +329,8 @@ void PictureViewer::clear_slot(int position)
 void PictureViewer::add_tile(PicturePane* pane, int tx, int ty, int z)
 {
     const int slot = slot_index_of(pane);
-    if (slot < 0) return;
+    if (slot < 0)
+        return;
     log() << "add tile " << m_slots[slot].fit_zoom << " " << tx << " " << ty << " " << z << "\n";
     TileRequest request{tx, ty, z, slot, m_slots[slot].generation, m_landscape, nullptr};
     LoggedLock lock(m_queue_mutex, "add_tile", "m_queue_mutex");
@@ -344,7 +358,8 @@ void PictureViewer::add_tile(PicturePane* pane, int tx, int ty, int z)
 std::size_t PictureViewer::queue_position(const std::vector<TileRequest>& queue, const TileRequest& request)
 {
     for (std::size_t i = 1; i < queue.size(); ++i)
-        if (queue[i].slot == request.slot && queue[i].z < request.z) return i;
+        if (queue[i].slot == request.slot && queue[i].z < request.z)
+            return i;
     return queue.size();
 }
 
@@ -392,15 +407,19 @@ void PictureViewer::create_tile()
     TileRequest request;
     {
         LoggedLock lock(m_queue_mutex, "create_tile", "m_queue_mutex");
-        if (m_queue.empty()) return;
+        if (m_queue.empty())
+            return;
         const TileRequest& first = m_queue.front();
         request = TileRequest{first.tx, first.ty, first.z, first.slot, first.generation, first.landscape, nullptr};
     }
     PictureSlot& slot = m_slots[request.slot];
-    if (request.generation == slot.generation) request.surface = make_tile(request, slot);
+    if (request.generation == slot.generation)
+        request.surface = make_tile(request, slot);
     LoggedLock lock(m_queue_mutex, "create_tile", "m_queue_mutex");
-    if (!m_queue.empty()) m_queue.erase(m_queue.begin());
-    if (!request.surface) return;
+    if (!m_queue.empty())
+        m_queue.erase(m_queue.begin());
+    if (!request.surface)
+        return;
     LoggedLock finished(m_finished_mutex, "create_tile", "m_finished_mutex");
     m_finished.push_back(std::move(request));
 }
@@ -414,8 +433,10 @@ std::unique_ptr<RenderSurface> PictureViewer::make_tile(const TileRequest& reque
         tile = framed_bitmap(m_bad_bitmap.get(), placeholder_tile_size);
     else if (slot.creator)
         tile = slot.creator->get_piece(request.tx, request.ty, request.z);
-    if (!tile || !tile->buffer()) tile = framed_bitmap(m_bad_bitmap.get(), {tile_size, tile_size});
-    if (request.landscape && tile && tile->buffer()) tile = turn_clockwise(*tile->buffer());
+    if (!tile || !tile->buffer())
+        tile = framed_bitmap(m_bad_bitmap.get(), {tile_size, tile_size});
+    if (request.landscape && tile && tile->buffer())
+        tile = turn_clockwise(*tile->buffer());
     return tile;
 }
 
@@ -427,12 +448,14 @@ void PictureViewer::deliver_one_tile()
         TileRequest request;
         {
             LoggedLock lock(m_finished_mutex, "update", "m_finished_mutex");
-            if (m_finished.empty()) return;
+            if (m_finished.empty())
+                return;
             request = std::move(m_finished.front());
             m_finished.erase(m_finished.begin());
         }
         PictureSlot& slot = m_slots[request.slot];
-        if (request.generation != slot.generation) continue;
+        if (request.generation != slot.generation)
+            continue;
         log() << "found " << slot.fit_zoom << " " << request.tx << " " << request.ty << " " << request.z << "\n";
         slot.pane->deliver_tile(request.tx, request.ty, request.z, std::move(request.surface));
         return;
@@ -445,12 +468,14 @@ void PictureViewer::update(double seconds)
 {
     Element::update(seconds);
     update_controls(seconds);
-    if (PhotoLibrary* library = PhotoLibrary::instance()) library->dispatch_events();
+    if (PhotoLibrary* library = PhotoLibrary::instance())
+        library->dispatch_events();
     update_zoom_buttons();
     deliver_one_tile();
     update_landscape_button();
     update_slide(seconds);
-    if (m_tap_zoom && !pane_at(1).is_zooming()) m_tap_zoom = false;
+    if (m_tap_zoom && !pane_at(1).is_zooming())
+        m_tap_zoom = false;
     place_panes();
 }
 
@@ -507,19 +532,23 @@ void PictureViewer::place_panes()
     // unshifted span, so panes already in place are left untouched (and not redrawn).
     left.set_shift(span.x - picture_gap - (left.picture_span().y - left.shift()));
     right.set_shift(span.y + picture_gap - (right.picture_span().x - right.shift()));
-    for (int position = 0; position < 3; ++position) pane_at(position).set_interactive(position == 1);
+    for (int position = 0; position < 3; ++position)
+        pane_at(position).set_interactive(position == 1);
 }
 
 // Each frame moves the pictures towards the neighbour the swipe chose; once
 // the neighbour stands within a pixel of the centre, the step is made.
 void PictureViewer::update_slide(double seconds)
 {
-    if (m_slide == 0) return;
+    if (m_slide == 0)
+        return;
     PicturePane& neighbour = pane_at(m_slide < 0 ? 0 : 2);
     const double distance = neighbour.shift();
     if (std::abs(distance) < 1.0) {
-        if (m_slide < 0) step_left();
-        else step_right();
+        if (m_slide < 0)
+            step_left();
+        else
+            step_right();
         return;
     }
     double step = std::max(std::abs(distance) * slide_rate * seconds, slide_min_speed * seconds);
@@ -541,7 +570,8 @@ void PictureViewer::reset_motion()
 
 void PictureViewer::step_left()
 {
-    if (m_index <= 0) return;
+    if (m_index <= 0)
+        return;
     log() << "Set Left\n";
     clear_slot(2);
     log() << "Set Left clear end\n";
@@ -563,7 +593,8 @@ void PictureViewer::step_left()
 
 void PictureViewer::step_right()
 {
-    if (m_index + 1 >= picture_count()) return;
+    if (m_index + 1 >= picture_count())
+        return;
     log() << "Set Right\n";
     clear_slot(0);
     log() << "Set Right clear end\n";
@@ -594,24 +625,30 @@ void PictureViewer::on_pane_drag(PicturePane*)
 // beyond its limit towards a neighbour that exists.
 void PictureViewer::on_pane_release(PicturePane* pane)
 {
-    if (pane != &pane_at(1) || m_slide != 0) return;
+    if (pane != &pane_at(1) || m_slide != 0)
+        return;
     const double quarter = pane->view_size().width / 4.0;
     const double over = pane->overscroll();
-    if (over < -quarter) start_slide(-1);
-    else if (over > quarter) start_slide(1);
+    if (over < -quarter)
+        start_slide(-1);
+    else if (over > quarter)
+        start_slide(1);
 }
 
 void PictureViewer::on_pane_tap(PicturePane* pane, Point point)
 {
-    if (pane != &pane_at(1) || m_slide != 0) return;
+    if (pane != &pane_at(1) || m_slide != 0)
+        return;
     if (!m_tap_timer->is_active() || m_tap_zoom) {
         m_tap_timer->after(double_tap_time);
         return;
     }
     const PictureSlot& slot = slot_at(1);
     const double zoom = pane->zoom();
-    if (zoom + 1.0 > pane->top_level()) return;
-    if (slot.state != slot_preview_ready && slot.direct_ok && zoom + 1.0 > 2.0) return;
+    if (zoom + 1.0 > pane->top_level())
+        return;
+    if (slot.state != slot_preview_ready && slot.direct_ok && zoom + 1.0 > 2.0)
+        return;
     m_tap_zoom = true;
     pane->zoom_towards(round_half_up(zoom) + 1.0, point);
     m_scheduler.cancel(*m_tap_timer);
@@ -628,13 +665,20 @@ void PictureViewer::on_single_tap()
 
 bool PictureViewer::on_click(Button* button, const ButtonEvent&)
 {
-    if (button == m_btn_back) close();
-    else if (button == m_btn_plus || button == m_key_zoom_in) zoom_in();
-    else if (button == m_btn_minus || button == m_key_zoom_out) zoom_out();
-    else if (button == m_btn_landscape) toggle_landscape();
-    else if (button == m_key_controls) on_single_tap();
-    else if (button == m_key_prev) start_slide(-1);
-    else if (button == m_key_next) start_slide(1);
+    if (button == m_btn_back)
+        close();
+    else if (button == m_btn_plus || button == m_key_zoom_in)
+        zoom_in();
+    else if (button == m_btn_minus || button == m_key_zoom_out)
+        zoom_out();
+    else if (button == m_btn_landscape)
+        toggle_landscape();
+    else if (button == m_key_controls)
+        on_single_tap();
+    else if (button == m_key_prev)
+        start_slide(-1);
+    else if (button == m_key_next)
+        start_slide(1);
     return true;
 }
 
@@ -642,7 +686,8 @@ bool PictureViewer::on_click(Button* button, const ButtonEvent&)
 // next) when there is one; the centre picture no longer returns to its place.
 void PictureViewer::start_slide(int direction)
 {
-    if (m_slide != 0 || !has_picture(direction < 0 ? 0 : 2)) return;
+    if (m_slide != 0 || !has_picture(direction < 0 ? 0 : 2))
+        return;
     m_slide = direction;
     PicturePane& center = pane_at(1);
     PanePoint scroll = center.scroll_position();
@@ -652,9 +697,10 @@ void PictureViewer::start_slide(int direction)
 
 bool PictureViewer::on_key(const KeyEvent& event)
 {
-    for (Button* button : {m_btn_back, m_btn_minus, m_btn_plus, m_btn_landscape, m_key_prev, m_key_next,
-                           m_key_zoom_in, m_key_zoom_out, m_key_controls})
-        if (button && button->bound_key() == event.key) return button->on_key(event);
+    for (Button* button : {m_btn_back, m_btn_minus, m_btn_plus, m_btn_landscape, m_key_prev, m_key_next, m_key_zoom_in,
+                           m_key_zoom_out, m_key_controls})
+        if (button && button->bound_key() == event.key)
+            return button->on_key(event);
     return on_desktop_key(event);
 }
 
@@ -664,21 +710,30 @@ bool PictureViewer::on_desktop_key(const KeyEvent& event)
     if (key != key_plus && key != key_minus && key != key_0 && key != key_page_up && key != key_page_down &&
         key != key_home && key != key_end)
         return false;
-    if (!event.pressed || !m_opened || m_pictures.empty()) return true;
-    if (key == key_plus) zoom_in();
-    else if (key == key_minus) zoom_out();
-    else if (key == key_0) zoom_to_fit();
-    else step_by_key(key);
+    if (!event.pressed || !m_opened || m_pictures.empty())
+        return true;
+    if (key == key_plus)
+        zoom_in();
+    else if (key == key_minus)
+        zoom_out();
+    else if (key == key_0)
+        zoom_to_fit();
+    else
+        step_by_key(key);
     return true;
 }
 
 // Stepping by key shows the controls, so the counter tells where it went.
 void PictureViewer::step_by_key(int key)
 {
-    if (key == key_page_up) start_slide(-1);
-    else if (key == key_page_down) start_slide(1);
-    else if (key == key_home) go_to(0);
-    else go_to(picture_count() - 1);
+    if (key == key_page_up)
+        start_slide(-1);
+    else if (key == key_page_down)
+        start_slide(1);
+    else if (key == key_home)
+        go_to(0);
+    else
+        go_to(picture_count() - 1);
     m_controls_shown = true;
     m_controls_timer = 0.0;
     mark_dirty();
@@ -686,8 +741,10 @@ void PictureViewer::step_by_key(int key)
 
 void PictureViewer::go_to(int index)
 {
-    if (index == m_index || index < 0 || index >= picture_count()) return;
-    for (int position = 0; position < 3; ++position) clear_slot(position);
+    if (index == m_index || index < 0 || index >= picture_count())
+        return;
+    for (int position = 0; position < 3; ++position)
+        clear_slot(position);
     m_index = index;
     open_picture();
     set_counter();
@@ -696,7 +753,8 @@ void PictureViewer::go_to(int index)
 void PictureViewer::zoom_to_fit()
 {
     PicturePane& pane = pane_at(1);
-    if (!pane.is_empty()) pane.zoom_towards_center(slot_at(1).fit_zoom);
+    if (!pane.is_empty())
+        pane.zoom_towards_center(slot_at(1).fit_zoom);
 }
 
 double PictureViewer::clamped_zoom(double zoom)
@@ -717,7 +775,8 @@ Point PictureViewer::pane_local(Point screen) const
 bool PictureViewer::on_gesture(const GestureEvent& event)
 {
     PicturePane& pane = pane_at(1);
-    if (!m_opened || pane.is_empty() || m_slide != 0) return true;
+    if (!m_opened || pane.is_empty() || m_slide != 0)
+        return true;
     const Point anchor = pane_local({event.x, event.y});
     switch (event.kind) {
     case GestureEvent::wheel:
@@ -733,7 +792,8 @@ bool PictureViewer::on_gesture(const GestureEvent& event)
     case GestureEvent::pinch_end:
         if (m_pinch_span > 0.0 && event.span > 0.0)
             pane.zoom_at(clamped_zoom(m_pinch_zoom + std::log2(event.span / m_pinch_span)), anchor);
-        if (event.kind == GestureEvent::pinch_end) m_pinch_span = 0.0;
+        if (event.kind == GestureEvent::pinch_end)
+            m_pinch_span = 0.0;
         break;
     }
     return true;
@@ -742,29 +802,34 @@ bool PictureViewer::on_gesture(const GestureEvent& event)
 void PictureViewer::zoom_in()
 {
     PicturePane& pane = pane_at(1);
-    if (pane.is_zooming() || pane.is_empty()) return;
+    if (pane.is_zooming() || pane.is_empty())
+        return;
     const double target = round_half_up(pane.zoom()) + 1.0;
-    if (target > pane.top_level()) return;
+    if (target > pane.top_level())
+        return;
     pane.zoom_towards_center(target);
 }
 
 double PictureViewer::minus_target(double target, double fit)
 {
     const double rounded_fit = round_half_up(fit);
-    if ((target == 1.0 && rounded_fit == 0.0) || (target == 2.0 && rounded_fit == 1.0)) return fit;
+    if ((target == 1.0 && rounded_fit == 0.0) || (target == 2.0 && rounded_fit == 1.0))
+        return fit;
     return std::max(target - 1.0, fit);
 }
 
 void PictureViewer::zoom_out()
 {
     PicturePane& pane = pane_at(1);
-    if (pane.is_zooming() || pane.zoom() <= slot_at(1).fit_zoom) return;
+    if (pane.is_zooming() || pane.zoom() <= slot_at(1).fit_zoom)
+        return;
     pane.zoom_towards_center(minus_target(pane.zoom_target(), slot_at(1).fit_zoom));
 }
 
 void PictureViewer::toggle_landscape()
 {
-    for (int position = 0; position < 3; ++position) clear_slot(position);
+    for (int position = 0; position < 3; ++position)
+        clear_slot(position);
     m_landscape = !m_landscape;
     open_picture();
     m_btn_landscape->set_enabled(false);
@@ -776,21 +841,26 @@ void PictureViewer::toggle_landscape()
 void PictureViewer::close()
 {
     m_work_event.reset();
-    for (int position = 0; position < 3; ++position) clear_slot(position);
+    for (int position = 0; position < 3; ++position)
+        clear_slot(position);
     reset_motion();
     m_opened = false;
     m_scheduler.cancel(*m_tap_timer);
-    if (Application* app = Application::instance()) app->close_screen(this);
+    if (Application* app = Application::instance())
+        app->close_screen(this);
 }
 
 // ---- library and layout ----
 
 void PictureViewer::on_library_event(const LibraryEvent& event)
 {
-    if (!event.picture_complete || !m_opened) return;
+    if (!event.picture_complete || !m_opened)
+        return;
     for (int position = 0; position < 3; ++position) {
-        if (!has_picture(position) || m_pictures[m_index + position - 1] != event.picture_path) continue;
-        if (slot_at(position).direct_ok) return;
+        if (!has_picture(position) || m_pictures[m_index + position - 1] != event.picture_path)
+            continue;
+        if (slot_at(position).direct_ok)
+            return;
         clear_slot(position);
         log() << "on_document_refresh begin\n";
         load_slot(position);
@@ -805,12 +875,15 @@ void PictureViewer::on_library_event(const LibraryEvent& event)
 void PictureViewer::layout_horizontal()
 {
     Element::layout_horizontal();
-    for (PictureSlot& slot : m_slots) slot.pane->set_horizontal(x(), width());
+    for (PictureSlot& slot : m_slots)
+        slot.pane->set_horizontal(x(), width());
 }
 
 void PictureViewer::layout_vertical()
 {
     Element::layout_vertical();
-    for (PictureSlot& slot : m_slots) slot.pane->set_vertical(y(), height());
-    if (m_opened && !m_pictures.empty() && size() != m_fitted_screen) open_picture();
+    for (PictureSlot& slot : m_slots)
+        slot.pane->set_vertical(y(), height());
+    if (m_opened && !m_pictures.empty() && size() != m_fitted_screen)
+        open_picture();
 }

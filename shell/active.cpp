@@ -9,9 +9,7 @@ std::atomic<int> g_next_active_id{0};
 
 }  // namespace
 
-CActive::CActive() : m_id(g_next_active_id++)
-{
-}
+CActive::CActive() : m_id(g_next_active_id++) {}
 
 CActive::~CActive()
 {

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <string>
-#include "platform/tick.h"
 #include "platform/log.h"
+#include "platform/tick.h"
 #include "shell/timer.h"
 
 namespace {
@@ -24,8 +24,7 @@ constexpr std::int32_t no_pending_timer = 10000000;
 
 CActiveScheduler::CActiveScheduler(WindowSystem& windows) : m_windows(windows)
 {
-    m_window = m_windows.create_message_window(
-        [this](const Message& message) { return window_procedure(message); });
+    m_window = m_windows.create_message_window([this](const Message& message) { return window_procedure(message); });
     g_current = this;
 }
 
@@ -63,8 +62,7 @@ std::intptr_t CActiveScheduler::window_procedure(const Message& message)
 void CActiveScheduler::set_active(CActive& object)
 {
     if (object.m_active.load())
-        fail("Object " + std::to_string(object.id()) + " is already active",
-             "CActiveScheduler::set_active()");
+        fail("Object " + std::to_string(object.id()) + " is already active", "CActiveScheduler::set_active()");
     object.m_active = true;
     ++m_active_counter;
 }
@@ -72,8 +70,7 @@ void CActiveScheduler::set_active(CActive& object)
 void CActiveScheduler::notify(CActive& object)
 {
     if (!object.m_active.load())
-        fail("Active object " + std::to_string(object.id()) + " is not active",
-             "CActiveScheduler::notify()");
+        fail("Active object " + std::to_string(object.id()) + " is not active", "CActiveScheduler::notify()");
     {
         std::lock_guard<std::mutex> lock(m_lock);
         m_ready.push_back(&object);

@@ -6,21 +6,21 @@
 #include <cstdio>
 #include "elements/element.h"
 #include "elements/element_types.h"
+#include "pixels/pixel_span.h"
+#include "pixels/render_draw.h"
+#include "platform/log.h"
 #include "platform/tick.h"
 #include "shell/application_listener.h"
 #include "shell/game_base.h"
-#include "platform/log.h"
 #include "shell/screen_transition.h"
 #include "skin/element_type_registry.h"
-#include "pixels/pixel_span.h"
-#include "pixels/render_draw.h"
 
 namespace {
 
 // The kinds register_element_types adds, removed again in reverse order.
 constexpr StringView element_kinds[] = {
-    u"node",   u"text",     u"color",    u"image",   u"edit",       u"htable", u"vtable",
-    u"button", u"vlist",    u"checkbox", u"progress", u"oldtext",   u"label_edit", u"clip",
+    u"node",   u"text",  u"color",    u"image",    u"edit",    u"htable",     u"vtable",
+    u"button", u"vlist", u"checkbox", u"progress", u"oldtext", u"label_edit", u"clip",
 };
 
 constexpr int full_brightness = 256;
@@ -78,8 +78,8 @@ String frame_time_text(double average_ms, bool drew_last_frame, std::int64_t liv
 {
     const long long tenths = static_cast<long long>(average_ms * 10.0);
     char text[96];
-    std::snprintf(text, sizeof text, "%s%lld.%lld ms%s %lld Kp", drew_last_frame ? "" : "[", tenths / 10,
-                  tenths % 10, drew_last_frame ? "" : "]", static_cast<long long>(live_pixels / 1000));
+    std::snprintf(text, sizeof text, "%s%lld.%lld ms%s %lld Kp", drew_last_frame ? "" : "[", tenths / 10, tenths % 10,
+                  drew_last_frame ? "" : "]", static_cast<long long>(live_pixels / 1000));
     return from_ascii(text);
 }
 
@@ -197,8 +197,8 @@ void Application::show_full_screen(Element& screen)
 
 bool Application::close_screen(Element* screen)
 {
-    auto found = std::find_if(m_stack.begin(), m_stack.end(),
-                              [screen](const Entry& entry) { return entry.screen == screen; });
+    auto found =
+        std::find_if(m_stack.begin(), m_stack.end(), [screen](const Entry& entry) { return entry.screen == screen; });
     if (found == m_stack.end())
         return false;
     request_redraw();
@@ -236,8 +236,7 @@ void Application::close_top_full_screen(Element& closed)
     Element& top = *m_stack.back().screen;
     if (m_stack.back().overlay) {
         // The snapshot under the overlay is the uppermost full screen below it.
-        auto below = std::find_if(m_stack.rbegin(), m_stack.rend(),
-                                  [](const Entry& entry) { return !entry.overlay; });
+        auto below = std::find_if(m_stack.rbegin(), m_stack.rend(), [](const Entry& entry) { return !entry.overlay; });
         if (below != m_stack.rend())
             take_snapshot(*below->screen);
         top.show_animated(true);
@@ -360,8 +359,8 @@ void Application::draw_frame_time(DrawTarget& target)
                                static_cast<double>(m_frame_times.size() - 1);
         m_frame_time_text = ::frame_time_text(average, m_drew_last_frame, RenderSurface::live_pixel_count());
         m_frame_time_colour = ::frame_time_colour(average);
-        draw_text(target, m_overlay_font, m_frame_time_colour, m_frame_time_text, frame_time_text_box,
-                  align_left, align_top, false);
+        draw_text(target, m_overlay_font, m_frame_time_colour, m_frame_time_text, frame_time_text_box, align_left,
+                  align_top, false);
     }
     if (!m_drew_last_frame)
         m_frame_times.clear();

@@ -9,11 +9,11 @@
 #include <memory>
 #include <vector>
 #include "elements/events.h"
+#include "pixels/render_surface.h"
 #include "platform/singleton.h"
 #include "platform/text.h"
 #include "shell/game_base.h"
 #include "skin/font.h"
-#include "pixels/render_surface.h"
 
 class Element;
 class ApplicationListener;

@@ -6,20 +6,20 @@
 #include <cctype>
 #include <chrono>
 #include <cstdint>
-#include <thread>
 #include <sys/utsname.h>
+#include <thread>
 #include "display/display.h"
 #include "display/paint_surface.h"
 #include "elements/element.h"
 #include "platform/command_line.h"
+#include "platform/key_codes.h"
+#include "platform/log.h"
 #include "platform/registry.h"
 #include "platform/single_instance.h"
 #include "platform/tick.h"
 #include "shell/active_scheduler.h"
 #include "shell/application.h"
 #include "shell/application_listener.h"
-#include "platform/key_codes.h"
-#include "platform/log.h"
 #include "skin/orientation_observer.h"
 
 namespace {
@@ -102,9 +102,8 @@ GameBase::GameBase(StringView application_name)
     log_tick_line(" GameBase 2\n");
     log_tick_line(" GameBase 3\n");
     log_tick_line(" GameBase 4\n");
-    m_main_window = m_windows->create_window(m_name, [this](const Message& message) {
-        return window_procedure(message);
-    });
+    m_main_window =
+        m_windows->create_window(m_name, [this](const Message& message) { return window_procedure(message); });
     m_display_mode = read_display_mode(*m_windows);
     log_tick_line(" GameBase 5\n");
     start_instance_hand_over();
@@ -539,8 +538,8 @@ void GameBase::on_key_message(const Message& message, bool pressed)
     event.key = key;
     event.pressed = pressed;
     event.first = !pressed || (message.lparam & key_repeat_flag) == 0;
-    log() << (pressed ? "WM_KEYDOWN = " : "WM_KEYUP = ") << static_cast<long>(message.wparam) << "(" << key
-          << ")" << " lParam=" << signed_lparam(message) << " ticks=" << get_tick_count() << "\n";
+    log() << (pressed ? "WM_KEYDOWN = " : "WM_KEYUP = ") << static_cast<long>(message.wparam) << "(" << key << ")"
+          << " lParam=" << signed_lparam(message) << " ticks=" << get_tick_count() << "\n";
     dispatch_key(event);
 }
 
@@ -574,8 +573,7 @@ void GameBase::on_char(const Message& message)
 {
     CharEvent event;
     event.text = String(1, static_cast<char16_t>(message.wparam & 0xFFFF));
-    log() << "WM_CHAR=" << event.text << " lParam=" << signed_lparam(message)
-          << " ticks=" << get_tick_count() << "\n";
+    log() << "WM_CHAR=" << event.text << " lParam=" << signed_lparam(message) << " ticks=" << get_tick_count() << "\n";
     if (message.wparam >= 32)
         application()->on_char(event);
 }

@@ -2,8 +2,8 @@
 
 #include "shell/menu_popup.h"
 
-#include "shell/application.h"
 #include "platform/key_codes.h"
+#include "shell/application.h"
 #include "skin/plexor.h"
 #include "skin/properties.h"
 

@@ -27,10 +27,7 @@ std::unique_ptr<ScreenTransition> ScreenTransition::create_for(const Element& sc
     return std::unique_ptr<ScreenTransition>(new ScreenTransition(*animation));
 }
 
-ScreenTransition::ScreenTransition(const VisibilityAnimation& model)
-    : m_animation(model.kind(), model.speed())
-{
-}
+ScreenTransition::ScreenTransition(const VisibilityAnimation& model) : m_animation(model.kind(), model.speed()) {}
 
 void ScreenTransition::start(const RenderSurface& outgoing, int direction, const RenderSurface& incoming)
 {

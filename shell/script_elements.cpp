@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <mutex>
 #include <cstdio>
 #include <memory>
+#include <mutex>
 #include <sstream>
 #include "elements/button.h"
 #include "elements/image_element.h"
@@ -54,12 +54,18 @@ bool walk_shown(Element& element, Point shift, int depth, Visit& visit)
 
 const char* kind_of(const Element& element)
 {
-    if (dynamic_cast<const Button*>(&element)) return "button";
-    if (dynamic_cast<const VirtualList*>(&element)) return "vlist";
-    if (dynamic_cast<const ListRow*>(&element)) return "row";
-    if (dynamic_cast<const TextElement*>(&element)) return "text";
-    if (dynamic_cast<const ImageElement*>(&element)) return "image";
-    if (dynamic_cast<const ProgressBar*>(&element)) return "progress";
+    if (dynamic_cast<const Button*>(&element))
+        return "button";
+    if (dynamic_cast<const VirtualList*>(&element))
+        return "vlist";
+    if (dynamic_cast<const ListRow*>(&element))
+        return "row";
+    if (dynamic_cast<const TextElement*>(&element))
+        return "text";
+    if (dynamic_cast<const ImageElement*>(&element))
+        return "image";
+    if (dynamic_cast<const ProgressBar*>(&element))
+        return "progress";
     return "node";
 }
 
@@ -222,8 +228,8 @@ bool parse_dump(const ScriptArguments& arguments, int line, std::vector<ScriptSt
     }
     steps.push_back({line, [](ScriptContext&) {
                          Element* screen = top_screen();
-                         std::string text = "dump begin\n" + (screen ? dump_element_tree(*screen) : std::string()) +
-                                            "dump end\n";
+                         std::string text =
+                             "dump begin\n" + (screen ? dump_element_tree(*screen) : std::string()) + "dump end\n";
                          std::fputs(text.c_str(), stdout);
                          std::fflush(stdout);
                          return StepResult::go_on();

@@ -6,8 +6,8 @@
 // rows included) to standard output.
 
 #include <string>
-#include "shell/script_runner.h"
 #include "pixels/pixel_types.h"
+#include "shell/script_runner.h"
 
 class Element;
 

@@ -8,14 +8,14 @@
 #include <cstdio>
 #include <fstream>
 #include <mutex>
-#include <string_view>
 #include <sstream>
+#include <string_view>
 #include "display/screenshot.h"
+#include "platform/key_codes.h"
+#include "platform/log.h"
 #include "platform/tick.h"
 #include "shell/game_base.h"
-#include "platform/key_codes.h"
 #include "shell/script_elements.h"
-#include "platform/log.h"
 
 namespace {
 
@@ -39,9 +39,8 @@ bool parse_number(const std::string& word, long low, long high, long& value)
 }
 
 // Checks the count of arguments and reads them all as numbers.
-bool parse_numbers(const ScriptArguments& arguments, std::size_t count, const char* usage,
-                   std::vector<long>& values, std::string& error, long low = -max_coordinate,
-                   long high = max_coordinate)
+bool parse_numbers(const ScriptArguments& arguments, std::size_t count, const char* usage, std::vector<long>& values,
+                   std::string& error, long low = -max_coordinate, long high = max_coordinate)
 {
     if (arguments.size() != count) {
         error = std::string("expected ") + usage;
@@ -215,8 +214,7 @@ bool parse_key(const ScriptArguments& arguments, int line, std::vector<ScriptSte
     return true;
 }
 
-bool parse_screenshot(const ScriptArguments& arguments, int line, std::vector<ScriptStep>& steps,
-                      std::string& error)
+bool parse_screenshot(const ScriptArguments& arguments, int line, std::vector<ScriptStep>& steps, std::string& error)
 {
     if (arguments.empty()) {
         error = "expected screenshot PATH";
@@ -299,7 +297,7 @@ void add_script_command(const ScriptCommandType& type)
 }
 
 bool parse_script_steps(const std::string& text, const std::string& file_name, std::vector<ScriptStep>& steps,
-                  std::string& error)
+                        std::string& error)
 {
     std::istringstream lines(text);
     std::string line_text;
@@ -354,9 +352,8 @@ ScriptRunner::~ScriptRunner()
 void ScriptRunner::start(GameBase& game_base)
 {
     m_game_base = &game_base;
-    m_timer_window = game_base.windows().create_message_window([this](const Message& message) {
-        return on_message(message);
-    });
+    m_timer_window =
+        game_base.windows().create_message_window([this](const Message& message) { return on_message(message); });
     schedule(0);
 }
 

@@ -64,7 +64,7 @@ void add_script_command(const ScriptCommandType& type);
 
 // Parses script text; false with "NAME:LINE: reason" for the first bad line.
 bool parse_script_steps(const std::string& text, const std::string& file_name, std::vector<ScriptStep>& steps,
-                  std::string& error);
+                        std::string& error);
 
 class ScriptRunner {
 public:

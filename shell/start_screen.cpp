@@ -5,10 +5,10 @@
 #include <chrono>
 #include <mutex>
 #include <thread>
+#include "platform/log.h"
 #include "platform/tick.h"
 #include "shell/application.h"
 #include "shell/application_listener.h"
-#include "platform/log.h"
 #include "skin/plexor.h"
 
 namespace {

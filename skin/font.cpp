@@ -4,8 +4,8 @@
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
-#include "platform/tick.h"
 #include "platform/log.h"
+#include "platform/tick.h"
 
 namespace {
 
@@ -33,8 +33,7 @@ FT_Library freetype()
 // exit (the library's shared default configuration is never freed whole).
 FcConfig* font_config()
 {
-    static const std::unique_ptr<FcConfig, void (*)(FcConfig*)> config(FcInitLoadConfigAndFonts(),
-                                                                         FcConfigDestroy);
+    static const std::unique_ptr<FcConfig, void (*)(FcConfig*)> config(FcInitLoadConfigAndFonts(), FcConfigDestroy);
     return config.get();
 }
 
@@ -102,10 +101,9 @@ std::int32_t rounded_up_pixels(long value_26_6)
     return static_cast<std::int32_t>((value_26_6 + 63) >> 6);
 }
 
-} // namespace
+}  // namespace
 
-FontRep::FontRep(const FontSpec& spec)
-    : m_spec(spec), m_face_name(spec.face.substr(0, max_face_length))
+FontRep::FontRep(const FontSpec& spec) : m_spec(spec), m_face_name(spec.face.substr(0, max_face_length))
 {
     m_scratch_chars.reserve(scratch_reserve);
     m_scratch_positions.reserve(scratch_reserve);
@@ -136,9 +134,9 @@ void FontRep::create_face()
     const std::int32_t pixels = std::abs(height);
     FaceFile file;
     FT_Face face = nullptr;
-    if (pixels > 0 && pixels <= max_pixel_height && freetype()
-        && find_face_file(m_face_name, m_spec.bold, m_spec.italic, file)
-        && FT_New_Face(freetype(), file.path.c_str(), file.index, &face) == 0) {
+    if (pixels > 0 && pixels <= max_pixel_height && freetype() &&
+        find_face_file(m_face_name, m_spec.bold, m_spec.italic, file) &&
+        FT_New_Face(freetype(), file.path.c_str(), file.index, &face) == 0) {
         if (FT_Set_Pixel_Sizes(face, 0, FT_UInt(pixels)) == 0) {
             m_face = face;
         } else {
@@ -147,8 +145,7 @@ void FontRep::create_face()
     }
     if (!m_face)
         log() << "ERROR: FontRep::FontRep() Failed to create font\n";
-    log() << "Creating font: {" << m_face_name << "} elapsed="
-          << seconds_text(get_tick_count() - started) << "\n";
+    log() << "Creating font: {" << m_face_name << "} elapsed=" << seconds_text(get_tick_count() - started) << "\n";
 }
 
 void FontRep::read_metrics()
@@ -241,8 +238,8 @@ void FontRep::measure_uncached(StringView text)
     }
 }
 
-Size FontRep::measure(StringView text, std::int32_t max_width, std::int32_t* fit_count,
-                      std::int32_t* descent, std::vector<std::int32_t>* prefix_widths)
+Size FontRep::measure(StringView text, std::int32_t max_width, std::int32_t* fit_count, std::int32_t* descent,
+                      std::vector<std::int32_t>* prefix_widths)
 {
     if (descent)
         *descent = m_descent;
@@ -288,8 +285,8 @@ Size FontRep::measure(StringView text, std::int32_t max_width, std::int32_t* fit
 char32_t character_at(StringView text, std::size_t i, std::size_t* units)
 {
     const char32_t first = text[i];
-    const bool pair = first >= 0xD800 && first <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-                      text[i + 1] <= 0xDFFF;
+    const bool pair =
+        first >= 0xD800 && first <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF;
     if (units)
         *units = pair ? 2 : 1;
     if (!pair)
@@ -306,9 +303,7 @@ Font::Font()
     m_rep = default_font.m_rep;
 }
 
-Font::Font(const FontSpec& spec) : m_rep(std::make_shared<FontRep>(spec))
-{
-}
+Font::Font(const FontSpec& spec) : m_rep(std::make_shared<FontRep>(spec)) {}
 
 namespace {
 
@@ -336,7 +331,7 @@ const AlignmentName horizontal_names[] = {{align_left, u"LEFT"},
 const AlignmentName vertical_names[] = {
     {align_top, u"TOP"}, {align_vcenter, u"VCENTER"}, {align_bottom, u"BOTTOM"}, {0, nullptr}};
 
-} // namespace
+}  // namespace
 
 bool parse_horizontal_alignment(StringView name, int& value)
 {

@@ -10,22 +10,22 @@
 #include <map>
 #include <memory>
 #include <vector>
-#include "platform/text.h"
-#include "skin/orientation_observer.h"
 #include "pixels/pixel_types.h"
 #include "pixels/render_surface.h"
+#include "platform/text.h"
+#include "skin/orientation_observer.h"
 
 struct FT_FaceRec_;
 
 // What a skin font description is parsed into.
 struct FontSpec {
     std::int32_t point_size = 12;
-    std::int32_t scale = 1;          // 2 to the power of the skin's scale shift
+    std::int32_t scale = 1;  // 2 to the power of the skin's scale shift
     bool bold = false;
     bool italic = false;
     bool underline = false;
     String face = u"Tahoma";
-    std::int32_t screen_dpi = 0;     // the display's vertical dots per inch; 0: not known (96 x scale)
+    std::int32_t screen_dpi = 0;  // the display's vertical dots per inch; 0: not known (96 x scale)
 
     // Character height in pixels, negative: size x scale x -96 / 72.
     std::int32_t logical_height() const { return point_size * scale * -96 / 72; }
@@ -58,8 +58,7 @@ public:
     // (the whole length when max_width <= 0 or all fits); prefix_widths[i]: width
     // of characters 0..i.
     Size measure(StringView text, std::int32_t max_width = 0, std::int32_t* fit_count = nullptr,
-                 std::int32_t* descent = nullptr,
-                 std::vector<std::int32_t>* prefix_widths = nullptr);
+                 std::int32_t* descent = nullptr, std::vector<std::int32_t>* prefix_widths = nullptr);
     // Empties the character width cache.
     void clear_width_cache();
     // Number of characters in the width cache.
@@ -144,6 +143,5 @@ Size measure_box(const Font& font, StringView text);
 // end/word ellipsis; changed pixels are written with the opacity flag set.
 // Only pixels inside (clip_position, clip_size) are written; either one given
 // as (-1, -1) is taken from rect as clipped to the buffer.
-void draw_text(DrawTarget& target, const Font& font, Color color, StringView text,
-               const Rect& rect, int horizontal, int vertical, bool wrap,
-               Point clip_position = {-1, -1}, Size clip_size = {-1, -1});
+void draw_text(DrawTarget& target, const Font& font, Color color, StringView text, const Rect& rect, int horizontal,
+               int vertical, bool wrap, Point clip_position = {-1, -1}, Size clip_size = {-1, -1});

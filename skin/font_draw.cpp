@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <ft2build.h>
 #include FT_FREETYPE_H
-#include "skin/font.h"
 #include "pixels/render_draw.h"
+#include "skin/font.h"
 
 namespace {
 
@@ -80,8 +80,7 @@ std::size_t skip_blanks(StringView text, std::size_t position)
 
 // Greedy word wrap of one paragraph; a word wider than the line is cut with
 // an ellipsis.
-void wrap_paragraph(FontRep& font, StringView paragraph, std::int32_t width,
-                    std::vector<String>& lines)
+void wrap_paragraph(FontRep& font, StringView paragraph, std::int32_t width, std::vector<String>& lines)
 {
     if (paragraph.empty()) {
         lines.emplace_back();
@@ -149,15 +148,14 @@ void blend_bitmap(PixelBuffer& canvas, const FT_Bitmap& bitmap, std::int32_t lef
     const bool mono = bitmap.pixel_mode == FT_PIXEL_MODE_MONO;
     if (!mono && bitmap.pixel_mode != FT_PIXEL_MODE_GRAY)
         return;
-    const Rect area = intersect(canvas.bounds(), Rect{left, top, left + std::int32_t(bitmap.width),
-                                                      top + std::int32_t(bitmap.rows)});
+    const Rect area =
+        intersect(canvas.bounds(), Rect{left, top, left + std::int32_t(bitmap.width), top + std::int32_t(bitmap.rows)});
     for (std::int32_t y = area.top; y < area.bottom; ++y) {
         const unsigned char* source = bitmap.buffer + std::int64_t(y - top) * bitmap.pitch;
         Pixel* row = canvas.row(y);
         for (std::int32_t x = area.left; x < area.right; ++x) {
             const std::int32_t column = x - left;
-            const int coverage = mono ? ((source[column >> 3] >> (7 - (column & 7))) & 1) * 255
-                                      : source[column];
+            const int coverage = mono ? ((source[column >> 3] >> (7 - (column & 7))) & 1) * 255 : source[column];
             if (coverage > 0)
                 row[x] = blend(row[x], colour, coverage);
         }
@@ -165,8 +163,8 @@ void blend_bitmap(PixelBuffer& canvas, const FT_Bitmap& bitmap, std::int32_t lef
 }
 
 // Draws one line with its baseline at baseline, pen starting at x.
-void draw_line(FontRep& font, PixelBuffer& canvas, StringView line, std::int32_t x,
-               std::int32_t baseline, const Rgb565& colour)
+void draw_line(FontRep& font, PixelBuffer& canvas, StringView line, std::int32_t x, std::int32_t baseline,
+               const Rgb565& colour)
 {
     FT_Face face = font.face();
     std::vector<std::int32_t> advances;
@@ -196,18 +194,24 @@ void draw_line(FontRep& font, PixelBuffer& canvas, StringView line, std::int32_t
 std::int32_t aligned_x(const Rect& rect, std::int32_t width, int horizontal)
 {
     switch (horizontal) {
-    case align_center: return rect.left + (rect.width() - width) / 2;
-    case align_right: return rect.right - width;
-    default: return rect.left;   // LEFT and JUSTIFY
+    case align_center:
+        return rect.left + (rect.width() - width) / 2;
+    case align_right:
+        return rect.right - width;
+    default:
+        return rect.left;  // LEFT and JUSTIFY
     }
 }
 
 std::int32_t aligned_y(const Rect& rect, std::int32_t height, int vertical)
 {
     switch (vertical) {
-    case align_vcenter: return rect.top + (rect.height() - height) / 2;
-    case align_bottom: return rect.bottom - height;
-    default: return rect.top;
+    case align_vcenter:
+        return rect.top + (rect.height() - height) / 2;
+    case align_bottom:
+        return rect.bottom - height;
+    default:
+        return rect.top;
     }
 }
 
@@ -220,7 +224,7 @@ PixelBuffer* text_canvas(Size size)
     return canvas.get();
 }
 
-} // namespace
+}  // namespace
 
 Size measure_box(const Font& font, StringView text)
 {
@@ -231,9 +235,8 @@ Size measure_box(const Font& font, StringView text)
     return {width, std::int32_t(lines.size()) * font->line_height()};
 }
 
-void draw_text(DrawTarget& target, const Font& font, Color color, StringView text,
-               const Rect& rect, int horizontal, int vertical, bool wrap, Point clip_position,
-               Size clip_size)
+void draw_text(DrawTarget& target, const Font& font, Color color, StringView text, const Rect& rect, int horizontal,
+               int vertical, bool wrap, Point clip_position, Size clip_size)
 {
     PixelBuffer* buffer = target.buffer();
     if (text.empty() || !buffer || !font->has_face())
@@ -250,8 +253,8 @@ void draw_text(DrawTarget& target, const Font& font, Color color, StringView tex
     if (back.is_empty() || !canvas)
         return;
     DrawTarget canvas_target(canvas);
-    blit(canvas_target, *buffer, {visible.left, visible.top}, {visible.width(), visible.height()},
-         {0, 0}, plain_copy_operation());
+    blit(canvas_target, *buffer, {visible.left, visible.top}, {visible.width(), visible.height()}, {0, 0},
+         plain_copy_operation());
 
     FontRep& rep = *font;
     const std::vector<String> lines = layout_lines(rep, text, rect, wrap);
@@ -265,6 +268,6 @@ void draw_text(DrawTarget& target, const Font& font, Color color, StringView tex
         draw_line(rep, *canvas, line, x, top - visible.top + rep.ascent(), colour);
         top += line_height;
     }
-    blit(target, *canvas, {back.left - visible.left, back.top - visible.top},
-         {back.width(), back.height()}, {back.left, back.top}, marking_operation());
+    blit(target, *canvas, {back.left - visible.left, back.top - visible.top}, {back.width(), back.height()},
+         {back.left, back.top}, marking_operation());
 }

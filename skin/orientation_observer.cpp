@@ -12,7 +12,7 @@ std::vector<OrientationObserver*>& observers()
     return list;
 }
 
-} // namespace
+}  // namespace
 
 OrientationObserver::OrientationObserver()
 {

@@ -22,7 +22,9 @@ private:
 class NodeNotFound {
 public:
     NodeNotFound(String searched_id, String wanted_id)
-        : m_searched_id(std::move(searched_id)), m_wanted_id(std::move(wanted_id)) {}
+        : m_searched_id(std::move(searched_id)), m_wanted_id(std::move(wanted_id))
+    {
+    }
     // The id of the element that was searched in.
     const String& searched_id() const { return m_searched_id; }
     const String& wanted_id() const { return m_wanted_id; }

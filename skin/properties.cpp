@@ -1,11 +1,11 @@
 #include "skin/properties.h"
 
 #include <algorithm>
+#include "pixels/bmp_reader.h"
 #include "platform/file.h"
+#include "platform/log.h"
 #include "platform/paths.h"
 #include "platform/tick.h"
-#include "platform/log.h"
-#include "pixels/bmp_reader.h"
 #include "skin/skin_bitmap_file.h"
 
 // A skin file larger than this is refused before anything is allocated for it.
@@ -13,7 +13,8 @@ static constexpr std::uint64_t max_skin_file_size = 64u << 20;
 
 // Seconds since start as decimal text with three places ("0.125"); the
 // timer restarts, so consecutive readings time consecutive steps.
-static String lap_seconds(std::uint32_t& start) {
+static String lap_seconds(std::uint32_t& start)
+{
     const std::uint32_t now = get_tick_count();
     const std::uint32_t elapsed = now - start;
     start = now;
@@ -25,22 +26,26 @@ static String lap_seconds(std::uint32_t& start) {
 // ---- SkinListener ---------------------------------------------------------------
 
 SkinListener::SkinListener(Properties& properties)
-    : m_properties(&properties), m_serial(properties.m_next_listener_serial++) {
+    : m_properties(&properties), m_serial(properties.m_next_listener_serial++)
+{
     properties.m_listeners.push_back(this);
 }
 
-SkinListener::~SkinListener() {
+SkinListener::~SkinListener()
+{
     if (m_properties != nullptr)
         std::erase(m_properties->m_listeners, this);
 }
 
 // ---- PropertiesImpl ---------------------------------------------------------------
 
-PropertiesImpl::PropertiesImpl(StringView path, int vertical_dpi) {
+PropertiesImpl::PropertiesImpl(StringView path, int vertical_dpi)
+{
     m_complete = load(path, vertical_dpi);
 }
 
-void PropertiesImpl::swap(PropertiesImpl& other) noexcept {
+void PropertiesImpl::swap(PropertiesImpl& other) noexcept
+{
     m_file.swap(other.m_file);
     m_pictures.swap(other.m_pictures);
     m_bitmaps.swap(other.m_bitmaps);
@@ -50,7 +55,8 @@ void PropertiesImpl::swap(PropertiesImpl& other) noexcept {
     std::swap(m_complete, other.m_complete);
 }
 
-static void log_entry_sizes() {
+static void log_entry_sizes()
+{
     log() << "sizeof(Node*4)=" << unsigned(sizeof(Node) * 4) << "\n"
           << "sizeof(IntegerNode*4)=" << unsigned(sizeof(IntegerNode) * 4) << "\n"
           << "sizeof(PointNode*4)=" << unsigned(sizeof(PointNode) * 4) << "\n"
@@ -69,7 +75,8 @@ static void log_entry_sizes() {
 
 // Reads the whole file in one request. A missing file reads as size 0 and
 // is then refused by the size check without a message, like a short one.
-static bool read_whole_file(StringView path, std::vector<std::uint8_t>& bytes) {
+static bool read_whole_file(StringView path, std::vector<std::uint8_t>& bytes)
+{
     File file;
     if (!file.open(path, File::read_mode))
         return true;
@@ -80,7 +87,8 @@ static bool read_whole_file(StringView path, std::vector<std::uint8_t>& bytes) {
     return file.read(bytes.data(), static_cast<std::uint32_t>(size)) == size;
 }
 
-bool PropertiesImpl::load(StringView path, int vertical_dpi) {
+bool PropertiesImpl::load(StringView path, int vertical_dpi)
+{
     log_entry_sizes();
     std::uint32_t lap = get_tick_count();
     std::vector<std::uint8_t> bytes;
@@ -101,7 +109,8 @@ bool PropertiesImpl::load(StringView path, int vertical_dpi) {
 }
 
 // Each bitmap lies beside the skin file; one that fails fails the whole skin.
-bool PropertiesImpl::load_bitmaps(StringView path, std::uint32_t& lap) {
+bool PropertiesImpl::load_bitmaps(StringView path, std::uint32_t& lap)
+{
     const String folder = folder_of(path);
     const std::uint32_t count = m_file.header()->picture_count;
     m_pictures.resize(count);
@@ -116,13 +125,13 @@ bool PropertiesImpl::load_bitmaps(StringView path, std::uint32_t& lap) {
             return false;
         }
         m_bitmaps[i] = bitmap.get();
-        log() << "PropertiesImpl::PropertiesImpl picture load time=" << lap_seconds(lap) << " {" << name
-              << "}\n";
+        log() << "PropertiesImpl::PropertiesImpl picture load time=" << lap_seconds(lap) << " {" << name << "}\n";
     }
     return true;
 }
 
-void PropertiesImpl::create_fonts(int vertical_dpi) {
+void PropertiesImpl::create_fonts(int vertical_dpi)
+{
     const std::uint32_t count = m_file.header()->font_count;
     m_fonts.reserve(count);
     for (std::uint32_t i = 0; i < count; ++i) {
@@ -134,7 +143,8 @@ void PropertiesImpl::create_fonts(int vertical_dpi) {
     }
 }
 
-void PropertiesImpl::copy_strings() {
+void PropertiesImpl::copy_strings()
+{
     const std::uint32_t count = m_file.header()->string_count;
     m_strings.reserve(count);
     for (std::uint32_t i = 0; i < count; ++i)
@@ -143,16 +153,19 @@ void PropertiesImpl::copy_strings() {
 
 // ---- Properties ---------------------------------------------------------------------
 
-Properties::~Properties() {
+Properties::~Properties()
+{
     for (SkinListener* listener : m_listeners)
         listener->m_properties = nullptr;
 }
 
-String Properties::translate(StringView key) const {
+String Properties::translate(StringView key) const
+{
     return m_translations.translate(key);
 }
 
-bool Properties::load_skin(StringView path, int vertical_dpi) {
+bool Properties::load_skin(StringView path, int vertical_dpi)
+{
     log() << "Properties::load_skin 1\n";
     PropertiesImpl loaded(path, vertical_dpi);
     log() << "Properties::load_skin 2\n";
@@ -160,14 +173,15 @@ bool Properties::load_skin(StringView path, int vertical_dpi) {
         return false;
     log() << "Properties::load_skin 3\n";
     m_skin.swap(loaded);
-    return true;   // the previous skin is released with the temporary
+    return true;  // the previous skin is released with the temporary
 }
 
 // Listeners may come and go while they are told (a screen rebuilding its
 // tree destroys and creates others): only those registered at the start of
 // the call and still registered when their turn comes are called. The serial
 // keeps a listener created during the call at a freed one's address out.
-void Properties::send_reload_skin() {
+void Properties::send_reload_skin()
+{
     std::uint32_t start = get_tick_count();
     std::vector<std::pair<SkinListener*, std::uint64_t>> listeners;
     for (SkinListener* listener : m_listeners)
@@ -180,29 +194,35 @@ void Properties::send_reload_skin() {
     log() << "PropertiesImpl::send_reload_skin the rest time=" << lap_seconds(start) << "\n";
 }
 
-const SkinNode* Properties::find_node(StringView name) const {
+const SkinNode* Properties::find_node(StringView name) const
+{
     return m_skin.file().find_node(name);
 }
 
-int Properties::child_count(const SkinNode* node) const {
+int Properties::child_count(const SkinNode* node) const
+{
     return node == nullptr ? 0 : node->child_count;
 }
 
-const SkinNode* Properties::child(const SkinNode* node, int index) const {
+const SkinNode* Properties::child(const SkinNode* node, int index) const
+{
     return m_skin.file().child(*node, index);
 }
 
-std::int32_t Properties::get_int(const SkinNode* node, StringView key, std::int32_t fallback) const {
+std::int32_t Properties::get_int(const SkinNode* node, StringView key, std::int32_t fallback) const
+{
     const IntegerNode* entry = node ? m_skin.file().find_int(*node, key) : nullptr;
     return entry ? entry->value : fallback;
 }
 
-const Font& Properties::get_font(const SkinNode* node, StringView key, const Font& fallback) const {
+const Font& Properties::get_font(const SkinNode* node, StringView key, const Font& fallback) const
+{
     const IntegerNode* entry = node ? m_skin.file().find_font(*node, key) : nullptr;
     return entry ? m_skin.fonts()[static_cast<std::size_t>(entry->value)] : fallback;
 }
 
-Point Properties::get_point(const SkinNode* node, StringView key, Point fallback) const {
+Point Properties::get_point(const SkinNode* node, StringView key, Point fallback) const
+{
     const PointNode* entry = node ? m_skin.file().find_point(*node, key) : nullptr;
     if (entry == nullptr)
         return fallback;
@@ -210,12 +230,14 @@ Point Properties::get_point(const SkinNode* node, StringView key, Point fallback
     return {entry->x * scale, entry->y * scale};
 }
 
-const String& Properties::get_string(const SkinNode* node, StringView key, const String& fallback) const {
+const String& Properties::get_string(const SkinNode* node, StringView key, const String& fallback) const
+{
     const StringNode* entry = node ? m_skin.file().find_string(*node, key) : nullptr;
     return entry ? m_skin.strings()[entry->index] : fallback;
 }
 
-SkinPicture Properties::get_picture(const SkinNode* node, StringView key, const SkinPicture& fallback) const {
+SkinPicture Properties::get_picture(const SkinNode* node, StringView key, const SkinPicture& fallback) const
+{
     const PictureNode* entry = node ? m_skin.file().find_picture(*node, key) : nullptr;
     if (entry == nullptr)
         return fallback;
@@ -232,7 +254,8 @@ SkinPicture Properties::get_picture(const SkinNode* node, StringView key, const 
     return picture;
 }
 
-Color Properties::get_color(const SkinNode* node, StringView key, Color fallback) const {
+Color Properties::get_color(const SkinNode* node, StringView key, Color fallback) const
+{
     const ColorNode* entry = node ? m_skin.file().find_color(*node, key) : nullptr;
     return entry ? Color{entry->red, entry->green, entry->blue, 255} : fallback;
 }

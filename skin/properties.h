@@ -5,10 +5,10 @@
 #include <cstdint>
 #include <memory>
 #include <vector>
-#include "platform/text.h"
-#include "platform/language.h"
-#include "skin/font.h"
 #include "pixels/pixel_types.h"
+#include "platform/language.h"
+#include "platform/text.h"
+#include "skin/font.h"
 #include "skin/skin_bitmap.h"
 #include "skin/skin_file.h"
 #include "skin/skin_picture.h"
@@ -30,7 +30,7 @@ public:
 private:
     friend class Properties;
     Properties* m_properties;
-    std::uint64_t m_serial;   // tells a listener from a later one at the same address
+    std::uint64_t m_serial;  // tells a listener from a later one at the same address
 };
 
 // The resources of one loaded skin file. Built from a file by the loading

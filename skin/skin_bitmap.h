@@ -2,8 +2,8 @@
 // A loaded skin bitmap: its name and its pixels, shared by reference counting.
 
 #include <memory>
-#include "platform/text.h"
 #include "pixels/pixel_buffer.h"
+#include "platform/text.h"
 
 class SkinBitmap {
 public:

@@ -13,19 +13,22 @@
 class SkinFileChecker {
 public:
     SkinFileChecker(const std::vector<std::uint8_t>& bytes, std::vector<StringView>& strings)
-        : m_data(bytes.data()), m_size(bytes.size()), m_strings(strings) {}
+        : m_data(bytes.data()), m_size(bytes.size()), m_strings(strings)
+    {
+    }
 
     bool check();
 
 private:
     struct NodeFacts {
         bool done = false;
-        int height = 0;                 // longest chain of children below
-        std::uint32_t expanded = 1;     // elements the node turns into
+        int height = 0;              // longest chain of children below
+        std::uint32_t expanded = 1;  // elements the node turns into
     };
 
     const SkinHeader& header() const { return *reinterpret_cast<const SkinHeader*>(m_data); }
-    const SkinTreeEntry& entry_at(std::int64_t offset) const {
+    const SkinTreeEntry& entry_at(std::int64_t offset) const
+    {
         return *reinterpret_cast<const SkinTreeEntry*>(m_data + offset);
     }
     bool check_string_area();
@@ -42,7 +45,8 @@ private:
     // Length of the zero-terminated name at offset, or -1 when it breaks a rule.
     std::int64_t name_length(std::int64_t offset);
     bool is_name(std::int64_t offset) { return name_length(offset) >= 0; }
-    StringView name(std::int64_t offset) {
+    StringView name(std::int64_t offset)
+    {
         return StringView(reinterpret_cast<const char16_t*>(m_data + offset),
                           static_cast<std::size_t>(name_length(offset)));
     }
@@ -54,18 +58,19 @@ private:
     std::unordered_map<std::uint32_t, std::int64_t> m_name_lengths;
 };
 
-bool SkinFileChecker::check() {
-    if (m_size < sizeof(SkinHeader) ||
-        std::memcmp(header().magic, skin_magic, sizeof(skin_magic)) != 0)
+bool SkinFileChecker::check()
+{
+    if (m_size < sizeof(SkinHeader) || std::memcmp(header().magic, skin_magic, sizeof(skin_magic)) != 0)
         return false;
     return check_string_area() && check_name_tree();
 }
 
-bool SkinFileChecker::check_string_area() {
+bool SkinFileChecker::check_string_area()
+{
     const SkinHeader& h = header();
     const std::uint64_t count = std::uint64_t(h.picture_count) + h.font_count + h.string_count;
     if (count == 0)
-        return true;    // the offset is never used
+        return true;  // the offset is never used
     const std::uint64_t offset = h.string_area_offset;
     if (offset < sizeof(SkinHeader) || offset % 2 != 0 || offset > m_size)
         return false;
@@ -87,7 +92,8 @@ bool SkinFileChecker::check_string_area() {
 
 // An in-order walk of the tree with an explicit stack: the names must come
 // out strictly ascending, which also rules out cycles and shared entries.
-bool SkinFileChecker::check_name_tree() {
+bool SkinFileChecker::check_name_tree()
+{
     struct Pending {
         std::int64_t offset;
         int depth;
@@ -115,7 +121,8 @@ bool SkinFileChecker::check_name_tree() {
     return true;
 }
 
-bool SkinFileChecker::check_tree_entry(std::int64_t offset) {
+bool SkinFileChecker::check_tree_entry(std::int64_t offset)
+{
     if (!is_record(offset, sizeof(SkinTreeEntry)))
         return false;
     const SkinTreeEntry& entry = entry_at(offset);
@@ -125,13 +132,14 @@ bool SkinFileChecker::check_tree_entry(std::int64_t offset) {
     return is_name(entry.name_offset) && check_node(offset + sizeof(SkinTreeEntry), 0) != nullptr;
 }
 
-const SkinFileChecker::NodeFacts* SkinFileChecker::check_node(std::int64_t offset, int depth) {
+const SkinFileChecker::NodeFacts* SkinFileChecker::check_node(std::int64_t offset, int depth)
+{
     if (depth > skin_max_child_depth || !is_record(offset, sizeof(SkinNode)))
         return nullptr;
     auto [slot, fresh] = m_nodes.try_emplace(static_cast<std::uint32_t>(offset));
     NodeFacts& facts = slot->second;
     if (!fresh)
-        return facts.done ? &facts : nullptr;   // not done: the node is its own ancestor
+        return facts.done ? &facts : nullptr;  // not done: the node is its own ancestor
     const SkinNode& node = *reinterpret_cast<const SkinNode*>(m_data + offset);
     if (!is_record(offset, sizeof(SkinNode) + 4 * std::size_t(node.child_count)) ||
         !check_tables(node, static_cast<std::size_t>(offset)) || !check_children(node, facts, depth))
@@ -140,7 +148,8 @@ const SkinFileChecker::NodeFacts* SkinFileChecker::check_node(std::int64_t offse
     return &facts;
 }
 
-bool SkinFileChecker::check_children(const SkinNode& node, NodeFacts& facts, int depth) {
+bool SkinFileChecker::check_children(const SkinNode& node, NodeFacts& facts, int depth)
+{
     for (int i = 0; i < node.child_count; ++i) {
         const NodeFacts* child = check_node(node.child_offset(i), depth + 1);
         if (child == nullptr)
@@ -153,9 +162,10 @@ bool SkinFileChecker::check_children(const SkinNode& node, NodeFacts& facts, int
     return true;
 }
 
-bool SkinFileChecker::check_tables(const SkinNode& node, std::size_t offset) {
+bool SkinFileChecker::check_tables(const SkinNode& node, std::size_t offset)
+{
     const std::size_t head = sizeof(SkinNode) + 4 * std::size_t(node.child_count);
-    const std::uint16_t bounds[] = {node.int_table, node.font_table, node.point_table, node.string_table,
+    const std::uint16_t bounds[] = {node.int_table,     node.font_table,  node.point_table, node.string_table,
                                     node.picture_table, node.color_table, node.table_end};
     if (node.int_table < head || !std::is_sorted(std::begin(bounds), std::end(bounds)) ||
         offset + node.table_end > m_size)
@@ -167,10 +177,9 @@ bool SkinFileChecker::check_tables(const SkinNode& node, std::size_t offset) {
     const SkinHeader& h = header();
     auto any = [](const auto&) { return true; };
     return check_table<IntegerNode>(node, node.int_table, node.font_table, any) &&
-           check_table<IntegerNode>(node, node.font_table, node.point_table,
-                                    [&](const IntegerNode& e) {
-                                        return e.value >= 0 && std::uint32_t(e.value) < h.font_count;
-                                    }) &&
+           check_table<IntegerNode>(
+               node, node.font_table, node.point_table,
+               [&](const IntegerNode& e) { return e.value >= 0 && std::uint32_t(e.value) < h.font_count; }) &&
            check_table<PointNode>(node, node.point_table, node.string_table, any) &&
            check_table<StringNode>(node, node.string_table, node.picture_table,
                                    [&](const StringNode& e) { return e.index < h.string_count; }) &&
@@ -182,7 +191,8 @@ bool SkinFileChecker::check_tables(const SkinNode& node, std::size_t offset) {
 // A table of whole entries, names valid and strictly ascending, each entry
 // passing the rule of its type.
 template <class Entry, class Rule>
-bool SkinFileChecker::check_table(const SkinNode& node, std::uint16_t start, std::uint16_t end, Rule rule) {
+bool SkinFileChecker::check_table(const SkinNode& node, std::uint16_t start, std::uint16_t end, Rule rule)
+{
     if ((end - start) % sizeof(Entry) != 0)
         return false;
     const Entry* first = node.table_begin<Entry>(start);
@@ -196,17 +206,19 @@ bool SkinFileChecker::check_table(const SkinNode& node, std::uint16_t start, std
     return true;
 }
 
-bool SkinFileChecker::check_picture(const PictureNode& e) const {
-    return e.picture < header().picture_count && e.x0 <= e.x1 && e.x1 <= e.x2 && e.x2 <= e.x3 &&
-           e.y0 <= e.y1 && e.y1 <= e.y2 && e.y2 <= e.y3;
+bool SkinFileChecker::check_picture(const PictureNode& e) const
+{
+    return e.picture < header().picture_count && e.x0 <= e.x1 && e.x1 <= e.x2 && e.x2 <= e.x3 && e.y0 <= e.y1 &&
+           e.y1 <= e.y2 && e.y2 <= e.y3;
 }
 
-bool SkinFileChecker::is_record(std::int64_t offset, std::size_t size) const {
-    return offset >= std::int64_t(sizeof(SkinHeader)) && offset % 4 == 0 &&
-           std::uint64_t(offset) + size <= m_size;
+bool SkinFileChecker::is_record(std::int64_t offset, std::size_t size) const
+{
+    return offset >= std::int64_t(sizeof(SkinHeader)) && offset % 4 == 0 && std::uint64_t(offset) + size <= m_size;
 }
 
-std::int64_t SkinFileChecker::name_length(std::int64_t offset) {
+std::int64_t SkinFileChecker::name_length(std::int64_t offset)
+{
     if (offset < std::int64_t(sizeof(SkinHeader)) || offset % 2 != 0 || std::uint64_t(offset) >= m_size)
         return -1;
     auto [slot, fresh] = m_name_lengths.try_emplace(static_cast<std::uint32_t>(offset), -1);
@@ -222,13 +234,15 @@ std::int64_t SkinFileChecker::name_length(std::int64_t offset) {
 
 // ---- SkinNode ----------------------------------------------------------------
 
-std::int32_t SkinNode::child_offset(int index) const {
+std::int32_t SkinNode::child_offset(int index) const
+{
     return reinterpret_cast<const std::int32_t*>(this + 1)[index];
 }
 
 // ---- SkinFile ----------------------------------------------------------------
 
-bool SkinFile::open(std::vector<std::uint8_t> bytes) {
+bool SkinFile::open(std::vector<std::uint8_t> bytes)
+{
     SkinFile empty;
     swap(empty);
     std::vector<StringView> strings;
@@ -241,29 +255,35 @@ bool SkinFile::open(std::vector<std::uint8_t> bytes) {
     return true;
 }
 
-void SkinFile::swap(SkinFile& other) noexcept {
+void SkinFile::swap(SkinFile& other) noexcept
+{
     m_buffer.swap(other.m_buffer);
     std::swap(m_header, other.m_header);
     m_area_strings.swap(other.m_area_strings);
 }
 
-StringView SkinFile::bitmap_name(std::uint32_t index) const {
+StringView SkinFile::bitmap_name(std::uint32_t index) const
+{
     return m_area_strings[index];
 }
 
-StringView SkinFile::font_description(std::uint32_t index) const {
+StringView SkinFile::font_description(std::uint32_t index) const
+{
     return m_area_strings[m_header->picture_count + index];
 }
 
-StringView SkinFile::string(std::uint32_t index) const {
+StringView SkinFile::string(std::uint32_t index) const
+{
     return m_area_strings[m_header->picture_count + m_header->font_count + index];
 }
 
-StringView SkinFile::name_at(std::uint32_t offset) const {
+StringView SkinFile::name_at(std::uint32_t offset) const
+{
     return StringView(reinterpret_cast<const char16_t*>(bytes() + offset));
 }
 
-const SkinNode* SkinFile::find_node(StringView name) const {
+const SkinNode* SkinFile::find_node(StringView name) const
+{
     if (m_header == nullptr)
         return nullptr;
     std::int32_t offset = m_header->root_node_offset;
@@ -277,13 +297,14 @@ const SkinNode* SkinFile::find_node(StringView name) const {
     return nullptr;
 }
 
-const SkinNode* SkinFile::child(const SkinNode& node, int index) const {
+const SkinNode* SkinFile::child(const SkinNode& node, int index) const
+{
     return reinterpret_cast<const SkinNode*>(bytes() + node.child_offset(index));
 }
 
 template <class Entry>
-const Entry* SkinFile::find_entry(const SkinNode& node, std::uint16_t start, std::uint16_t end,
-                                  StringView key) const {
+const Entry* SkinFile::find_entry(const SkinNode& node, std::uint16_t start, std::uint16_t end, StringView key) const
+{
     const Entry* entries = node.table_begin<Entry>(start);
     std::size_t lo = 0;
     std::size_t hi = (end - start) / sizeof(Entry);
@@ -300,39 +321,47 @@ const Entry* SkinFile::find_entry(const SkinNode& node, std::uint16_t start, std
     return nullptr;
 }
 
-const IntegerNode* SkinFile::find_int(const SkinNode& node, StringView key) const {
+const IntegerNode* SkinFile::find_int(const SkinNode& node, StringView key) const
+{
     return find_entry<IntegerNode>(node, node.int_table, node.font_table, key);
 }
 
-const IntegerNode* SkinFile::find_font(const SkinNode& node, StringView key) const {
+const IntegerNode* SkinFile::find_font(const SkinNode& node, StringView key) const
+{
     return find_entry<IntegerNode>(node, node.font_table, node.point_table, key);
 }
 
-const PointNode* SkinFile::find_point(const SkinNode& node, StringView key) const {
+const PointNode* SkinFile::find_point(const SkinNode& node, StringView key) const
+{
     return find_entry<PointNode>(node, node.point_table, node.string_table, key);
 }
 
-const StringNode* SkinFile::find_string(const SkinNode& node, StringView key) const {
+const StringNode* SkinFile::find_string(const SkinNode& node, StringView key) const
+{
     return find_entry<StringNode>(node, node.string_table, node.picture_table, key);
 }
 
-const PictureNode* SkinFile::find_picture(const SkinNode& node, StringView key) const {
+const PictureNode* SkinFile::find_picture(const SkinNode& node, StringView key) const
+{
     return find_entry<PictureNode>(node, node.picture_table, node.color_table, key);
 }
 
-const ColorNode* SkinFile::find_color(const SkinNode& node, StringView key) const {
+const ColorNode* SkinFile::find_color(const SkinNode& node, StringView key) const
+{
     return find_entry<ColorNode>(node, node.color_table, node.table_end, key);
 }
 
 // ---- Font descriptions ---------------------------------------------------------
 
 // The white space of the wide-character classification.
-static bool is_wide_space(char16_t c) {
+static bool is_wide_space(char16_t c)
+{
     return c == u' ' || (c >= 0x09 && c <= 0x0D) || c == 0x1680 || (c >= 0x2000 && c <= 0x2006) ||
            (c >= 0x2008 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x205F || c == 0x3000;
 }
 
-static void skip_spaces(StringView text, std::size_t& at) {
+static void skip_spaces(StringView text, std::size_t& at)
+{
     while (at < text.size() && is_wide_space(text[at]))
         ++at;
 }
@@ -341,7 +370,8 @@ enum class NumberRead { number, end, not_a_number };
 
 // A decimal number with an optional sign at at. The value saturates instead
 // of overflowing, so an absurd size in a hand-edited skin stays a plain number.
-static NumberRead read_number(StringView text, std::size_t& at, std::int32_t& value) {
+static NumberRead read_number(StringView text, std::size_t& at, std::int32_t& value)
+{
     skip_spaces(text, at);
     if (at == text.size())
         return NumberRead::end;
@@ -354,13 +384,14 @@ static NumberRead read_number(StringView text, std::size_t& at, std::int32_t& va
         return NumberRead::not_a_number;
     std::int64_t magnitude = 0;
     for (; at < text.size() && text[at] >= u'0' && text[at] <= u'9'; ++at)
-        magnitude = std::min<std::int64_t>(magnitude * 10 + (text[at] - u'0'),
-                                           std::numeric_limits<std::int32_t>::max());
+        magnitude =
+            std::min<std::int64_t>(magnitude * 10 + (text[at] - u'0'), std::numeric_limits<std::int32_t>::max());
     value = static_cast<std::int32_t>(negative ? -magnitude : magnitude);
     return NumberRead::number;
 }
 
-void parse_font_description(StringView text, FontSpec& spec) {
+void parse_font_description(StringView text, FontSpec& spec)
+{
     std::size_t at = 0;
     for (int field = 0; field < 4; ++field) {
         std::int32_t value = 0;
@@ -370,10 +401,18 @@ void parse_font_description(StringView text, FontSpec& spec) {
         if (read != NumberRead::number)
             return;
         switch (field) {
-        case 0: spec.point_size = value; break;
-        case 1: spec.bold = value != 0; break;
-        case 2: spec.italic = value != 0; break;
-        default: spec.underline = value != 0; break;
+        case 0:
+            spec.point_size = value;
+            break;
+        case 1:
+            spec.bold = value != 0;
+            break;
+        case 2:
+            spec.italic = value != 0;
+            break;
+        default:
+            spec.underline = value != 0;
+            break;
         }
     }
     skip_spaces(text, at);

@@ -11,8 +11,7 @@
 
 struct FontSpec;
 
-static_assert(std::endian::native == std::endian::little,
-              "skin records are read in place as little-endian words");
+static_assert(std::endian::native == std::endian::little, "skin records are read in place as little-endian words");
 
 // ---- Byte layout -------------------------------------------------------
 
@@ -77,9 +76,9 @@ struct ColorNode {
     std::uint8_t unused;
     static constexpr std::size_t Size = 8;
 };
-static_assert(sizeof(Node) == 2 && sizeof(IntegerNode) == IntegerNode::Size &&
-              sizeof(PointNode) == PointNode::Size && sizeof(StringNode) == StringNode::Size &&
-              sizeof(PictureNode) == PictureNode::Size && sizeof(ColorNode) == ColorNode::Size);
+static_assert(sizeof(Node) == 2 && sizeof(IntegerNode) == IntegerNode::Size && sizeof(PointNode) == PointNode::Size &&
+              sizeof(StringNode) == StringNode::Size && sizeof(PictureNode) == PictureNode::Size &&
+              sizeof(ColorNode) == ColorNode::Size);
 
 // A node record: six table offsets and the child count, then the children's
 // file offsets, then the tables. Table offsets count from the record's start.
@@ -97,7 +96,8 @@ struct SkinNode {
     std::int32_t child_offset(int index) const;
     // Entries of one typed table, as a pointer range inside the record.
     template <class Entry>
-    const Entry* table_begin(std::uint16_t start) const {
+    const Entry* table_begin(std::uint16_t start) const
+    {
         return reinterpret_cast<const Entry*>(reinterpret_cast<const std::uint8_t*>(this) + start);
     }
 };
@@ -155,8 +155,7 @@ public:
 
 private:
     template <class Entry>
-    const Entry* find_entry(const SkinNode& node, std::uint16_t start, std::uint16_t end,
-                            StringView key) const;
+    const Entry* find_entry(const SkinNode& node, std::uint16_t start, std::uint16_t end, StringView key) const;
     const std::uint8_t* bytes() const { return m_buffer->data(); }
 
     SkinBuffer m_buffer;

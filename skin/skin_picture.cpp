@@ -14,16 +14,15 @@ SkinPicture SkinPicture::whole(std::shared_ptr<SkinBitmap> bitmap)
 
 bool SkinPicture::operator==(const SkinPicture& other) const
 {
-    return origin == other.origin && inner_top_left == other.inner_top_left
-        && inner_bottom_right == other.inner_bottom_right && size_corner == other.size_corner
-        && bitmap == other.bitmap && scale_shift == other.scale_shift;
+    return origin == other.origin && inner_top_left == other.inner_top_left &&
+           inner_bottom_right == other.inner_bottom_right && size_corner == other.size_corner &&
+           bitmap == other.bitmap && scale_shift == other.scale_shift;
 }
 
 namespace {
 
 // Shrinks head and tail to fit a destination no longer than both together.
-void fit_fixed_parts(PictureAxis& axis, std::int32_t length, std::int32_t head,
-                     std::int32_t tail, std::int32_t s3)
+void fit_fixed_parts(PictureAxis& axis, std::int32_t length, std::int32_t head, std::int32_t tail, std::int32_t s3)
 {
     const std::int32_t half = length / 2;
     std::int32_t m = (length - 1) / 2;
@@ -73,11 +72,10 @@ void clip_far(PictureAxis& axis, std::int32_t e)
     }
 }
 
-} // namespace
+}  // namespace
 
-PictureAxis split_picture_axis(std::int32_t p, std::int32_t length, std::int32_t s0,
-                               std::int32_t s1, std::int32_t s2, std::int32_t s3,
-                               std::int32_t cmin, std::int32_t cmax)
+PictureAxis split_picture_axis(std::int32_t p, std::int32_t length, std::int32_t s0, std::int32_t s1, std::int32_t s2,
+                               std::int32_t s3, std::int32_t cmin, std::int32_t cmax)
 {
     PictureAxis axis;
     if (length <= 0 || cmin >= cmax || p >= cmax || std::int64_t(p) + length <= cmin)
@@ -115,12 +113,10 @@ bool corners_fit(const SkinPicture& picture, const PixelBuffer& pixels)
     const auto ordered = [](std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t d) {
         return 0 <= a && a <= b && b <= c && c <= d;
     };
-    return ordered(picture.origin.x, picture.inner_top_left.x, picture.inner_bottom_right.x,
-                   picture.size_corner.x)
-        && ordered(picture.origin.y, picture.inner_top_left.y, picture.inner_bottom_right.y,
-                   picture.size_corner.y)
-        && std::int64_t(picture.size_corner.x) <= std::int64_t(pixels.width()) << shift
-        && std::int64_t(picture.size_corner.y) <= std::int64_t(pixels.height()) << shift;
+    return ordered(picture.origin.x, picture.inner_top_left.x, picture.inner_bottom_right.x, picture.size_corner.x) &&
+           ordered(picture.origin.y, picture.inner_top_left.y, picture.inner_bottom_right.y, picture.size_corner.y) &&
+           std::int64_t(picture.size_corner.x) <= std::int64_t(pixels.width()) << shift &&
+           std::int64_t(picture.size_corner.y) <= std::int64_t(pixels.height()) << shift;
 }
 
 // Composes one destination row: head, repeated middle, tail. A zero-wide
@@ -134,13 +130,13 @@ void draw_row(Pixel* dst, const Pixel* src_row, const PictureAxis& x, const Skin
     operation.doubled_copy(dst, src_row, x.head_source, x.head_length, shift);
     dst += x.head_length;
     if (wrap_end > wrap_start)
-        operation.repeated_copy(dst, src_row, wrap_start + x.middle_phase, x.middle_length, shift,
-                                wrap_start, wrap_end);
+        operation.repeated_copy(dst, src_row, wrap_start + x.middle_phase, x.middle_length, shift, wrap_start,
+                                wrap_end);
     dst += x.middle_length;
     operation.doubled_copy(dst, src_row, x.tail_source, x.tail_length, shift);
 }
 
-} // namespace
+}  // namespace
 
 void draw_picture(DrawTarget& target, Point position, Size size, const SkinPicture& picture,
                   const RowOperation& operation)
@@ -150,12 +146,12 @@ void draw_picture(DrawTarget& target, Point position, Size size, const SkinPictu
     if (!buffer || !pixels || !corners_fit(picture, *pixels))
         return;
     const Rect clip = intersect(target.clip(), buffer->bounds());
-    const PictureAxis x = split_picture_axis(position.x, size.width, picture.origin.x,
-                                             picture.inner_top_left.x, picture.inner_bottom_right.x,
-                                             picture.size_corner.x, clip.left, clip.right);
-    const PictureAxis y = split_picture_axis(position.y, size.height, picture.origin.y,
-                                             picture.inner_top_left.y, picture.inner_bottom_right.y,
-                                             picture.size_corner.y, clip.top, clip.bottom);
+    const PictureAxis x =
+        split_picture_axis(position.x, size.width, picture.origin.x, picture.inner_top_left.x,
+                           picture.inner_bottom_right.x, picture.size_corner.x, clip.left, clip.right);
+    const PictureAxis y =
+        split_picture_axis(position.y, size.height, picture.origin.y, picture.inner_top_left.y,
+                           picture.inner_bottom_right.y, picture.size_corner.y, clip.top, clip.bottom);
     if (!x.visible || !y.visible)
         return;
     const int shift = picture.scale_shift;

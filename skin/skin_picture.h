@@ -8,12 +8,12 @@
 #include "skin/skin_bitmap.h"
 
 struct SkinPicture {
-    Point origin;              // outer top-left
+    Point origin;  // outer top-left
     Point inner_top_left;
     Point inner_bottom_right;
-    Point size_corner;         // outer bottom-right, exclusive
+    Point size_corner;  // outer bottom-right, exclusive
     std::shared_ptr<SkinBitmap> bitmap = SkinBitmap::empty();
-    int scale_shift = 0;       // the shift the corners were scaled by
+    int scale_shift = 0;  // the shift the corners were scaled by
     bool flag = false;
 
     // The picture covering the whole bitmap, shift 0, flag false.
@@ -31,19 +31,18 @@ void draw_picture(DrawTarget& target, Point position, Size size, const SkinPictu
 
 // One axis of the split, as computed for drawing (exposed for tests).
 struct PictureAxis {
-    std::int32_t start = 0;          // first destination pixel drawn
+    std::int32_t start = 0;  // first destination pixel drawn
     std::int32_t head_length = 0;
     std::int32_t head_source = 0;
     std::int32_t middle_length = 0;
     std::int32_t middle_phase = 0;
     std::int32_t tail_length = 0;
     std::int32_t tail_source = 0;
-    bool visible = false;            // false: nothing to draw on this axis
+    bool visible = false;  // false: nothing to draw on this axis
 
     std::int32_t length() const { return head_length + middle_length + tail_length; }
 };
 
 // Splits destination [p, p + length) over source corners s0..s3 within clip [cmin, cmax).
-PictureAxis split_picture_axis(std::int32_t p, std::int32_t length, std::int32_t s0,
-                               std::int32_t s1, std::int32_t s2, std::int32_t s3,
-                               std::int32_t cmin, std::int32_t cmax);
+PictureAxis split_picture_axis(std::int32_t p, std::int32_t length, std::int32_t s0, std::int32_t s1, std::int32_t s2,
+                               std::int32_t s3, std::int32_t cmin, std::int32_t cmax);

@@ -4,15 +4,15 @@
 // switches the log on in a folder of the test's own, which the death test's
 // child process (started afresh, "threadsafe" style) finds in the environment.
 
-#include <gtest/gtest.h>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <iterator>
 #include <regex>
 #include <string>
-#include "platform/registry.h"
 #include "platform/log.h"
+#include "platform/registry.h"
 
 // The log file's text with each UTF-16 unit narrowed (the lines checked are ASCII).
 inline std::string read_log_text()

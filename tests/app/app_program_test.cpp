@@ -4,16 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <filesystem>
 #include <fstream>
-#include <chrono>
 #include <set>
-#include <thread>
+#include <spawn.h>
 #include <sstream>
 #include <string>
+#include <sys/wait.h>
+#include <thread>
 #include <vector>
 #include "platform/registry.h"
 #include "platform/text.h"
@@ -123,7 +123,10 @@ protected:
     }
     void TearDown() override { fs::remove_all(m_root); }
 
-    void add_language() { fs::copy_file(std::string(PICTAVIO_SOURCE_DIR) + "/data/english.lng", m_folder + "/english.lng"); }
+    void add_language()
+    {
+        fs::copy_file(std::string(PICTAVIO_SOURCE_DIR) + "/data/english.lng", m_folder + "/english.lng");
+    }
     // Compiles a description into the program folder's default skin.
     void add_skin(const std::string& description_text)
     {
@@ -144,9 +147,14 @@ protected:
     }
     std::vector<std::string> environment(const std::string& temp) const
     {
-        return {"XDG_RUNTIME_DIR=" + m_root + "/run", "PICTAVIO_REGISTRY=" + m_root + "/registry",
-                "TMPDIR=" + temp, "HOME=" + m_root + "/home", "PICTAVIO_CARDS=" + m_root + "/cards",
-                "PICTAVIO_MY_DOCUMENTS=" + m_root + "/docs", "LANG=C", "PICTAVIO_FBDEV=" + m_root + "/no-fb"};
+        return {"XDG_RUNTIME_DIR=" + m_root + "/run",
+                "PICTAVIO_REGISTRY=" + m_root + "/registry",
+                "TMPDIR=" + temp,
+                "HOME=" + m_root + "/home",
+                "PICTAVIO_CARDS=" + m_root + "/cards",
+                "PICTAVIO_MY_DOCUMENTS=" + m_root + "/docs",
+                "LANG=C",
+                "PICTAVIO_FBDEV=" + m_root + "/no-fb"};
     }
     int run(const std::vector<std::string>& arguments, std::vector<std::string> extra_environment = {})
     {
@@ -220,7 +228,8 @@ TEST_F(Program, SkinWithoutSplashEndsWithTheMissingSkinMessageInOrder)
     add_skin("node Other {\n    string type = \"node\"\n}\n");
     EXPECT_EQ(run({"--display", "offscreen"}), 0);
     EXPECT_NE(error_output().find(no_skins_text), std::string::npos) << error_output();
-    EXPECT_TRUE(log_in_order({"WinMain 2\n", "WinMain 5\n", "WinMain 6\n", "NodeNotFoundInSkin", "Application::~Application()\n"}));
+    EXPECT_TRUE(log_in_order(
+        {"WinMain 2\n", "WinMain 5\n", "WinMain 6\n", "NodeNotFoundInSkin", "Application::~Application()\n"}));
     EXPECT_EQ(log_text().find("WinMain 7"), std::string::npos);
 }
 
@@ -231,10 +240,14 @@ TEST_F(Program, ScriptRunProducesScreenshotsAndQuitsInOrder)
     const std::string png = m_root + "/menu.png";
     EXPECT_EQ(run_script("# the album screen, then its menu\n"
                          "wait 1500\n"
-                         "screenshot " + bmp + "\n"
+                         "screenshot " +
+                         bmp +
+                         "\n"
                          "tap 40 40\n"
                          "wait 600\n"
-                         "screenshot " + png + "\n"
+                         "screenshot " +
+                         png +
+                         "\n"
                          "key Backspace\n"
                          "drag 240 300 240 500 200\n"
                          "quit\n"),
@@ -249,10 +262,10 @@ TEST_F(Program, ScriptRunProducesScreenshotsAndQuitsInOrder)
         pixels.insert(picture.substr(at, 2));
     EXPECT_GE(pixels.size(), 2u) << "the frame shows something";
     EXPECT_EQ(read_file(png).substr(0, 8), "\x89PNG\r\n\x1a\n");
-    EXPECT_TRUE(log_in_order({"WinMain 0\n", "WindMain 1\n", "WinMain 2\n", "WinMain 3\n", "WinMain 4\n",
-                              "WinMain 5\n", "WinMain 6\n", "WinMain 7\n", "WinMain 9\n", "WinMain 10\n",
-                              "WinMain 11\n", "WinMain 12\n", "WinMain 13\n", "WinMain 14\n", "WinMain 8\n",
-                              "Application::~Application()\n"}));
+    EXPECT_TRUE(
+        log_in_order({"WinMain 0\n", "WindMain 1\n", "WinMain 2\n", "WinMain 3\n", "WinMain 4\n", "WinMain 5\n",
+                      "WinMain 6\n", "WinMain 7\n", "WinMain 9\n", "WinMain 10\n", "WinMain 11\n", "WinMain 12\n",
+                      "WinMain 13\n", "WinMain 14\n", "WinMain 8\n", "Application::~Application()\n"}));
 }
 
 TEST_F(Program, BadScriptIsRefusedBeforeAnythingStarts)
@@ -284,10 +297,10 @@ TEST_F(Program, HelpAndVersionPrintAndEndBeforeTheInstanceCheck)
     add_start_skin();
     EXPECT_EQ(run({"--help", "--display", "offscreen"}), 0);
     const std::string usage = standard_output();
-    for (const char* part : {"Usage: pictavio", "--size WxH", "--dpi N", "--orientation", "--fullscreen",
-                             "--display sdl|fb|offscreen", "--script FILE", "--scan-only", "--version",
-                             "PICTAVIO_MY_DOCUMENTS", "PICTAVIO_CARDS", "PICTAVIO_REGISTRY", "PICTAVIO_FBDEV",
-                             "TMPDIR", "XDG_RUNTIME_DIR", "LANG"})
+    for (const char* part :
+         {"Usage: pictavio", "--size WxH", "--dpi N", "--orientation", "--fullscreen", "--display sdl|fb|offscreen",
+          "--script FILE", "--scan-only", "--version", "PICTAVIO_MY_DOCUMENTS", "PICTAVIO_CARDS", "PICTAVIO_REGISTRY",
+          "PICTAVIO_FBDEV", "TMPDIR", "XDG_RUNTIME_DIR", "LANG"})
         EXPECT_NE(usage.find(part), std::string::npos) << part;
     EXPECT_TRUE(error_output().empty()) << error_output();
     EXPECT_EQ(run({"--version"}), 0);

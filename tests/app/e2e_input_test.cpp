@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/memory_stream.h"
 #include "pixels/bmp_reader.h"
+#include "platform/memory_stream.h"
 #include "tests/app/program_run.h"
 
 namespace {
@@ -138,14 +138,18 @@ TEST_F(InputEndToEnd, FirstStartFindsAlbumsAndListsScrollOpenAndNameInAnyScript)
                                "wait-for name 大阪\n"
                                "wait 2500\n"
                                "dump\n"
-                               "screenshot " + frame + "\n"
+                               "screenshot " +
+                               frame +
+                               "\n"
                                "wheel 160 300 -2\n"
                                "wait 2500\n"
                                "dump\n"
                                "wheel 160 300 2\n"
                                "wait 3000\n"
                                "dump\n"
-                               "tap-id name " + long_name + "\n"
+                               "tap-id name " +
+                               long_name +
+                               "\n"
                                "wait-for button0\n"
                                "wait 500\n"
                                "dump\n"
@@ -221,16 +225,24 @@ TEST_F(InputEndToEnd, WheelPinchAndDesktopKeysZoomAndStepInTheViewer)
                                "wait-for btnNumText\n"
                                "wait 2000\n"
                                "dump\n"
-                               "wheel " + pointer + " 2\n"
+                               "wheel " +
+                               pointer +
+                               " 2\n"
                                "wait 2000\n"
                                "dump\n"
-                               "wheel " + pointer + " -1\n"
+                               "wheel " +
+                               pointer +
+                               " -1\n"
                                "wait 2000\n"
                                "dump\n"
-                               "pinch " + pointer + " 100 200 300\n"
+                               "pinch " +
+                               pointer +
+                               " 100 200 300\n"
                                "wait 300\n"
                                "dump\n"
-                               "pinch " + pointer + " 200 100 300\n"
+                               "pinch " +
+                               pointer +
+                               " 200 100 300\n"
                                "wait 300\n"
                                "dump\n"
                                "key Plus\nwait 2000\ndump\n"

@@ -24,10 +24,10 @@ std::vector<Pixel> bmp_pixels(const std::string& path, Size& size)
 {
     const std::string bytes = read_file(path);
     auto u32 = [&](std::size_t at) {
-        return static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at]) |
-                                          (static_cast<unsigned char>(bytes[at + 1]) << 8) |
-                                          (static_cast<unsigned char>(bytes[at + 2]) << 16) |
-                                          (static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at + 3])) << 24));
+        return static_cast<std::uint32_t>(
+            static_cast<unsigned char>(bytes[at]) | (static_cast<unsigned char>(bytes[at + 1]) << 8) |
+            (static_cast<unsigned char>(bytes[at + 2]) << 16) |
+            (static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at + 3])) << 24));
     };
     if (bytes.size() < 54)
         return {};
@@ -55,25 +55,25 @@ TEST(OrientationEndToEnd, EveryTagFitsAsTheUprightPicture)
     const std::string album = run.card() + "/Turned/";
     fs::create_directories(album);
     for (int tag = 0; tag <= 8; ++tag)
-        ASSERT_TRUE(exif_test::write_file(
-            album + "p" + std::to_string(tag) + ".jpg",
-            exif_test::with_distinct_size(exif_test::tagged_picture(tag, {640, 384}), tag)));
+        ASSERT_TRUE(
+            exif_test::write_file(album + "p" + std::to_string(tag) + ".jpg",
+                                  exif_test::with_distinct_size(exif_test::tagged_picture(tag, {640, 384}), tag)));
     const std::string shots = std::string(PICTAVIO_BINARY_DIR) + "/e2e-orientation/";
     fs::create_directories(shots);
 
-    std::string script =
-        "wait-for btnSearch\n"
-        "tap-id btnSearch\n"
-        "wait-for name Turned\n"
-        "wait-for btnSearch\n"
-        "wait 3000\n"
-        "tap-id name Turned\n"
-        "wait-for button0\n"
-        "wait 500\n"
-        "tap-id button0\n"
-        "wait-for btnNumText\n"
-        "wait 4500\n"
-        "screenshot " + shots + "0.bmp\n";
+    std::string script = "wait-for btnSearch\n"
+                         "tap-id btnSearch\n"
+                         "wait-for name Turned\n"
+                         "wait-for btnSearch\n"
+                         "wait 3000\n"
+                         "tap-id name Turned\n"
+                         "wait-for button0\n"
+                         "wait 500\n"
+                         "tap-id button0\n"
+                         "wait-for btnNumText\n"
+                         "wait 4500\n"
+                         "screenshot " +
+                         shots + "0.bmp\n";
     for (int i = 1; i < 9; ++i)
         script += "drag 216 160 24 160 400\nwait 2000\nscreenshot " + shots + std::to_string(i) + ".bmp\n";
     script += "quit\n";

@@ -63,65 +63,64 @@ protected:
 
 TEST_P(EndToEnd, AlbumsGridMenuLanguageAboutAndExit)
 {
-    const std::string script =
-        "wait-for warning_text\n"
-        "dump\n" +
-        shot("01-warning") +
-        "tap-id btnSearch\n"
-        "wait-for progress\n"
-        "dump\n" +
-        shot("02-search") +
-        "wait-for name Mountains\n"
-        "wait-for btnSearch\n"
-        "wait 3000\n"
-        "dump\n" +
-        shot("03-albums") +
-        "tap-id name Mountains\n"
-        "wait-for button0\n"
-        "wait 1000\n"
-        "dump\n" +
-        shot("04-grid") +
-        "tap-id btnBack\n"
-        "wait-for listApps\n"
-        "tap-id btnMenu\n"
-        "wait-for btnLanguage\n"
-        "wait 500\n" +
-        shot("05-menu") +
-        "tap-id btnLanguage\n"
-        "wait-for #text Русский\n"
-        "wait 500\n" +
-        shot("06-languages") +
-        "tap-id #text Русский\n"
-        "wait-for btnLanguage Язык\n"
-        "wait 500\n"
-        "dump\n" +
-        shot("07-russian") +
-        "tap-id btnLanguage\n"
-        "wait-for #text English\n"
-        "tap-id #text English\n"
-        "wait-for btnLanguage Language\n"
-        "tap-id btnAbout\n"
-        "wait-for appName\n"
-        "wait 500\n"
-        "dump\n" +
-        shot("08-about") +
-        "tap-id btnBack\n"
-        "wait-for btnLanguage\n"
-        "tap-id btnBack\n"
-        "wait-for listApps\n"
-        "wait 500\n"
-        "dump\n"
-        "key SOFT_LEFT\n"
-        "wait-for #text Exit\n"
-        "wait 500\n" +
-        shot("09-main-menu") +
-        "tap-id #text Exit\n"
-        "wait-for #text Yes, exit\n"
-        "wait 500\n" +
-        shot("10-exit") +
-        "tap-id #text Yes, exit\n"
-        "wait 5000\n"
-        "dump\n";
+    const std::string script = "wait-for warning_text\n"
+                               "dump\n" +
+                               shot("01-warning") +
+                               "tap-id btnSearch\n"
+                               "wait-for progress\n"
+                               "dump\n" +
+                               shot("02-search") +
+                               "wait-for name Mountains\n"
+                               "wait-for btnSearch\n"
+                               "wait 3000\n"
+                               "dump\n" +
+                               shot("03-albums") +
+                               "tap-id name Mountains\n"
+                               "wait-for button0\n"
+                               "wait 1000\n"
+                               "dump\n" +
+                               shot("04-grid") +
+                               "tap-id btnBack\n"
+                               "wait-for listApps\n"
+                               "tap-id btnMenu\n"
+                               "wait-for btnLanguage\n"
+                               "wait 500\n" +
+                               shot("05-menu") +
+                               "tap-id btnLanguage\n"
+                               "wait-for #text Русский\n"
+                               "wait 500\n" +
+                               shot("06-languages") +
+                               "tap-id #text Русский\n"
+                               "wait-for btnLanguage Язык\n"
+                               "wait 500\n"
+                               "dump\n" +
+                               shot("07-russian") +
+                               "tap-id btnLanguage\n"
+                               "wait-for #text English\n"
+                               "tap-id #text English\n"
+                               "wait-for btnLanguage Language\n"
+                               "tap-id btnAbout\n"
+                               "wait-for appName\n"
+                               "wait 500\n"
+                               "dump\n" +
+                               shot("08-about") +
+                               "tap-id btnBack\n"
+                               "wait-for btnLanguage\n"
+                               "tap-id btnBack\n"
+                               "wait-for listApps\n"
+                               "wait 500\n"
+                               "dump\n"
+                               "key SOFT_LEFT\n"
+                               "wait-for #text Exit\n"
+                               "wait 500\n" +
+                               shot("09-main-menu") +
+                               "tap-id #text Exit\n"
+                               "wait-for #text Yes, exit\n"
+                               "wait 500\n" +
+                               shot("10-exit") +
+                               "tap-id #text Yes, exit\n"
+                               "wait 5000\n"
+                               "dump\n";
     std::string output;
     const int exit_code = run(script, output);
     ASSERT_EQ(exit_code, 0) << output;

@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/file.h"
 #include "pixels/bmp_reader.h"
+#include "platform/file.h"
 #include "tests/app/program_run.h"
 #include "tests/library/preview_pictures.h"
 
@@ -52,12 +52,9 @@ PictureSpec spec_of(int width, int height, bool progressive, int sampling, unsig
 // 4:4:4. The pictures of an album differ in shape: the folder's order is the
 // file system's, so a screenshot is matched to the picture it shows best.
 const Photo photos[] = {
-    {"A1", "landscape.jpg", spec_of(1280, 720, false, 2, 5)},
-    {"A2", "portrait.jpg", spec_of(720, 1280, true, 1, 3)},
-    {"A2", "square.jpg", spec_of(900, 900, true, 2, 7)},
-    {"A3", "tiny.jpg", spec_of(200, 150, false, 1, 9)},
-    {"A3", "landscape.jpg", spec_of(1600, 900, true, 2, 11)},
-    {"A3", "portrait.jpg", spec_of(720, 1280, false, 2, 13)},
+    {"A1", "landscape.jpg", spec_of(1280, 720, false, 2, 5)}, {"A2", "portrait.jpg", spec_of(720, 1280, true, 1, 3)},
+    {"A2", "square.jpg", spec_of(900, 900, true, 2, 7)},      {"A3", "tiny.jpg", spec_of(200, 150, false, 1, 9)},
+    {"A3", "landscape.jpg", spec_of(1600, 900, true, 2, 11)}, {"A3", "portrait.jpg", spec_of(720, 1280, false, 2, 13)},
 };
 
 struct Rgb {
@@ -79,7 +76,8 @@ std::vector<Rgb> area_resize(const ReferenceImage& image, double left, double to
                 for (int sx = static_cast<int>(std::floor(x0)); sx < x1; ++sx) {
                     const double w = (std::min<double>(sx + 1, x1) - std::max<double>(sx, x0)) *
                                      (std::min<double>(sy + 1, y1) - std::max<double>(sy, y0));
-                    if (w <= 0 || sx < 0 || sy < 0 || sx >= image.width || sy >= image.height) continue;
+                    if (w <= 0 || sx < 0 || sy < 0 || sx >= image.width || sy >= image.height)
+                        continue;
                     const std::uint8_t* p = image.pixel(sx, sy);
                     sum.r += w * p[0];
                     sum.g += w * p[1];
@@ -92,8 +90,14 @@ std::vector<Rgb> area_resize(const ReferenceImage& image, double left, double to
 }
 
 // A colour as the screen stores it (RGB565), widened back to 8 bits a channel.
-int widen5(int v) { return (v << 3) | (v >> 2); }
-int widen6(int v) { return (v << 2) | (v >> 4); }
+int widen5(int v)
+{
+    return (v << 3) | (v >> 2);
+}
+int widen6(int v)
+{
+    return (v << 2) | (v >> 4);
+}
 void to_565_rgb(Pixel p, int rgb[3])
 {
     rgb[0] = widen5(p >> 11);
@@ -121,9 +125,11 @@ std::vector<Box> rects_of(const std::string& dump, const std::string& id)
     std::istringstream lines(dump);
     std::string line;
     while (std::getline(lines, line)) {
-        if (line.find("id=\"" + id + "\"") == std::string::npos) continue;
+        if (line.find("id=\"" + id + "\"") == std::string::npos)
+            continue;
         const std::size_t at = line.find("rect=");
-        if (at == std::string::npos) continue;
+        if (at == std::string::npos)
+            continue;
         Box box;
         if (std::sscanf(line.c_str() + at, "rect=%d,%d,%dx%d", &box.left, &box.top, &box.width, &box.height) == 4)
             boxes.push_back(box);
@@ -147,14 +153,17 @@ double psnr_565(const PixelBuffer& screen, const Box& area, const std::vector<Rg
     for (int y = 0; y < area.height; ++y)
         for (int x = 0; x < area.width; ++x) {
             const int sx = area.left + x, sy = area.top + y;
-            if (std::any_of(masks.begin(), masks.end(), [&](const Box& m) { return m.contains(sx, sy); })) continue;
+            if (std::any_of(masks.begin(), masks.end(), [&](const Box& m) { return m.contains(sx, sy); }))
+                continue;
             int a[3], b[3];
             to_565_rgb(screen.row(sy)[sx], a);
             to_565_rgb(from_rgb(reference[static_cast<std::size_t>(y) * area.width + x]), b);
-            for (int c = 0; c < 3; ++c) error += double(a[c] - b[c]) * (a[c] - b[c]);
+            for (int c = 0; c < 3; ++c)
+                error += double(a[c] - b[c]) * (a[c] - b[c]);
             count += 3;
         }
-    if (count == 0) return 0;
+    if (count == 0)
+        return 0;
     const double mse = error / count;
     return mse == 0 ? 100.0 : 10.0 * std::log10(255.0 * 255.0 / mse);
 }
@@ -169,8 +178,10 @@ long lit_outside(const PixelBuffer& screen, const Box& area, const std::vector<B
     long lit = 0;
     for (int y = 0; y < screen.height(); ++y)
         for (int x = std::max(0, area.left - gap); x < std::min(screen.width(), area.left + area.width + gap); ++x) {
-            if (seam.contains(x, y) || (screen.row(y)[x] & ~opacity_flag) == 0) continue;
-            if (std::none_of(masks.begin(), masks.end(), [&](const Box& m) { return m.contains(x, y); })) ++lit;
+            if (seam.contains(x, y) || (screen.row(y)[x] & ~opacity_flag) == 0)
+                continue;
+            if (std::none_of(masks.begin(), masks.end(), [&](const Box& m) { return m.contains(x, y); }))
+                ++lit;
         }
     return lit;
 }
@@ -195,10 +206,7 @@ protected:
         fs::create_directories(m_shots);
     }
 
-    std::string path_of(const Photo& photo) const
-    {
-        return m_run.card() + "/" + photo.album + "/" + photo.name;
-    }
+    std::string path_of(const Photo& photo) const { return m_run.card() + "/" + photo.album + "/" + photo.name; }
 
     // A dump and a screenshot of what shows now, judged later as shot.
     std::string take(const std::string& name, const std::string& album, bool thumbnail)
@@ -218,7 +226,8 @@ protected:
         // The controls hide four seconds after opening.
         script += "tap-id button0\nwait-for btnNumText\nwait 5000\n";
         for (int i = 0; i < count; ++i) {
-            if (i > 0) script += "key Right\nwait 2500\n";
+            if (i > 0)
+                script += "key Right\nwait 2500\n";
             script += take(album + "-" + std::to_string(i + 1), album, false);
             if (zoom && i == 0) {
                 script += "key Up\nwait 2000\nkey Down\nwait 1500\nkey Down\nwait 2500\n";
@@ -234,15 +243,17 @@ protected:
     {
         std::unique_ptr<PixelBuffer> screen = read_screenshot(m_shots + "/" + shot.name + ".bmp");
         EXPECT_TRUE(screen) << shot.name;
-        if (!screen) return 0;
+        if (!screen)
+            return 0;
         double best = 0;
         long best_lit = 0;
         for (const Photo& photo : photos) {
-            if (photo.album != shot.album) continue;
+            if (photo.album != shot.album)
+                continue;
             const ReferenceImage image = decode_reference(path_of(photo));
             long lit = 0;
-            const double psnr = shot.thumbnail ? compare_thumbnail(*screen, image, dump)
-                                               : compare_fit_view(*screen, image, dump, lit);
+            const double psnr =
+                shot.thumbnail ? compare_thumbnail(*screen, image, dump) : compare_fit_view(*screen, image, dump, lit);
             if (psnr > best) {
                 best = psnr;
                 best_lit = lit;
@@ -264,10 +275,12 @@ protected:
         const int w = image.width, h = image.height;
         const ScreenSize& size = GetParam();
         const double scale = std::min({1.0, double(size.width) / w, double(size.height) / h});
-        const int shown_w = static_cast<int>(std::lround(w * scale)), shown_h = static_cast<int>(std::lround(h * scale));
+        const int shown_w = static_cast<int>(std::lround(w * scale)),
+                  shown_h = static_cast<int>(std::lround(h * scale));
         const Box area{(size.width - shown_w) / 2, (size.height - shown_h) / 2, shown_w, shown_h};
         std::vector<Box> masks = rects_of(dump, "btnPlus");
-        for (const Box& box : rects_of(dump, "btnMinus")) masks.push_back(box);
+        for (const Box& box : rects_of(dump, "btnMinus"))
+            masks.push_back(box);
         lit = lit_outside(screen, area, masks);
         return psnr_565(screen, area, area_resize(image, 0, 0, w, h, shown_w, shown_h), masks);
     }
@@ -278,7 +291,8 @@ protected:
     {
         const std::vector<Box> cells = rects_of(dump, "button0");
         EXPECT_FALSE(cells.empty()) << dump;
-        if (cells.empty()) return 0;
+        if (cells.empty())
+            return 0;
         const Box cell = cells[0];
         const int w = image.width, h = image.height;
         // The stored thumbnail is the centred 64x64 window of the picture reduced

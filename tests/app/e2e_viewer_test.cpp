@@ -65,45 +65,37 @@ protected:
 TEST_P(ViewerEndToEnd, OpenZoomDragSwipeTurnAndReturn)
 {
     const std::string centre = point(0.5, 0.5);
-    const std::string script =
-        "wait-for btnSearch\n"
-        "tap-id btnSearch\n"
-        "wait-for name Large\n"
-        "wait-for btnSearch\n"
-        "wait 1000\n"
-        "tap-id name Large\n"
-        "wait-for button0\n"
-        "wait 500\n"
-        "tap-id button0\n"
-        "wait-for btnNumText\n"
-        "wait 2500\n"
-        "dump\n" +
-        shot("01-open") +
-        "tap " + centre + "\nwait 80\ntap " + centre + "\n"
-        "wait 3000\n"
-        "dump\n" +
-        shot("02-double-tap") +
-        "drag " + centre + " " + point(0.3, 0.35) + " 300\n"
-        "wait 2500\n" +
-        shot("03-drag") +
-        "key Down\nwait 1500\nkey Down\nwait 1500\nkey Down\nwait 1500\n" +
-        swipe(true) +
-        "wait 3000\n" + show_controls() +
-        "dump\n" +
-        shot("04-next") +
-        swipe(false) +
-        "wait 3000\n" + show_controls() +
-        "dump\n" +
-        shot("05-back") +
-        "tap-id btnLandscape\n"
-        "wait 3000\n"
-        "dump\n" +
-        shot("06-landscape") +
-        "key Backspace\n"
-        "wait-for button0\n"
-        "wait 500\n"
-        "dump\n" +
-        shot("07-grid") + "quit\n";
+    const std::string script = "wait-for btnSearch\n"
+                               "tap-id btnSearch\n"
+                               "wait-for name Large\n"
+                               "wait-for btnSearch\n"
+                               "wait 1000\n"
+                               "tap-id name Large\n"
+                               "wait-for button0\n"
+                               "wait 500\n"
+                               "tap-id button0\n"
+                               "wait-for btnNumText\n"
+                               "wait 2500\n"
+                               "dump\n" +
+                               shot("01-open") + "tap " + centre + "\nwait 80\ntap " + centre +
+                               "\n"
+                               "wait 3000\n"
+                               "dump\n" +
+                               shot("02-double-tap") + "drag " + centre + " " + point(0.3, 0.35) +
+                               " 300\n"
+                               "wait 2500\n" +
+                               shot("03-drag") + "key Down\nwait 1500\nkey Down\nwait 1500\nkey Down\nwait 1500\n" +
+                               swipe(true) + "wait 3000\n" + show_controls() + "dump\n" + shot("04-next") +
+                               swipe(false) + "wait 3000\n" + show_controls() + "dump\n" + shot("05-back") +
+                               "tap-id btnLandscape\n"
+                               "wait 3000\n"
+                               "dump\n" +
+                               shot("06-landscape") +
+                               "key Backspace\n"
+                               "wait-for button0\n"
+                               "wait 500\n"
+                               "dump\n" +
+                               shot("07-grid") + "quit\n";
     std::string output;
     ASSERT_EQ(run(script, output), 0) << output;
     const std::vector<std::string> dumps = dumps_of(output);

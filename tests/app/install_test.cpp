@@ -6,11 +6,11 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-#include <unistd.h>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 #include "tests/app/program_run.h"
@@ -76,8 +76,9 @@ protected:
         // Other users must reach the installed program (mkdtemp makes 0700).
         chmod(s_folder->path().c_str(), 0755);
         std::string output;
-        s_install_code = run_shell("cmake --install '" + std::string(PICTAVIO_BINARY_DIR) + "' --prefix '" + prefix() + "'",
-                                   s_folder->path() + "/install.txt", output);
+        s_install_code =
+            run_shell("cmake --install '" + std::string(PICTAVIO_BINARY_DIR) + "' --prefix '" + prefix() + "'",
+                      s_folder->path() + "/install.txt", output);
         s_install_output = output;
     }
     static void TearDownTestSuite()
@@ -114,8 +115,8 @@ TEST_F(Installed, LaysOutTheProgramItsDataAndTheDesktopFilesWithoutTheDemoAlbum)
     EXPECT_TRUE(fs::is_regular_file(prefix() + "/share/applications/pictavio.desktop"));
     EXPECT_TRUE(fs::is_regular_file(prefix() + "/share/man/man1/pictavio.1"));
     for (int size : {48, 128, 256}) {
-        const std::string icon = prefix() + "/share/icons/hicolor/" + std::to_string(size) + "x" + std::to_string(size) +
-                                 "/apps/pictavio.png";
+        const std::string icon = prefix() + "/share/icons/hicolor/" + std::to_string(size) + "x" +
+                                 std::to_string(size) + "/apps/pictavio.png";
         EXPECT_EQ(png_size(icon), std::make_pair(size, size)) << icon;
     }
     // No demo album, no album list, nothing beside the executables.
@@ -130,7 +131,8 @@ TEST_F(Installed, DesktopEntryIsValidAndOpensJpegPictures)
 {
     const std::string entry = prefix() + "/share/applications/pictavio.desktop";
     std::string output;
-    EXPECT_EQ(run_shell("desktop-file-validate '" + entry + "'", s_folder->path() + "/validate.txt", output), 0) << output;
+    EXPECT_EQ(run_shell("desktop-file-validate '" + entry + "'", s_folder->path() + "/validate.txt", output), 0)
+        << output;
     EXPECT_EQ(output, "") << "desktop-file-validate reports nothing, not even hints";
     const std::string text = read_file(entry);
     for (const char* line : {"\nName=Pictavio\n", "\nComment=", "\nExec=pictavio %f\n", "\nIcon=pictavio\n",
@@ -148,10 +150,17 @@ TEST_F(Installed, ManPageFormatsWithoutWarningsAndDocumentsTheCommandLine)
                         s_folder->path() + "/man.txt", text),
               0);
     EXPECT_EQ(read_file(errors_file), "");
-    for (const char* part : {"NAME", "SYNOPSIS", "OPTIONS", "ENVIRONMENT", "FILES", "EXIT STATUS", "--size", "--dpi",
-                             "--orientation", "--fullscreen", "--display", "--script", "--scan-only", "--help",
-                             "--version", "PICTAVIO_MY_DOCUMENTS", "PICTAVIO_CARDS", "PICTAVIO_REGISTRY",
-                             "XDG_DATA_HOME", "XDG_CACHE_HOME", "folders.ini", "!pictaviocache"})
+    for (const char* part : {"NAME",           "SYNOPSIS",
+                             "OPTIONS",        "ENVIRONMENT",
+                             "FILES",          "EXIT STATUS",
+                             "--size",         "--dpi",
+                             "--orientation",  "--fullscreen",
+                             "--display",      "--script",
+                             "--scan-only",    "--help",
+                             "--version",      "PICTAVIO_MY_DOCUMENTS",
+                             "PICTAVIO_CARDS", "PICTAVIO_REGISTRY",
+                             "XDG_DATA_HOME",  "XDG_CACHE_HOME",
+                             "folders.ini",    "!pictaviocache"})
         EXPECT_TRUE(has(text, part)) << part << "\n" << text;
 }
 
@@ -235,8 +244,8 @@ protected:
         fs::copy(std::string(PICTAVIO_PROGRAM_DIR) + "/demo/Evening", card() + "/Evening");
         if (geteuid() == 0) {
             // Under nobody's ids the permissions really hold.
-            m_as_user = "setpriv --reuid=" + std::to_string(nobody) + " --regid=" + std::to_string(nobody) +
-                        " --clear-groups ";
+            m_as_user =
+                "setpriv --reuid=" + std::to_string(nobody) + " --regid=" + std::to_string(nobody) + " --clear-groups ";
             for (const auto& entry : fs::recursive_directory_iterator(home()))
                 ASSERT_EQ(chown(entry.path().c_str(), nobody, nobody), 0);
             ASSERT_EQ(chown(home().c_str(), nobody, nobody), 0);
@@ -336,8 +345,8 @@ TEST_F(OrdinaryUser, ReadOnlyProgramAndPicturesFoldersKeepTheirFilesInTheUsersXd
     // beside a copy of the picture.
     const std::string picture = card() + "/Evening/DSC_1001.jpg";
     const std::string out = home() + "/out";
-    ASSERT_EQ(run_as_user("pictavio-preview", "thumb '" + picture + "' '" + card() + "/' '" + out + "-thumb.bmp'", output),
-              0)
+    ASSERT_EQ(
+        run_as_user("pictavio-preview", "thumb '" + picture + "' '" + card() + "/' '" + out + "-thumb.bmp'", output), 0)
         << output;
     ASSERT_EQ(run_as_user("pictavio-preview", "tile '" + picture + "' '" + card() + "/' 1 1 3 '" + out + "-tile.bmp'",
                           output),
@@ -347,13 +356,13 @@ TEST_F(OrdinaryUser, ReadOnlyProgramAndPicturesFoldersKeepTheirFilesInTheUsersXd
     fs::create_directories(reference);
     fs::copy_file(picture, reference + "/DSC_1001.jpg");
     const std::string tool = "'" + prefix() + "/bin/pictavio-preview' ";
-    ASSERT_EQ(run_shell(tool + "build '" + reference + "/DSC_1001.jpg' '" + reference + "/'", root() + "/r.txt", output),
-              0)
+    ASSERT_EQ(
+        run_shell(tool + "build '" + reference + "/DSC_1001.jpg' '" + reference + "/'", root() + "/r.txt", output), 0)
         << output;
-    ASSERT_EQ(run_shell(tool + "thumb '" + reference + "/DSC_1001.jpg' '" + reference + "/' '" + reference +
-                            "/thumb.bmp'",
-                        root() + "/r.txt", output),
-              0);
+    ASSERT_EQ(
+        run_shell(tool + "thumb '" + reference + "/DSC_1001.jpg' '" + reference + "/' '" + reference + "/thumb.bmp'",
+                  root() + "/r.txt", output),
+        0);
     ASSERT_EQ(run_shell(tool + "tile '" + reference + "/DSC_1001.jpg' '" + reference + "/' 1 1 3 '" + reference +
                             "/tile.bmp'",
                         root() + "/r.txt", output),

@@ -55,7 +55,7 @@ public:
         for (const auto& entry : std::filesystem::directory_iterator(built))
             if (entry.path().filename() != "demo" && entry.path().filename() != "folders.ini")
                 std::filesystem::copy(entry.path(), program() + "/" + entry.path().filename().string(),
-                         std::filesystem::copy_options::recursive);
+                                      std::filesystem::copy_options::recursive);
         std::filesystem::create_directories(card());
         std::filesystem::create_directories(documents());
         std::filesystem::create_directories(runtime());
@@ -71,18 +71,17 @@ public:
     // Runs the program on the offscreen display with script, the options
     // and the extra environment given, stopped after timeout_seconds; its
     // standard output and error go to output. Returns the exit code.
-    int run(const std::string& script, const std::string& options, const std::string& environment,
-            int timeout_seconds, std::string& output) const
+    int run(const std::string& script, const std::string& options, const std::string& environment, int timeout_seconds,
+            std::string& output) const
     {
         const std::string script_file = root() + "/script.txt";
         std::ofstream(script_file) << script;
         const std::string output_file = root() + "/output.txt";
-        const std::string command = "cd '" + root() + "' && XDG_RUNTIME_DIR='" + runtime() + "' " + environment +
-                                    " PICTAVIO_CARDS='" + card() + "' PICTAVIO_MY_DOCUMENTS='" + documents() +
-                                    "' PICTAVIO_REGISTRY='" + root() + "/registry' timeout " +
-                                    std::to_string(timeout_seconds) + " '" + program() +
-                                    "/pictavio' --display offscreen " + options + " --script '" + script_file +
-                                    "' > '" + output_file + "' 2>&1";
+        const std::string command =
+            "cd '" + root() + "' && XDG_RUNTIME_DIR='" + runtime() + "' " + environment + " PICTAVIO_CARDS='" + card() +
+            "' PICTAVIO_MY_DOCUMENTS='" + documents() + "' PICTAVIO_REGISTRY='" + root() + "/registry' timeout " +
+            std::to_string(timeout_seconds) + " '" + program() + "/pictavio' --display offscreen " + options +
+            " --script '" + script_file + "' > '" + output_file + "' 2>&1";
         const int status = std::system(command.c_str());
         output = read_file(output_file);
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;

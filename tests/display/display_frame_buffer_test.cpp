@@ -1,8 +1,8 @@
 // The frame-buffer driver against regular files standing in for the device.
 
-#include <gtest/gtest.h>
 #include <cstdlib>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <iterator>
 #include <string>
 #include "display/display.h"
@@ -155,9 +155,8 @@ TEST_F(DisplayFrameBufferTest, DisplayDrawsThroughAPrivateBackBufferAndTurnsFram
     for (int orientation : {0, 3}) {
         make_file(80);
         DisplayParameters parameters{0, 0, orientation, 0};
-        auto display = Display::create_on(
-            windows, window, std::make_unique<FrameBufferDriver>(m_path, padded_geometry()),
-            parameters);
+        auto display = Display::create_on(windows, window,
+                                          std::make_unique<FrameBufferDriver>(m_path, padded_geometry()), parameters);
         ASSERT_NE(display, nullptr);
         EXPECT_EQ(parameters.width, orientation ? 3 : 5);
         EXPECT_EQ(parameters.swap_effect, 1);

@@ -1,8 +1,8 @@
 // The display on a real window system (SDL's dummy video driver): driver
 // choice, frames, turning, suspend and resume, and no output at all.
 
-#include <gtest/gtest.h>
 #include <cstdlib>
+#include <gtest/gtest.h>
 #include "display/display.h"
 #include "display/paint_surface.h"
 

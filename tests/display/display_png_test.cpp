@@ -1,7 +1,7 @@
 // The PNG writer: checksums, chunk layout and the stored image data.
 
-#include <gtest/gtest.h>
 #include <cstring>
+#include <gtest/gtest.h>
 #include <string>
 #include "display/png_writer.h"
 

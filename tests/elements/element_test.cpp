@@ -1,8 +1,8 @@
 // Pen dispatch with capture, visibility and enabled propagation, lookup by
 // id, cached drawing, clipping, colours and the visibility animations.
 
-#include <gtest/gtest.h>
 #include <functional>
+#include <gtest/gtest.h>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -221,9 +221,10 @@ TEST(VisibilityAnimations, ShowRunsOnTheFrameClockAndReversesInPlace)
     VisibilityAnimation* animation = panel->visibility_animation();
     ASSERT_TRUE(animation->is_running());
     EXPECT_EQ(animation->progress(), 0.0);
-    EXPECT_EQ(panel->cache_surface().size(), (Size{0, 0}));   // the image went to the animation
+    EXPECT_EQ(panel->cache_surface().size(), (Size{0, 0}));  // the image went to the animation
     RenderSurface surface({16, 16});
-    for (int frame = 0; frame < 40; ++frame) root.update(0.02);   // 0.8 s of 1.6 s
+    for (int frame = 0; frame < 40; ++frame)
+        root.update(0.02);  // 0.8 s of 1.6 s
     EXPECT_NEAR(animation->progress(), 0.5, 1e-9);
     root.draw(surface, {0, 0});
     EXPECT_EQ(surface.buffer()->at(8, 8), 0xFFFF);
@@ -232,7 +233,8 @@ TEST(VisibilityAnimations, ShowRunsOnTheFrameClockAndReversesInPlace)
     EXPECT_EQ(animation->direction(), -1);
     EXPECT_NEAR(animation->progress(), 0.5, 1e-9);
     EXPECT_FALSE(panel->is_visible());
-    for (int frame = 0; frame < 40; ++frame) root.update(0.02);
+    for (int frame = 0; frame < 40; ++frame)
+        root.update(0.02);
     EXPECT_FALSE(animation->is_running());
     EXPECT_EQ(animation->progress(), 0.0);
 }

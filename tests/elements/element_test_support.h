@@ -15,9 +15,8 @@
 class Box : public Element {
 public:
     explicit Box(Element* parent, Size natural = {0, 0}, Size minimum = {-1, -1})
-        : Element(parent), m_natural(natural),
-          m_minimum{minimum.width < 0 ? natural.width : minimum.width,
-                    minimum.height < 0 ? natural.height : minimum.height}
+        : Element(parent), m_natural(natural), m_minimum{minimum.width < 0 ? natural.width : minimum.width,
+                                                         minimum.height < 0 ? natural.height : minimum.height}
     {
     }
     void measure_width(MeasuredSize& pair) override
@@ -35,7 +34,8 @@ public:
     bool on_stylus(const StylusEvent& event) override
     {
         events.push_back(event);
-        if (takes_children_first && Element::on_stylus(event)) return true;
+        if (takes_children_first && Element::on_stylus(event))
+            return true;
         return takes_pen;
     }
     void on_stylus_move(const StylusMove& move) override
@@ -66,8 +66,8 @@ private:
 };
 
 // A child of parent with anchors and borders, as a skin node would give.
-inline Box* add_box(Element& parent, Size natural, int anchor_x = 1, int anchor_y = 1,
-                    Point border_min = {}, Point border_max = {})
+inline Box* add_box(Element& parent, Size natural, int anchor_x = 1, int anchor_y = 1, Point border_min = {},
+                    Point border_max = {})
 {
     Box* box = new Box(&parent, natural);
     box->set_anchors(anchor_x, anchor_y);
@@ -112,8 +112,8 @@ class SkinTest : public ::testing::Test {
 protected:
     void load(std::string_view description)
     {
-        std::string folder = ::testing::TempDir() + "elements_skin_" +
-                             ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        std::string folder =
+            ::testing::TempDir() + "elements_skin_" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
         std::string error;
         ASSERT_TRUE(load_skin_description(skin, description, folder, "", error)) << error;
         ensure_element_types();
@@ -146,7 +146,7 @@ public:
     {
         ++created;
         if (index == missing) {
-            missing = -1;   // the item is gone; the next one takes its index
+            missing = -1;  // the item is gone; the next one takes its index
             return nullptr;
         }
         return new FixedRow(m_row_height);

@@ -170,7 +170,8 @@ TEST(ElementLayout, TenThousandChildrenLayOutAndDraw)
         Element root(nullptr);
         for (int i = 0; i < 10000; ++i) {
             Box* box = add_box(root, {1, 1}, MIN_SIDE, MIN_SIDE, {i % 640, i / 640});
-            if (i == 9999) box->set_id(u"last");
+            if (i == 9999)
+                box->set_id(u"last");
         }
         lay_out(root, {640, 480});
         RenderSurface surface({640, 480});
@@ -207,7 +208,8 @@ Rect painted_box(const PixelBuffer& buffer)
     for (int y = 0; y < buffer.height(); ++y)
         for (int x = 0; x < buffer.width(); ++x)
             if (buffer.at(x, y) == Painter::paint)
-                box = {std::min(box.left, x), std::min(box.top, y), std::max(box.right, x + 1), std::max(box.bottom, y + 1)};
+                box = {std::min(box.left, x), std::min(box.top, y), std::max(box.right, x + 1),
+                       std::max(box.bottom, y + 1)};
     return box;
 }
 

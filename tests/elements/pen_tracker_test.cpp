@@ -27,7 +27,8 @@ TEST(PenTracker, SpeedComesFromTheLastQuarterSecond)
 {
     PenTracker tracker;
     tracker.pen_down(0, 0, 0);
-    for (int time = 100, y = 20; time <= 1000; time += 50, y += 10) tracker.pen_move(0, y, time);
+    for (int time = 100, y = 20; time <= 1000; time += 50, y += 10)
+        tracker.pen_move(0, y, time);
     tracker.pen_move(0, 400, 1050);
     tracker.pen_up(0, 600, 1100);
     // The oldest point kept is the one at 850 ms (y 170).
@@ -39,7 +40,8 @@ TEST(PenTracker, KeepsAtMostTwentyFivePoints)
 {
     PenTracker tracker;
     tracker.pen_down(0, 0, 0);
-    for (int i = 1; i <= 100; ++i) tracker.pen_move(i < 80 ? i * 20 : 1000 + i * 20, 0, i * 4);
+    for (int i = 1; i <= 100; ++i)
+        tracker.pen_move(i < 80 ? i * 20 : 1000 + i * 20, 0, i * 4);
     tracker.pen_up(4000, 0, 400);
     // 25 points with the pen-up: the oldest is the move at 308 ms (x 1540),
     // although the 250 ms window alone would reach back to 152 ms.

@@ -1,21 +1,21 @@
 // Building trees from skin descriptions: generic attributes, the plexor
 // errors, kinds that need their children, and sample frames as BMPs.
 
-#include <gtest/gtest.h>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include "element_test_support.h"
+#include "elements/button.h"
 #include "elements/edit.h"
 #include "elements/element_types.h"
-#include "elements/button.h"
 #include "elements/image_element.h"
-#include "elements/old_text.h"
 #include "elements/layout_units.h"
+#include "elements/old_text.h"
 #include "elements/progress_bar.h"
 #include "elements/text_element.h"
 #include "elements/visibility_animation.h"
-#include "skin/element_type_registry.h"
 #include "pixels/bmp_writer.h"
+#include "skin/element_type_registry.h"
 #include "skin/plexor.h"
 
 namespace {
@@ -331,7 +331,8 @@ std::string write_test_bitmap()
     std::filesystem::create_directories(folder);
     auto pixels = PixelBuffer::create(8, 6);
     for (int y = 0; y < 6; ++y)
-        for (int x = 0; x < 8; ++x) pixels->at(x, y) = x < 4 ? 0xF800 : 0x001F;
+        for (int x = 0; x < 8; ++x)
+            pixels->at(x, y) = x < 4 ? 0xF800 : 0x001F;
     EXPECT_TRUE(write_bmp_565(from_utf8(folder + "/pic.bmp"), *pixels));
     return folder;
 }

@@ -10,7 +10,8 @@ namespace {
 std::vector<int> contents(const std::vector<TableSlot>& slots)
 {
     std::vector<int> sizes;
-    for (const TableSlot& slot : slots) sizes.push_back(slot.content);
+    for (const TableSlot& slot : slots)
+        sizes.push_back(slot.content);
     return sizes;
 }
 
@@ -30,7 +31,7 @@ TEST(TableSharing, RoomToSpareKeepsNaturalSizes)
     auto slots = share_table_length({{30, 10, 2, 0}, {40, 40, 0, 0}}, 200);
     EXPECT_EQ(contents(slots), (std::vector<int>{30, 40}));
     EXPECT_EQ(slots[1].start, 32);
-    EXPECT_EQ(slots[1].start + slots[1].length, 72);   // the rest of the row stays empty
+    EXPECT_EQ(slots[1].start + slots[1].length, 72);  // the rest of the row stays empty
 }
 
 TEST(TableSharing, OneRatioTakesAllTheRest)
@@ -56,7 +57,8 @@ TEST(TableSharing, GrowsFromMinimumInPasses)
     auto slots = share_table_length({{15, 10, 0, 0}, {80, 10, 0, 0}, {80, 10, 0, 0}}, 100);
     EXPECT_EQ(contents(slots), (std::vector<int>{15, 42, 43}));
     int total = 0;
-    for (int size : contents(slots)) total += size;
+    for (int size : contents(slots))
+        total += size;
     EXPECT_EQ(total, 100);
 }
 

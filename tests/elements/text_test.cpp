@@ -82,7 +82,8 @@ TEST(TextScrolling, SingleLineDragStaysWithinItsWidth)
     root.on_stylus_move({80, 10, 10});
     root.on_stylus_move({95, 10, 20});
     EXPECT_EQ(text->scroll_x(), 0) << "never to the right of its start";
-    for (int step = 1; step <= 100; ++step) root.on_stylus_move({95 - step * 20, 10, 20 + step * 10});
+    for (int step = 1; step <= 100; ++step)
+        root.on_stylus_move({95 - step * 20, 10, 20 + step * 10});
     EXPECT_EQ(text->scroll_x(), -text->text_width());
     root.on_stylus(pen_up(0, 10, 2000));
     EXPECT_EQ(text->scroll_y(), 0.0);
@@ -174,7 +175,8 @@ TEST_F(EditTest, KeysMoveAndDelete)
     EXPECT_EQ(edit->text(), u"ac");
     EXPECT_FALSE(key(key_a));
     EXPECT_FALSE(edit->on_key({key_left, false, true}));
-    for (int i = 0; i < 5; ++i) key(key_backspace);
+    for (int i = 0; i < 5; ++i)
+        key(key_backspace);
     EXPECT_EQ(edit->text(), u"");
     EXPECT_EQ(edit->caret(), 0);
 }
@@ -222,7 +224,7 @@ TEST_F(EditTest, CaretBlinksOnTheFrameClock)
     edit->update(0.3);
     EXPECT_FALSE(edit->is_caret_on());
     edit->focus();
-    edit->update(0.02);   // the timer wraps: off at the start of a period
+    edit->update(0.02);  // the timer wraps: off at the start of a period
     EXPECT_FALSE(edit->is_caret_on());
     edit->update(0.45);
     EXPECT_FALSE(edit->is_caret_on());

@@ -130,7 +130,7 @@ TEST_F(ListTest, ResistanceStopsTheRowsAtHalfTheHeightPastTheTop)
         list->on_stylus_move({100, y, step * 16});
     }
     EXPECT_GT(list->offset(), 150.0);
-    EXPECT_LE(list->offset(), 200.0);   // factor 1 - 2 x top / height reaches 0 at height / 2
+    EXPECT_LE(list->offset(), 200.0);  // factor 1 - 2 x top / height reaches 0 at height / 2
     double held = list->offset();
     list->on_stylus_move({100, y + 50, 5000});
     EXPECT_LE(list->offset(), 200.0);
@@ -179,21 +179,23 @@ TEST_F(ListTest, RemovedRowShrinksAwayWithoutMovingTheRest)
     frames(20);
     EXPECT_EQ(list->rows()[2]->index(), 2);
     EXPECT_EQ(list->rows()[1]->index(), 1);
-    for (size_t i = 0; i < list->rows().size(); ++i) EXPECT_EQ(list->rows()[i]->index(), static_cast<int>(i));
+    for (size_t i = 0; i < list->rows().size(); ++i)
+        EXPECT_EQ(list->rows()[i]->index(), static_cast<int>(i));
     list->remove(5000);
     EXPECT_EQ(list->count(), 999);
 }
 
 TEST_F(ListTest, AtMostFourRowsGrowAtOnce)
 {
-    for (int i = 0; i < 6; ++i) list->insert(3);
+    for (int i = 0; i < 6; ++i)
+        list->insert(3);
     EXPECT_EQ(list->rows()[3]->index(), 9);
     frames(1);
     EXPECT_EQ(list->animating_rows(), 4);
     int rows_now = static_cast<int>(list->rows().size());
     frames(1);
     EXPECT_EQ(static_cast<int>(list->rows().size()), rows_now);
-    frames(9);   // 40 pixels at 200 per second: the first four are done
+    frames(9);  // 40 pixels at 200 per second: the first four are done
     EXPECT_EQ(list->animating_rows(), 2);
     frames(10);
     EXPECT_EQ(list->animating_rows(), 0);
@@ -238,7 +240,8 @@ public:
     ResettingChild(Element* parent, VirtualList& list) : Element(parent), m_list(list) {}
     bool on_stylus(const StylusEvent& event) override
     {
-        if (!event.down && !event.cancelled) m_list.reset(0);
+        if (!event.down && !event.cancelled)
+            m_list.reset(0);
         return true;
     }
 

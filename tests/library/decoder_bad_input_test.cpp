@@ -1,8 +1,8 @@
 // Hostile and damaged input for the baseline decoder: every case ends in a
 // failure or a decoded picture, never a crash, a hang or a huge allocation.
 
-#include <gtest/gtest.h>
 #include <chrono>
+#include <gtest/gtest.h>
 #include "decoder_test_support.h"
 #include "jpeg_test_pictures.h"
 
@@ -110,9 +110,8 @@ TEST(DecoderBadInput, AHugeHeaderOverLittleDataFailsQuickly)
     EXPECT_EQ(picture.decoder.info().record_count(), 256u * 4096u);
     std::size_t records = 0;
     std::size_t rows = 0;
-    EXPECT_FALSE(picture.decoder.decode_with_records(
-        [&](const ResumeRecord&) { return ++records > 0; },
-        [&](const std::uint8_t*, int) { return ++rows > 0; }));
+    EXPECT_FALSE(picture.decoder.decode_with_records([&](const ResumeRecord&) { return ++records > 0; },
+                                                     [&](const std::uint8_t*, int) { return ++rows > 0; }));
     EXPECT_EQ(rows, 0u);  // the data runs out within the first MCU row
     // Not a timing claim: only a guard against decoding four billion pixels of nothing.
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));

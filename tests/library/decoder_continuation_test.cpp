@@ -54,7 +54,8 @@ TEST_P(DecoderContinuation, EveryTileColumnFromItsRecordsEqualsTheSequentialDeco
     // A window starting in the middle of the picture continues just as exactly.
     Coefficients middle;
     const int first_row = info.mcu_rows / 2;
-    ASSERT_TRUE(picture.decoder.decode_window_coefficients(records, info.tile_columns - 1, first_row, 2, collect(middle)));
+    ASSERT_TRUE(
+        picture.decoder.decode_window_coefficients(records, info.tile_columns - 1, first_row, 2, collect(middle)));
     ASSERT_FALSE(middle.empty());
     for (const auto& [key, values] : middle)
         EXPECT_EQ(values, sequential.at(key));
@@ -121,8 +122,8 @@ TEST(DecoderContinuation, ATileBeyondTheFirstColumnDecodesOnlyItsOwnMcus)
         int h0, v0;
         int columns, rows;  // MCUs the 256x64 window at (256, 256) needs, margins included
     };
-    for (const Case& c : {Case{"4:2:2", 2, 1, 1 + 16 + 1, 8}, Case{"4:2:0", 2, 2, 1 + 16 + 1, 1 + 4 + 1},
-                          Case{"4:4:4", 1, 1, 32, 8}}) {
+    for (const Case& c :
+         {Case{"4:2:2", 2, 1, 1 + 16 + 1, 8}, Case{"4:2:0", 2, 2, 1 + 16 + 1, 1 + 4 + 1}, Case{"4:4:4", 1, 1, 32, 8}}) {
         SCOPED_TRACE(c.name);
         TestPictureOptions options;
         options.width = 1000;

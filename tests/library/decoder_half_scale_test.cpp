@@ -1,9 +1,9 @@
 // The half-size decode of the baseline decoder (records and the first reduced
 // level from one entropy pass) against libjpeg's scaled decoding at 1/2.
 
-#include <gtest/gtest.h>
 #include <algorithm>
 #include <cstdlib>
+#include <gtest/gtest.h>
 #include "decoder_test_support.h"
 #include "jpeg_test_pictures.h"
 #include "library/jpeg_decoder.h"

@@ -1,8 +1,8 @@
 // The baseline decoder's pixels against libjpeg's default decode, whole and
 // tile by tile from resume records.
 
-#include <gtest/gtest.h>
 #include <algorithm>
+#include <gtest/gtest.h>
 #include "decoder_test_support.h"
 #include "jpeg_test_pictures.h"
 

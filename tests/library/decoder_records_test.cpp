@@ -20,8 +20,8 @@ TEST(DecoderRecordLayout, FieldsAreLittleEndianInFileOrder)
     record.state_b = 6;
     std::uint8_t bytes[resume_record_size];
     serialise_resume_record(record, bytes);
-    const std::uint8_t expected[resume_record_size] = {0xFE, 0xFF, 0x34, 0x12, 0x02, 0x01, 7,    0x0D, 0x0C,
-                                                       0x0B, 0x0A, 0x44, 0x33, 0x22, 0x11, 1,    6};
+    const std::uint8_t expected[resume_record_size] = {0xFE, 0xFF, 0x34, 0x12, 0x02, 0x01, 7, 0x0D, 0x0C,
+                                                       0x0B, 0x0A, 0x44, 0x33, 0x22, 0x11, 1, 6};
     EXPECT_TRUE(std::equal(bytes, bytes + resume_record_size, expected));
     EXPECT_EQ(parse_resume_record(bytes), record);
 }
@@ -48,7 +48,7 @@ TEST_P(DecoderRecords, OnePerTileColumnOfEveryMcuRowWithItsState)
 {
     const RecordCase& param = GetParam();
     TestPictureOptions options;
-    options.width = 1000;   // 4 tile columns, the last one partial
+    options.width = 1000;  // 4 tile columns, the last one partial
     options.height = 170;
     options.components = param.layout.components;
     options.h0 = param.layout.h0;

@@ -64,11 +64,13 @@ TEST(ExifOrientation, EveryTagInBothByteOrders)
 {
     for (const bool big : {false, true})
         for (int tag = 1; tag <= 8; ++tag)
-            EXPECT_EQ(orientation_of(with_exif(plain_jpeg(), orientation_tiff(tag, big))), static_cast<Orientation>(tag))
+            EXPECT_EQ(orientation_of(with_exif(plain_jpeg(), orientation_tiff(tag, big))),
+                      static_cast<Orientation>(tag))
                 << tag << (big ? " big-endian" : " little-endian");
     // Out of range, and no EXIF data at all: upright.
     for (const int value : {0, 9, 0x0106, 0xFFFF})
-        EXPECT_EQ(orientation_of(with_exif(plain_jpeg(), orientation_tiff(value, true))), Orientation::upright) << value;
+        EXPECT_EQ(orientation_of(with_exif(plain_jpeg(), orientation_tiff(value, true))), Orientation::upright)
+            << value;
     EXPECT_EQ(orientation_of(plain_jpeg()), Orientation::upright);
 }
 
@@ -125,7 +127,8 @@ TEST(ExifOrientation, DamagedDataGivesUprightWithoutHarm)
     EXPECT_EQ(parse_exif(whole.data(), whole.size(), true).thumbnail, thumbnail);
 
     // The segment declares less than the TIFF data needs: the thumbnail lies outside it.
-    std::vector<std::uint8_t> short_segment = with_exif(plain_jpeg(), std::vector<std::uint8_t>(tiff.begin(), tiff.end() - 100));
+    std::vector<std::uint8_t> short_segment =
+        with_exif(plain_jpeg(), std::vector<std::uint8_t>(tiff.begin(), tiff.end() - 100));
     short_segment.insert(short_segment.begin() + 2 + 4 + 6 + tiff.size() - 100, tiff.end() - 100, tiff.end());
     const ExifInfo cut_info = parse_exif(short_segment.data(), short_segment.size(), true);
     EXPECT_EQ(cut_info.orientation, Orientation::turned_right);
@@ -168,8 +171,8 @@ TEST(ExifOrientation, DamagedDataGivesUprightWithoutHarm)
         if (round % 2 == 0) {  // a valid TIFF header in front of the garbage
             garbage.insert(garbage.begin(), {'I', 'I', 42, 0, 8, 0, 0, 0});
         }
-        const ExifInfo info = parse_exif(with_exif(plain_jpeg(), garbage).data(),
-                                         with_exif(plain_jpeg(), garbage).size(), true);
+        const ExifInfo info =
+            parse_exif(with_exif(plain_jpeg(), garbage).data(), with_exif(plain_jpeg(), garbage).size(), true);
         EXPECT_GE(static_cast<int>(info.orientation), 1);
         EXPECT_LE(static_cast<int>(info.orientation), 8);
         decode_embedded_thumbnail(info, 64);
@@ -206,7 +209,8 @@ TEST(EmbeddedThumbnail, DecodedAsItsCentredSquareTurnedAsTagged)
     for (int tag = 1; tag <= 8; ++tag) {
         const std::vector<std::uint8_t> thumbnail =
             encode_jpeg(stored_rgb(tag, upright), stored_size(tag, upright), 95);
-        const std::vector<std::uint8_t> picture = with_exif(plain_jpeg(), orientation_tiff(tag, tag % 2 == 0, thumbnail));
+        const std::vector<std::uint8_t> picture =
+            with_exif(plain_jpeg(), orientation_tiff(tag, tag % 2 == 0, thumbnail));
         const ExifInfo info = parse_exif(picture.data(), picture.size(), true);
         ASSERT_EQ(info.thumbnail, thumbnail);
         const std::unique_ptr<RenderSurface> square = decode_embedded_thumbnail(info, 40);
@@ -219,7 +223,8 @@ TEST(EmbeddedThumbnail, DecodedAsItsCentredSquareTurnedAsTagged)
         const Pixel corners[4] = {pixels.at(2, 2), pixels.at(45, 2), pixels.at(2, 45), pixels.at(45, 45)};
         for (int i = 0; i < 4; ++i) {
             const Rgb colour = quarter_colours[i];
-            EXPECT_LE(pixel_distance(corners[i], rgb_to_pixel(colour.r, colour.g, colour.b)), 2) << tag << " corner " << i;
+            EXPECT_LE(pixel_distance(corners[i], rgb_to_pixel(colour.r, colour.g, colour.b)), 2)
+                << tag << " corner " << i;
         }
     }
     // Damaged thumbnails are refused: garbage, a cut JPEG, and a header that
@@ -294,10 +299,12 @@ TEST(OrientedTiles, EveryTagShowsTheUprightTilesFromPreviewsAndDirectDecode)
     const Size upright{640, 384};
     for (const bool with_preview : {true, false}) {
         const TaggedPicture reference = write_tagged(0, upright, with_preview);
-        const std::unique_ptr<PieceCreator> expected = create_piece_creator(from_utf8(reference.path), from_utf8(reference.root));
+        const std::unique_ptr<PieceCreator> expected =
+            create_piece_creator(from_utf8(reference.path), from_utf8(reference.root));
         for (int tag = 1; tag <= 8; ++tag) {
             const TaggedPicture picture = write_tagged(tag, upright, with_preview);
-            const std::unique_ptr<PieceCreator> tagged = create_piece_creator(from_utf8(picture.path), from_utf8(picture.root));
+            const std::unique_ptr<PieceCreator> tagged =
+                create_piece_creator(from_utf8(picture.path), from_utf8(picture.root));
             EXPECT_EQ(tagged->size(), upright) << tag;
             expect_tiles_as_upright(*tagged, *expected, tag);
             if (tag != 1) {

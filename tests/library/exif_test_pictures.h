@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "library/jpeg_encoder.h"
-#include "platform/memory_stream.h"
 #include "pixels/pixel_types.h"
+#include "platform/memory_stream.h"
 
 namespace exif_test {
 
@@ -118,13 +118,20 @@ public:
     }
     void u16(std::uint16_t v)
     {
-        if (m_big) m_bytes.insert(m_bytes.end(), {std::uint8_t(v >> 8), std::uint8_t(v)});
-        else m_bytes.insert(m_bytes.end(), {std::uint8_t(v), std::uint8_t(v >> 8)});
+        if (m_big)
+            m_bytes.insert(m_bytes.end(), {std::uint8_t(v >> 8), std::uint8_t(v)});
+        else
+            m_bytes.insert(m_bytes.end(), {std::uint8_t(v), std::uint8_t(v >> 8)});
     }
     void u32(std::uint32_t v)
     {
-        if (m_big) { u16(std::uint16_t(v >> 16)); u16(std::uint16_t(v)); }
-        else { u16(std::uint16_t(v)); u16(std::uint16_t(v >> 16)); }
+        if (m_big) {
+            u16(std::uint16_t(v >> 16));
+            u16(std::uint16_t(v));
+        } else {
+            u16(std::uint16_t(v));
+            u16(std::uint16_t(v >> 16));
+        }
     }
     // An IFD at the current end; next is the offset of the next IFD (0: none).
     void ifd(const std::vector<TiffEntry>& entries, std::uint32_t next)
@@ -134,8 +141,11 @@ public:
             u16(entry.tag);
             u16(entry.type);
             u32(entry.count);
-            if (entry.type == type_short && entry.count == 1) { u16(static_cast<std::uint16_t>(entry.value)); u16(0); }
-            else u32(entry.value);
+            if (entry.type == type_short && entry.count == 1) {
+                u16(static_cast<std::uint16_t>(entry.value));
+                u16(0);
+            } else
+                u32(entry.value);
         }
         u32(next);
     }
@@ -172,7 +182,8 @@ inline std::vector<std::uint8_t> orientation_tiff(int tag, bool big_endian,
 }
 
 // The JPEG with an APP1 segment holding payload right after its SOI marker.
-inline std::vector<std::uint8_t> with_app1(const std::vector<std::uint8_t>& jpeg, const std::vector<std::uint8_t>& payload)
+inline std::vector<std::uint8_t> with_app1(const std::vector<std::uint8_t>& jpeg,
+                                           const std::vector<std::uint8_t>& payload)
 {
     std::vector<std::uint8_t> out(jpeg.begin(), jpeg.begin() + 2);
     const std::size_t length = payload.size() + 2;
@@ -196,7 +207,8 @@ inline std::vector<std::uint8_t> tagged_picture(int tag, Size upright, const std
                                                 bool big_endian = false)
 {
     const int stored_tag = tag == 0 ? 1 : tag;
-    const std::vector<std::uint8_t> jpeg = encode_jpeg(stored_rgb(stored_tag, upright), stored_size(stored_tag, upright));
+    const std::vector<std::uint8_t> jpeg =
+        encode_jpeg(stored_rgb(stored_tag, upright), stored_size(stored_tag, upright));
     return tag == 0 ? jpeg : with_exif(jpeg, orientation_tiff(tag, big_endian, thumbnail));
 }
 

@@ -24,15 +24,16 @@ std::string utf16_file(const std::string& text)
 std::string entry(int i, const std::string& key_picture, const std::string& drive, const std::string& size)
 {
     const std::string n = std::to_string(i);
-    return "KeyPicturePath" + n + "\t" + key_picture + "\nDrivePath" + n + "\t" + drive + "\nFolderSize" + n + "\t"
-        + size + "\n";
+    return "KeyPicturePath" + n + "\t" + key_picture + "\nDrivePath" + n + "\t" + drive + "\nFolderSize" + n + "\t" +
+           size + "\n";
 }
 
 TEST(FoldersIni, TwelveFoldersComeBackInTheTextOrderOfTheirNumbers)
 {
     std::string text;
     for (int i = 0; i < 12; ++i)
-        text += entry(i, "/card/a" + std::to_string(i) + "/p.jpg", "/card" + std::to_string(i) + "/", std::to_string(100 + i));
+        text += entry(i, "/card/a" + std::to_string(i) + "/p.jpg", "/card" + std::to_string(i) + "/",
+                      std::to_string(100 + i));
     const std::vector<Folder> folders = folders_from_text(from_utf8(text));
     const int order[] = {0, 1, 10, 11, 2, 3, 4, 5, 6, 7, 8, 9};
     ASSERT_EQ(folders.size(), 12u);
@@ -85,7 +86,8 @@ TEST(FoldersIni, SizesThatAreNotNumbersStayZeroAndHugeOnesSaturate)
 
 TEST(FoldersIni, KeyValueLinesFollowTheLanguageFileRules)
 {
-    const auto pairs = parse_key_values(u"  Exit   Quit now  \r\nCancel = Abbrechen\nBack=Zur\u00fcck\n=abc\n   \nBack2\r\n");
+    const auto pairs =
+        parse_key_values(u"  Exit   Quit now  \r\nCancel = Abbrechen\nBack=Zur\u00fcck\n=abc\n   \nBack2\r\n");
     EXPECT_EQ(pairs.at(u"Exit"), u"Quit now  ");
     EXPECT_EQ(pairs.at(u"Cancel"), u"= Abbrechen");
     EXPECT_EQ(pairs.at(u"Back"), u"Zur\u00fcck");
@@ -168,4 +170,4 @@ TEST(FoldersIni, DamagedFilesLoadWhateverParses)
     EXPECT_EQ(folders[0].size, 7);
 }
 
-} // namespace
+}  // namespace

@@ -1,8 +1,8 @@
 // The libjpeg layer: JpegEncoder into a MemoryStream, JpegDecoder over the
 // stream interface with scaling, colour conversion and region decoding.
 
-#include <gtest/gtest.h>
 #include <algorithm>
+#include <gtest/gtest.h>
 #include "jpeg_test_pictures.h"
 #include "library/baseline_decoder.h"
 #include "library/jpeg_decoder.h"
@@ -117,7 +117,8 @@ TEST(JpegDecoder, DeliversGreyCmykAndProgressivePicturesAsRgb)
         EXPECT_EQ(grey_rgb[i], grey_rgb[i + 2]);
     }
 
-    // Adobe CMYK (stored as YCCK, libjpeg's default for CMYK) with K = 230 (little black): RGB close to C, M, Y scaled by 230/255.
+    // Adobe CMYK (stored as YCCK, libjpeg's default for CMYK) with K = 230 (little black): RGB close to C, M, Y scaled
+    // by 230/255.
     TestPictureOptions cmyk;
     cmyk.components = 4;
     cmyk.h0 = cmyk.v0 = 1;
@@ -170,8 +171,8 @@ TEST(JpegDecoder, RegionDecodeEqualsTheSameRegionOfTheWholeDecode)
         options.progressive = progressive;
         const Bytes jpeg = make_test_jpeg(options);
         const Bytes whole = libjpeg_decode_rgb(jpeg);
-        for (const PixelWindow window : {PixelWindow{512, 256, 88, 144}, PixelWindow{0, 0, 256, 256},
-                                         PixelWindow{257, 33, 100, 7}}) {
+        for (const PixelWindow window :
+             {PixelWindow{512, 256, 88, 144}, PixelWindow{0, 0, 256, 256}, PixelWindow{257, 33, 100, 7}}) {
             MemoryStream stream(jpeg.data(), jpeg.size());
             JpegDecoder decoder;
             ASSERT_TRUE(decoder.open(stream, jpeg.size()));
@@ -183,7 +184,8 @@ TEST(JpegDecoder, RegionDecodeEqualsTheSameRegionOfTheWholeDecode)
             std::size_t inner_differences = 0;
             for (int y = 0; y < window.height; ++y) {
                 for (int x = 0; x < window.width; ++x) {
-                    const std::uint8_t* want = &whole[(static_cast<std::size_t>(window.y + y) * 600 + window.x + x) * 3];
+                    const std::uint8_t* want =
+                        &whole[(static_cast<std::size_t>(window.y + y) * 600 + window.x + x) * 3];
                     const std::uint8_t* got = &region[(static_cast<std::size_t>(y) * window.width + x) * 3];
                     expected.insert(expected.end(), want, want + 3);
                     const bool inner = x > 1 && x < window.width - 2 && y > 1 && y < window.height - 2;

@@ -9,10 +9,10 @@
 struct TestPictureOptions {
     int width = 64;
     int height = 48;
-    int components = 3;          // 1 (grey), 3 (YCbCr) or 4 (CMYK, Adobe inverted)
-    int h0 = 2;                  // sampling factors of the first component; the others are 1x1
+    int components = 3;  // 1 (grey), 3 (YCbCr) or 4 (CMYK, Adobe inverted)
+    int h0 = 2;          // sampling factors of the first component; the others are 1x1
     int v0 = 2;
-    int restart_interval = 0;    // MCUs, 0 = none
+    int restart_interval = 0;  // MCUs, 0 = none
     int quality = 90;
     bool progressive = false;
     bool arithmetic = false;

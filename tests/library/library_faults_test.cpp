@@ -185,4 +185,4 @@ TEST(LibraryFaults, APreviewCutShortByClosingIsNotMarkedBad)
     EXPECT_FALSE(is_preview_ready(picture, root));
 }
 
-} // namespace
+}  // namespace

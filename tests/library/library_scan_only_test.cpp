@@ -23,7 +23,8 @@ TEST(LibraryScanOnly, SearchesBuildsAndPrintsTheAlbums)
     const std::string text = out.str();
     EXPECT_NE(text.find("search complete\n"), std::string::npos) << text;
     EXPECT_NE(text.find("previews complete\n"), std::string::npos) << text;
-    EXPECT_NE(text.find("2 albums\nBeach\t2\t" + tree.path("card/Beach/1.jpg") + "\nPictures folder\t1\t%my_documents%/x.jpg\n"),
+    EXPECT_NE(text.find("2 albums\nBeach\t2\t" + tree.path("card/Beach/1.jpg") +
+                        "\nPictures folder\t1\t%my_documents%/x.jpg\n"),
               std::string::npos)
         << text;
     const String root = tree.path16("card") + u"/";
@@ -31,4 +32,4 @@ TEST(LibraryScanOnly, SearchesBuildsAndPrintsTheAlbums)
     EXPECT_TRUE(std::filesystem::exists(tree.path("folders.ini")));
 }
 
-} // namespace
+}  // namespace

@@ -15,8 +15,8 @@ Kinds kinds_of(const std::vector<LibraryEvent>& events)
 {
     Kinds kinds;
     for (const LibraryEvent& event : events) {
-        EXPECT_EQ(event.folders_changed + event.search_complete + event.cache_complete + event.progress
-                      + event.picture_complete,
+        EXPECT_EQ(event.folders_changed + event.search_complete + event.cache_complete + event.progress +
+                      event.picture_complete,
                   1);
         kinds.search += event.search_complete;
         kinds.picture += event.picture_complete;
@@ -137,4 +137,4 @@ TEST(LibraryStatus, TheRoundAfterACompleteOneReportsItsFirstStep)
     EXPECT_DOUBLE_EQ(events.back().progress_ratio, 0.5);
 }
 
-} // namespace
+}  // namespace

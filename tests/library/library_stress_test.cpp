@@ -74,4 +74,4 @@ TEST(LibraryStress, EveryOperationRunsBesideTheWorker)
     EXPECT_GT(observer.events, 0);
 }
 
-} // namespace
+}  // namespace

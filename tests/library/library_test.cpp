@@ -173,4 +173,4 @@ TEST(LibraryObservers, HandlersMayCallBackIntoTheLibraryDuringDispatch)
     EXPECT_TRUE(library.wait_until_idle(60000));
 }
 
-} // namespace
+}  // namespace

@@ -12,7 +12,10 @@
 
 namespace {
 
-String numbered(const String& folder, int n) { return folder + to_string16(n) + u".jpg"; }
+String numbered(const String& folder, int n)
+{
+    return folder + to_string16(n) + u".jpg";
+}
 
 // Each completion the events report, with the number of previews done when it was reported.
 class CompletionRecorder : public LibraryObserver {
@@ -25,8 +28,8 @@ public:
             m_pending = event.picture_path;
         // A completion always changes the value: a progress or the end follows in the same dispatch.
         const int done = event.cache_complete ? m_maximum
-                       : event.progress      ? static_cast<int>(std::lround(event.progress_ratio * m_maximum))
-                                             : -1;
+                         : event.progress     ? static_cast<int>(std::lround(event.progress_ratio * m_maximum))
+                                              : -1;
         if (done >= 0 && !m_pending.empty()) {
             completions.push_back({m_pending, done});
             m_pending.clear();
@@ -273,4 +276,4 @@ TEST(LibraryWorkers, SearchesAskedForWhileWorkersBuild)
     EXPECT_GE(recorder.count(&LibraryEvent::search_complete), 1);
 }
 
-} // namespace
+}  // namespace

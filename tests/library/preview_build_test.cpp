@@ -14,9 +14,9 @@
 #include "library/baseline_decoder.h"
 #include "library/jpeg_decoder.h"
 #include "library/jpeg_encoder.h"
-#include "platform/memory_stream.h"
 #include "library/preview_file.h"
 #include "library/resume_record.h"
+#include "platform/memory_stream.h"
 #include "tests/library/preview_test_support.h"
 
 namespace {
@@ -185,7 +185,8 @@ TEST(PreviewBuild, EqualsTheSequentialBuildByteForByte)
         for (int round = 0; round < 2; ++round) {
             ASSERT_EQ(build_preview(from_utf8(picture), from_utf8(root)), PreviewBuild::ready);
             const std::vector<std::uint8_t> expected = sequential_preview(picture);
-            const std::vector<std::uint8_t> built = file_bytes(to_utf8(preview_path(from_utf8(picture), from_utf8(root))));
+            const std::vector<std::uint8_t> built =
+                file_bytes(to_utf8(preview_path(from_utf8(picture), from_utf8(root))));
             ASSERT_EQ(built.size(), expected.size());
             EXPECT_TRUE(built == expected);
         }

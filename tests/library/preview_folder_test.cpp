@@ -11,8 +11,8 @@
 #include "library/cache_piece_creator.h"
 #include "library/preview_file.h"
 #include "library/scan_only.h"
-#include "platform/paths.h"
 #include "pixels/render_surface.h"
+#include "platform/paths.h"
 #include "tests/library/library_test_support.h"
 #include "tests/library/preview_test_support.h"
 
@@ -93,7 +93,8 @@ TEST(PreviewFolder, ARootKeepsUsingTheUserFolderThatHoldsItsPreviews)
     const String user = make_preview_folder(root);
     std::filesystem::remove(tree.path("card/!pictaviocache"));
     const std::string user_folder = to_utf8(user);
-    tree.file(user_folder.substr(tree.path().size() + 1) + "1234567745612.250000", "a preview of a picture that is gone");
+    tree.file(user_folder.substr(tree.path().size() + 1) + "1234567745612.250000",
+              "a preview of a picture that is gone");
 
     {
         PhotoLibrary library(tree.path16("folders.ini"));

@@ -3,10 +3,10 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
+#include <unistd.h>
 
 #include "library/drive_search.h"
 #include "library/preview_file.h"
@@ -67,8 +67,7 @@ TEST(PreviewIdentity, NamesFromTheWalkEqualNamesFromThePath)
         const String from_path = preview_path(picture.path, root16);
         ASSERT_FALSE(from_path.empty()) << to_utf8(picture.path);
         EXPECT_EQ(preview_path(picture.identity, root16), from_path) << to_utf8(picture.path);
-        EXPECT_EQ(String(cache_folder_name) + u"/" + preview_name(picture.identity),
-                  from_path.substr(root16.size()));
+        EXPECT_EQ(String(cache_folder_name) + u"/" + preview_name(picture.identity), from_path.substr(root16.size()));
         // A root without its trailing separator gets one either way.
         EXPECT_EQ(preview_path(picture.identity, strip_trailing_separator(root16)), from_path);
     }
@@ -85,7 +84,8 @@ TEST(PreviewIdentity, MacroRootsAndLinksNameTheFileBehindThem)
     FileIdentity through_macro;
     ASSERT_TRUE(file_identity(u"%my_documents%/p.jpg", through_macro));
     EXPECT_EQ(through_macro, target);
-    EXPECT_EQ(preview_path(through_macro, u"%my_documents%/"), preview_path(u"%my_documents%/p.jpg", u"%my_documents%/"));
+    EXPECT_EQ(preview_path(through_macro, u"%my_documents%/"),
+              preview_path(u"%my_documents%/p.jpg", u"%my_documents%/"));
     EXPECT_EQ(identity_of(docs + "q.jpg"), target);
     unsetenv("PICTAVIO_MY_DOCUMENTS");
 }

@@ -3,14 +3,14 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
 #include <algorithm>
 #include <filesystem>
 #include <regex>
+#include <sys/stat.h>
 
 #include "library/preview_file.h"
-#include "platform/file.h"
 #include "pixels/render_surface.h"
+#include "platform/file.h"
 #include "tests/library/preview_test_support.h"
 
 namespace {
@@ -223,8 +223,9 @@ TEST(PreviewName, SizeAndCreationTimeMakeTheName)
     write_bytes(picture, std::vector<std::uint8_t>(1234567, 1));
     const std::string name = to_utf8(preview_path(from_utf8(picture), from_utf8(root)));
     // size, month, day, hour, minute, then seconds with six decimals.
-    EXPECT_TRUE(std::regex_match(name, std::regex(std::regex_replace(root, std::regex("[.^$|()\\[\\]{}*+?\\\\]"), "\\$&") +
-                                                  "!pictaviocache/1234567[0-9]{4,8}[0-9]{1,2}\\.[0-9]{6}")))
+    EXPECT_TRUE(
+        std::regex_match(name, std::regex(std::regex_replace(root, std::regex("[.^$|()\\[\\]{}*+?\\\\]"), "\\$&") +
+                                          "!pictaviocache/1234567[0-9]{4,8}[0-9]{1,2}\\.[0-9]{6}")))
         << name;
     // Without a trailing separator the root gets one.
     EXPECT_EQ(to_utf8(preview_path(from_utf8(picture), from_utf8(root.substr(0, root.size() - 1)))), name);
@@ -278,7 +279,8 @@ TEST(PreviewBuildFailures, StopRequestLeavesTheFileIncomplete)
     const std::string picture = root + "p.jpg";
     ASSERT_TRUE(write_picture(picture, {.width = 1200, .height = 900}));
     int checks = 0;
-    const PreviewBuild result = build_preview(from_utf8(picture), from_utf8(root), [&checks] { return ++checks > 100; });
+    const PreviewBuild result =
+        build_preview(from_utf8(picture), from_utf8(root), [&checks] { return ++checks > 100; });
     EXPECT_EQ(result, PreviewBuild::incomplete);
     const auto bytes = file_bytes(to_utf8(preview_path(from_utf8(picture), from_utf8(root))));
     ASSERT_GE(bytes.size(), 4u);

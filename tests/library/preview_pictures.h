@@ -14,12 +14,12 @@
 struct PictureSpec {
     int width = 0;
     int height = 0;
-    int components = 3;          // 1 grey, 3 YCbCr, 4 CMYK
-    int h_sampling = 2;          // luma sampling factors: 2x2 is 4:2:0, 1x1 is 4:4:4
+    int components = 3;  // 1 grey, 3 YCbCr, 4 CMYK
+    int h_sampling = 2;  // luma sampling factors: 2x2 is 4:2:0, 1x1 is 4:4:4
     int v_sampling = 2;
     int quality = 90;
-    int restart_rows = 0;        // restart interval in MCU rows (0: none)
-    int restart_mcus = 0;        // restart interval in MCUs (0: none), instead of rows
+    int restart_rows = 0;  // restart interval in MCU rows (0: none)
+    int restart_mcus = 0;  // restart interval in MCUs (0: none), instead of rows
     bool progressive = false;
     bool arithmetic = false;
     unsigned seed = 1;

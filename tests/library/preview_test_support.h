@@ -101,13 +101,15 @@ inline ReferenceImage halve(const ReferenceImage& in)
                 const int x0 = 2 * x, y0 = 2 * y;
                 const int x1 = x0 + 1 < in.width ? x0 + 1 : x0, y1 = y0 + 1 < in.height ? y0 + 1 : y0;
                 const int sum = in.pixel(x0, y0)[c] + in.pixel(x1, y0)[c] + in.pixel(x0, y1)[c] + in.pixel(x1, y1)[c];
-                out.rgb[(static_cast<std::size_t>(y) * out.width + x) * 3 + c] = static_cast<std::uint8_t>((sum + 2) >> 2);
+                out.rgb[(static_cast<std::size_t>(y) * out.width + x) * 3 + c] =
+                    static_cast<std::uint8_t>((sum + 2) >> 2);
             }
     return out;
 }
 
 // Peak signal-to-noise ratio of a region of a against the same-sized region of b.
-inline double psnr(const ReferenceImage& a, int ax, int ay, const ReferenceImage& b, int bx, int by, int width, int height)
+inline double psnr(const ReferenceImage& a, int ax, int ay, const ReferenceImage& b, int bx, int by, int width,
+                   int height)
 {
     double error = 0;
     for (int y = 0; y < height; ++y)

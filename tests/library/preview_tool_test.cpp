@@ -71,8 +71,8 @@ TEST_F(PreviewTool, TilesBeforeAndAfterTheBuild)
     const auto bmp = file_bytes(m_root + "edge.bmp");
     ASSERT_GE(bmp.size(), 54u + 256 * 256 * 2);
     EXPECT_EQ(bmp[0], 'B');
-    EXPECT_EQ(le16(bmp, 28), 16);          // bits per pixel
-    EXPECT_EQ(le32(bmp, 18), 256u);        // width
+    EXPECT_EQ(le16(bmp, 28), 16);    // bits per pixel
+    EXPECT_EQ(le32(bmp, 18), 256u);  // width
 
     ASSERT_EQ(run("thumb " + m_picture + " " + m_root + " " + m_root + "t.ppm").status, 0);
     EXPECT_EQ(file_bytes(m_root + "t.ppm").size(), std::string("P6\n64 64\n255\n").size() + 64 * 64 * 3);

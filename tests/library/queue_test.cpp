@@ -7,7 +7,10 @@
 
 namespace {
 
-String numbered(const String& folder, int n) { return folder + to_string16(n) + u".jpg"; }
+String numbered(const String& folder, int n)
+{
+    return folder + to_string16(n) + u".jpg";
+}
 
 std::vector<String> numbered_list(const String& folder, std::initializer_list<int> numbers)
 {
@@ -146,4 +149,4 @@ TEST_F(QueueTest, APreviewFolderThatCannotBeCreatedDoesNotStopTheQueue)
     EXPECT_TRUE(library.queued_pictures(m_folder).empty());
 }
 
-} // namespace
+}  // namespace

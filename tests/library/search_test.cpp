@@ -180,4 +180,4 @@ TEST(SearchPreviews, ABadPictureIsTriedAgainByTheNextSearch)
     EXPECT_FALSE(std::filesystem::exists(to_utf8(bad)));
 }
 
-} // namespace
+}  // namespace

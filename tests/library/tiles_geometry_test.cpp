@@ -12,7 +12,7 @@ TEST(TilesGeometry, LevelsHalveUntilTheLongerSideFits)
     EXPECT_EQ(preview_levels(1600, 1200), 3);
     EXPECT_EQ(preview_levels(256, 200), 0);
     EXPECT_EQ(preview_levels(257, 10), 1);
-    EXPECT_EQ(preview_levels(1024, 1024), 2);   // exact power of two
+    EXPECT_EQ(preview_levels(1024, 1024), 2);  // exact power of two
     EXPECT_EQ(preview_levels(1025, 1024), 3);
     EXPECT_EQ(preview_levels(2048, 1536), 3);
     EXPECT_EQ(preview_levels(4096, 3072), 4);

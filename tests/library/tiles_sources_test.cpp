@@ -103,7 +103,8 @@ INSTANTIATE_TEST_SUITE_P(
                     Layout{"grey", {.width = 600, .height = 301, .components = 1}},
                     Layout{"restarts", {.width = 777, .height = 520, .restart_rows = 1}},
                     Layout{"restarts_inside_rows", {.width = 1100, .height = 300, .restart_mcus = 7}},
-                    Layout{"restarts_444", {.width = 520, .height = 520, .h_sampling = 1, .v_sampling = 1, .restart_rows = 3}}),
+                    Layout{"restarts_444",
+                           {.width = 520, .height = 520, .h_sampling = 1, .v_sampling = 1, .restart_rows = 3}}),
     [](const testing::TestParamInfo<Layout>& info) { return std::string(info.param.name); });
 
 TEST(TilesGeometryOfPictures, PictureOf1600x1200)
@@ -153,7 +154,7 @@ TEST(TilesDirectDecode, PictureOf4096x3072ServesLevelOneButNotLevelZero)
     JpegPieceCreator direct(from_utf8(p.picture));
     ASSERT_TRUE(direct.ok());
     EXPECT_EQ(direct.levels(), 4);
-    EXPECT_FALSE(direct.get_piece(0, 0, 0));  // a reduction of 16
+    EXPECT_FALSE(direct.get_piece(0, 0, 0));                                // a reduction of 16
     const std::unique_ptr<RenderSurface> tile = direct.get_piece(1, 1, 1);  // 512x384: tiles 2x2
     ASSERT_TRUE(tile);
     const ReferenceImage eighth = decode_reference(p.picture, 8);
@@ -165,7 +166,8 @@ TEST(TilesDirectDecode, PictureOf4096x3072ServesLevelOneButNotLevelZero)
             const Pixel expected = rgb_to_pixel(eighth.pixel(256 + x, 256 + y)[0], eighth.pixel(256 + x, 256 + y)[1],
                                                 eighth.pixel(256 + x, 256 + y)[2]);
             const Pixel got = tile->buffer()->at(x, y);
-            error += std::abs((expected >> 11) - (got >> 11)) + std::abs(((expected >> 5) & 63) - ((got >> 5) & 63)) / 2.0;
+            error +=
+                std::abs((expected >> 11) - (got >> 11)) + std::abs(((expected >> 5) & 63) - ((got >> 5) & 63)) / 2.0;
         }
     EXPECT_LT(error / (128 * 256), 1.0);
     EXPECT_FALSE(direct.get_piece(2, 0, 1));
@@ -242,7 +244,8 @@ TEST(TilesDamagedPreview, WildOffsetsLengthsAndRecordsNeverReadOutside)
         // Table fields get values near the file's size, zero or huge; records get noise.
         const std::size_t field = 5 + 4 * (random() % 12);
         const std::uint32_t values[] = {0u, 0xFFFFFFFFu, static_cast<std::uint32_t>(good.size()),
-                                        static_cast<std::uint32_t>(good.size() - 1), static_cast<std::uint32_t>(random())};
+                                        static_cast<std::uint32_t>(good.size() - 1),
+                                        static_cast<std::uint32_t>(random())};
         const std::uint32_t value = values[random() % 5];
         for (int i = 0; i < 4; ++i)
             bytes[field + i] = static_cast<std::uint8_t>(value >> (8 * i));

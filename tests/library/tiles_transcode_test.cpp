@@ -14,8 +14,8 @@
 #include "library/jpeg_transcoder.h"
 #include "library/photo_library.h"
 #include "library/preview_file.h"
-#include "platform/memory_stream.h"
 #include "pixels/render_surface.h"
+#include "platform/memory_stream.h"
 #include "tests/library/library_test_support.h"
 #include "tests/library/preview_test_support.h"
 
@@ -86,8 +86,8 @@ INSTANTIATE_TEST_SUITE_P(
         Kind{"progressive_restarts", {.width = 777, .height = 300, .restart_rows = 1, .progressive = true}},
         Kind{"progressive_restarts_inside_rows", {.width = 700, .height = 270, .restart_mcus = 7, .progressive = true}},
         Kind{"arithmetic420", {.width = 600, .height = 350, .arithmetic = true}},
-        Kind{"arithmetic444_restarts_odd", {.width = 333, .height = 271, .h_sampling = 1, .v_sampling = 1,
-                                            .restart_mcus = 5, .arithmetic = true}},
+        Kind{"arithmetic444_restarts_odd",
+             {.width = 333, .height = 271, .h_sampling = 1, .v_sampling = 1, .restart_mcus = 5, .arithmetic = true}},
         Kind{"arithmetic_progressive", {.width = 400, .height = 300, .progressive = true, .arithmetic = true}}),
     [](const testing::TestParamInfo<Kind>& info) { return std::string(info.param.name); });
 

@@ -8,7 +8,8 @@
 
 extern char** environ;
 
-ChildProcess::ChildProcess(const std::string& program, std::vector<std::string> arguments, const std::string& error_file)
+ChildProcess::ChildProcess(const std::string& program, std::vector<std::string> arguments,
+                           const std::string& error_file)
 {
     int input[2];
     int output[2];

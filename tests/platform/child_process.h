@@ -8,7 +8,8 @@
 class ChildProcess {
 public:
     // Starts program with arguments (argv[0] is added); started() tells whether it ran.
-    ChildProcess(const std::string& program, std::vector<std::string> arguments, const std::string& error_file = "/dev/null");
+    ChildProcess(const std::string& program, std::vector<std::string> arguments,
+                 const std::string& error_file = "/dev/null");
     // Closes standard input and waits for the end.
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;

@@ -132,8 +132,8 @@ TEST(DirectoryWalker, LinksToDirectoriesAreNotFollowedLinksToFilesAre)
     const String base = from_utf8(root);
     Recorder recorder;
     EXPECT_TRUE(walk_directory(base, u"*", u"*", true, recorder));
-    EXPECT_EQ(recorder.seen,
-              (std::vector<String>{u"F " + base + u"/linked.jpg", u"D " + base + u"/real", u"F " + base + u"/real/a.jpg"}));
+    EXPECT_EQ(recorder.seen, (std::vector<String>{u"F " + base + u"/linked.jpg", u"D " + base + u"/real",
+                                                  u"F " + base + u"/real/a.jpg"}));
 }
 
 TEST(DirectoryWalker, SpecialFilesBadNamesAndMissingFoldersYieldNothing)

@@ -3,11 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <cstdio>
-#include <filesystem>
 
 #include "platform/file_identity.h"
 #include "sandbox.h"

@@ -5,9 +5,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "platform/language.h"
 #include "platform/registry.h"
 #include "sandbox.h"
-#include "platform/language.h"
 
 namespace {
 
@@ -83,7 +83,8 @@ TEST(LanguageFileFormat, KeyAloneOnItsLineGetsAnEmptyText)
 
 TEST(LanguageFileFormat, EightBitFilesWidenEveryByte)
 {
-    const auto texts = parse("Back=Zur\xC3\xBC" "ck");
+    const auto texts = parse("Back=Zur\xC3\xBC"
+                             "ck");
     EXPECT_EQ(texts.at(u"Back"), String(u"Zur") + char16_t(0xFFC3) + char16_t(0xFFBC) + u"ck");
     // FF FE in front of an odd-length file does not make it UTF-16.
     const auto odd = parse("\xFF\xFEk=v");

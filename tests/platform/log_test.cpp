@@ -7,8 +7,8 @@
 #include <thread>
 #include <vector>
 
-#include "sandbox.h"
 #include "platform/log.h"
+#include "sandbox.h"
 #include "text_log.h"
 
 namespace {
@@ -65,7 +65,9 @@ TEST_F(Log, OnWritesUtf16WithByteOrderMark)
     set_log_switch(1);
     log() << 17 << "WinMain 0\n";
     EXPECT_TRUE(log_enabled());
-    EXPECT_EQ(read_bytes(to_utf8(log_file_path())).substr(0, 4), std::string("\xFF\xFE" "1\0", 4));
+    EXPECT_EQ(read_bytes(to_utf8(log_file_path())).substr(0, 4), std::string("\xFF\xFE"
+                                                                             "1\0",
+                                                                             4));
     EXPECT_EQ(log_text(), u"\uFEFF17WinMain 0\n");
 }
 

@@ -8,9 +8,9 @@
 #include <unistd.h>
 
 #include "platform/file.h"
+#include "platform/log.h"
 #include "platform/paths.h"
 #include "sandbox.h"
-#include "platform/log.h"
 
 namespace {
 
@@ -111,8 +111,8 @@ TEST(CreateDirectoryPath, CreatesEveryAncestorAndLogsEachAttempt)
         return decoded;
     }();
     const String folder = from_utf8(root);
-    const String expected_tail = u"CreateDirectoryW {" + folder + u"} result=false\n" + u"CreateDirectoryW {" + folder
-        + u"/a} result=true\n" + u"CreateDirectoryW {" + folder + u"/a/b} result=true\n";
+    const String expected_tail = u"CreateDirectoryW {" + folder + u"} result=false\n" + u"CreateDirectoryW {" + folder +
+                                 u"/a} result=true\n" + u"CreateDirectoryW {" + folder + u"/a/b} result=true\n";
     EXPECT_EQ(text.substr(0, 27), u"CreateDirectoryW {} result=");
     ASSERT_GE(text.size(), expected_tail.size());
     EXPECT_EQ(text.substr(text.size() - expected_tail.size()), expected_tail);

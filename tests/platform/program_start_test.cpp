@@ -6,8 +6,8 @@
 #include <filesystem>
 
 #include "child_process.h"
-#include "sandbox.h"
 #include "platform/language.h"
+#include "sandbox.h"
 
 namespace {
 
@@ -102,8 +102,8 @@ TEST_F(ProgramStart, BadOptionIsReportedWithoutStarting)
 
 TEST(ShippedLanguages, EveryFileIsUtf16AndHasTheSameKeys)
 {
-    const char16_t* const required[] = {u"NoSkins", u"Back", u"Exit", u"Cancel", u"ReallyExit", u"Minimize",
-                                        u"Help", u"About", u"Language", u"Help_link", u"of"};
+    const char16_t* const required[] = {u"NoSkins", u"Back",  u"Exit",     u"Cancel",    u"ReallyExit", u"Minimize",
+                                        u"Help",    u"About", u"Language", u"Help_link", u"of"};
     Translations::Map first;
     for (const char* name : shipped_languages) {
         const std::string path = std::string(PICTAVIO_SOURCE_DIR) + "/data/" + name + ".lng";

@@ -100,9 +100,9 @@ TEST_F(Registry, DamagedFileReadsEmptyAndIsRewrittenWhole)
     const std::string damaged[] = {
         "",
         std::string("\x00\xFF\x13garbage", 10),
-        "Kelm registry 1\n\"Log\"=dword:00000001\n",                                 // value outside a key
-        "Kelm registry 1\n[HKEY_CURRENT_USER\\Software\\Kelm]\n\"Log\"=dword:1\n",      // short number
-        "Kelm registry 1\n[HKEY_CURRENT_USER\\Software\\Kelm]\n\"Log\"=\"open\n",       // unterminated text
+        "Kelm registry 1\n\"Log\"=dword:00000001\n",                                // value outside a key
+        "Kelm registry 1\n[HKEY_CURRENT_USER\\Software\\Kelm]\n\"Log\"=dword:1\n",  // short number
+        "Kelm registry 1\n[HKEY_CURRENT_USER\\Software\\Kelm]\n\"Log\"=\"open\n",   // unterminated text
         "Kelm registry 1\n[HKEY_CURRENT_USER\\Software\\Kelm]\n\"Log\"=dword:00000001x\n",
     };
     for (std::size_t i = 0; i < std::size(damaged); ++i) {
@@ -119,7 +119,8 @@ TEST_F(Registry, DamagedFileReadsEmptyAndIsRewrittenWhole)
     write_bytes(m_file, std::string(2 * 1024 * 1024, 'x'));
     EXPECT_FALSE(read_registry_dword(kelm, u"Log", number));
     EXPECT_TRUE(write_registry_string(pictavio, u"Language", u"german"));
-    EXPECT_EQ(read_bytes(m_file), "Kelm registry 1\n[HKEY_CURRENT_USER\\Software\\Kelm\\Pictavio]\n\"Language\"=\"german\"\n");
+    EXPECT_EQ(read_bytes(m_file),
+              "Kelm registry 1\n[HKEY_CURRENT_USER\\Software\\Kelm\\Pictavio]\n\"Language\"=\"german\"\n");
 }
 
 TEST_F(Registry, OversizedValueIsRefusedAndNothingIsLost)

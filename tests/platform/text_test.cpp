@@ -4,7 +4,8 @@
 
 TEST(Text, Utf8RoundTripKeepsEveryPlane)
 {
-    const std::string utf8 = "Zur\xC3\xBC" "ck \xD0\x9F\xD1\x80\xD0\xB8 \xF0\x9F\x93\xB7";
+    const std::string utf8 = "Zur\xC3\xBC"
+                             "ck \xD0\x9F\xD1\x80\xD0\xB8 \xF0\x9F\x93\xB7";
     const String text = from_utf8(utf8);
     EXPECT_EQ(text, u"Zurück При \U0001F4F7");
     EXPECT_EQ(to_utf8(text), utf8);
@@ -12,16 +13,19 @@ TEST(Text, Utf8RoundTripKeepsEveryPlane)
 
 TEST(Text, InvalidUtf8BecomesReplacementCharacters)
 {
-    EXPECT_EQ(from_utf8("a\xFF" "b"), u"a\uFFFDb");
-    EXPECT_EQ(from_utf8("\xC0\xAF"), u"\uFFFD\uFFFD");       // overlong "/"
-    EXPECT_EQ(from_utf8("\xED\xA0\x80"), u"\uFFFD\uFFFD\uFFFD");  // encoded surrogate
-    EXPECT_EQ(from_utf8("x\xE2\x82"), u"x\uFFFD\uFFFD");     // cut short at the end
+    EXPECT_EQ(from_utf8("a\xFF"
+                        "b"),
+              u"a\uFFFDb");
+    EXPECT_EQ(from_utf8("\xC0\xAF"), u"\uFFFD\uFFFD");                      // overlong "/"
+    EXPECT_EQ(from_utf8("\xED\xA0\x80"), u"\uFFFD\uFFFD\uFFFD");            // encoded surrogate
+    EXPECT_EQ(from_utf8("x\xE2\x82"), u"x\uFFFD\uFFFD");                    // cut short at the end
     EXPECT_EQ(from_utf8("\xF4\x90\x80\x80"), u"\uFFFD\uFFFD\uFFFD\uFFFD");  // beyond U+10FFFF
 }
 
 TEST(Text, UnpairedSurrogatesBecomeReplacementCharacters)
 {
-    EXPECT_EQ(to_utf8(String(1, char16_t(0xD800)) + u"a"), "\xEF\xBF\xBD" "a");
+    EXPECT_EQ(to_utf8(String(1, char16_t(0xD800)) + u"a"), "\xEF\xBF\xBD"
+                                                           "a");
     EXPECT_EQ(to_utf8(String{u'a', char16_t(0xDC00)}), "a\xEF\xBF\xBD");
 }
 
@@ -48,11 +52,11 @@ TEST(Text, CaseMappingCoversLatinGreekCyrillic)
 // Every script with case, the process's own locale notwithstanding.
 TEST(Text, CaseMappingCoversEveryScript)
 {
-    EXPECT_EQ(lower_case_copy(u"ԱՐԱՐԱՏ"), u"արարատ");               // Armenian
-    EXPECT_EQ(upper_case_copy(u"ǆemal"), u"ǄEMAL");                 // Latin Extended-B
-    EXPECT_EQ(lower_case_copy(u"ＪＰＧ"), u"ｊｐｇ");                  // full-width forms
-    EXPECT_EQ(lower_case_copy(u"ẞ ႠႡ"), u"ß ⴀⴁ");                   // capital sharp s, Georgian
-    EXPECT_EQ(lower_case_copy(u"\U00010400x"), u"\U00010428x");     // Deseret, a surrogate pair
+    EXPECT_EQ(lower_case_copy(u"ԱՐԱՐԱՏ"), u"արարատ");            // Armenian
+    EXPECT_EQ(upper_case_copy(u"ǆemal"), u"ǄEMAL");              // Latin Extended-B
+    EXPECT_EQ(lower_case_copy(u"ＪＰＧ"), u"ｊｐｇ");            // full-width forms
+    EXPECT_EQ(lower_case_copy(u"ẞ ႠႡ"), u"ß ⴀⴁ");                // capital sharp s, Georgian
+    EXPECT_EQ(lower_case_copy(u"\U00010400x"), u"\U00010428x");  // Deseret, a surrogate pair
     EXPECT_EQ(upper_case_copy(u"\U00010428"), u"\U00010400");
     EXPECT_EQ(to_lower(char16_t(0xD801)), char16_t(0xD801));
     EXPECT_EQ(lower_case_copy(String(1, char16_t(0xDC00))), String(1, char16_t(0xDC00)));

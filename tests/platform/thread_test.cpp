@@ -140,7 +140,7 @@ TEST(Thread, PriorityActsOnTheWorkerWhicheverThreadAsks)
             nice_seen = getpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)));
         }
     } probe;
-    EXPECT_FALSE(probe.set_priority(-2));   // no worker thread yet
+    EXPECT_FALSE(probe.set_priority(-2));  // no worker thread yet
     const auto own_id = static_cast<id_t>(syscall(SYS_gettid));
     const int own_nice = getpriority(PRIO_PROCESS, own_id);
     ASSERT_TRUE(probe.start());

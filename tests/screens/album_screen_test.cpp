@@ -5,12 +5,12 @@
 #include "elements/image_element.h"
 #include "elements/progress_bar.h"
 #include "elements/text_element.h"
+#include "library/preview_file.h"
+#include "platform/key_codes.h"
 #include "screens/album_screen.h"
 #include "screens/folder_screen.h"
 #include "screens/menu_screen.h"
-#include "platform/key_codes.h"
 #include "screens_test_support.h"
-#include "library/preview_file.h"
 
 namespace {
 
@@ -238,8 +238,8 @@ TEST_F(MenuScreenTest, EveryLanguageShipsItsHelpPage)
             from_utf8(std::string(PICTAVIO_SOURCE_DIR) + "/data/" + language + ".lng")));
         const std::string page = to_utf8(translations.translate(u"Help_link"));
         EXPECT_TRUE(std::filesystem::exists(std::string(PICTAVIO_PROGRAM_DIR) + "/" + page)) << page;
-        for (const char* key : {"WARNING_MESSAGE", "ExitCaption", "MainMenu", "Albums", "Menu", "Version",
-                                "AboutText", "ReallyExit", "Cancel", "Back", "Exit", "of"})
+        for (const char* key : {"WARNING_MESSAGE", "ExitCaption", "MainMenu", "Albums", "Menu", "Version", "AboutText",
+                                "ReallyExit", "Cancel", "Back", "Exit", "of"})
             EXPECT_EQ(translations.texts().count(from_ascii(key)), 1u) << language << " " << key;
     }
 }
@@ -275,9 +275,9 @@ protected:
         for (int tag = 0; tag <= 8; ++tag) {
             const std::string folder = "T" + std::to_string(tag);
             tree.make_dir("card/" + folder);
-            EXPECT_TRUE(exif_test::write_file(
-                tree.path("card/" + folder + "/key.jpg"),
-                exif_test::with_distinct_size(exif_test::tagged_picture(tag, {1024, 768}), tag)));
+            EXPECT_TRUE(
+                exif_test::write_file(tree.path("card/" + folder + "/key.jpg"),
+                                      exif_test::with_distinct_size(exif_test::tagged_picture(tag, {1024, 768}), tag)));
             list.push_back(album_of(folder, "key.jpg", 1));
             EXPECT_EQ(build_preview(list.back().key_picture_path, list.back().drive_path), PreviewBuild::ready);
         }

@@ -192,7 +192,8 @@ TEST_F(ThumbnailTest, ReadyPendingAndBadPreviews)
     const SkinPicture frame;
     SkinPicture result;
     const Size size{56, 56};
-    EXPECT_EQ(make_framed_thumbnail(tree.path16("card/A/good.jpg"), root, frame, size, result), ThumbnailState::pending);
+    EXPECT_EQ(make_framed_thumbnail(tree.path16("card/A/good.jpg"), root, frame, size, result),
+              ThumbnailState::pending);
     EXPECT_EQ(make_framed_thumbnail(tree.path16("card/A/missing.jpg"), root, frame, size, result), ThumbnailState::bad);
 
     ASSERT_EQ(build_preview(tree.path16("card/A/good.jpg"), root), PreviewBuild::ready);
@@ -211,7 +212,8 @@ TEST_F(ThumbnailTest, ReadyPendingAndBadPreviews)
             translucent += (pixels.at(x, y) & 0x0020) == 0 ? 1 : 0;
     EXPECT_EQ(translucent, 0);
     EXPECT_EQ(make_framed_thumbnail(tree.path16("card/A/broken.jpg"), root, frame, size, result), ThumbnailState::bad);
-    EXPECT_EQ(make_framed_thumbnail(tree.path16("card/A/good.jpg"), root, frame, Size{0, 0}, result), ThumbnailState::bad);
+    EXPECT_EQ(make_framed_thumbnail(tree.path16("card/A/good.jpg"), root, frame, Size{0, 0}, result),
+              ThumbnailState::bad);
 }
 
 // A cell larger than the stored thumbnail is made from the preview's levels;

@@ -2,12 +2,12 @@
 // cache with its reuse by oldest stamp, delivery and the tiles still needed,
 // drawing of sharper tiles over coarser ones, and landscape.
 
-#include <gtest/gtest.h>
 #include <array>
 #include <cmath>
+#include <gtest/gtest.h>
 #include <vector>
-#include "screens/picture_pane.h"
 #include "pixels/render_surface.h"
+#include "screens/picture_pane.h"
 
 namespace {
 
@@ -163,11 +163,13 @@ TEST_F(PaneTest, NoTilesAreAskedWhileTheZoomMoves)
     EXPECT_TRUE(requester.asks.empty());
     EXPECT_EQ(pane.cache_size(), 0);
     // The animation reaches its target exactly and the tiles of level 2 are asked.
-    for (int frame = 0; frame < 100 && pane.is_zooming(); ++frame) pane.update(0.02);
+    for (int frame = 0; frame < 100 && pane.is_zooming(); ++frame)
+        pane.update(0.02);
     EXPECT_EQ(pane.zoom(), 2.0);
     draw();
     ASSERT_FALSE(requester.asks.empty());
-    for (const Ask& ask : requester.asks) EXPECT_EQ(ask.level, 2);
+    for (const Ask& ask : requester.asks)
+        EXPECT_EQ(ask.level, 2);
 }
 
 TEST_F(PaneTest, ZoomKeepsTheAnchorPointInPlace)
@@ -178,7 +180,8 @@ TEST_F(PaneTest, ZoomKeepsTheAnchorPointInPlace)
     const Point anchor{60, 100};
     const PanePoint before = pane.picture_point(anchor);
     pane.zoom_towards(3.0, anchor);
-    for (int frame = 0; frame < 100 && pane.is_zooming(); ++frame) pane.update(0.02);
+    for (int frame = 0; frame < 100 && pane.is_zooming(); ++frame)
+        pane.update(0.02);
     const PanePoint after = pane.picture_point(anchor);
     EXPECT_NEAR(after.x, before.x, 0.5);
     EXPECT_NEAR(after.y, before.y, 0.5);
@@ -273,8 +276,8 @@ TEST_F(PaneTest, SharperTilesCoverCoarserOnesWhileZooming)
     draw();
     // The picture (283 pixels at zoom 0.5) overhangs the 240-pixel view on both sides.
     const int top = static_cast<int>(160 - pane.content_size().y / 2);
-    EXPECT_EQ(at(10, top + 2), blue);   // tile (0, 0) of level 1
-    EXPECT_EQ(at(230, top + 2), red);   // level 1's (1, 0) is missing: level 0 shows
+    EXPECT_EQ(at(10, top + 2), blue);  // tile (0, 0) of level 1
+    EXPECT_EQ(at(230, top + 2), red);  // level 1's (1, 0) is missing: level 0 shows
 }
 
 TEST_F(PaneTest, LandscapeDrawsThePictureTurnedClockwise)
@@ -300,7 +303,8 @@ TEST_F(PaneTest, DragPastTheEdgeOverscrollsAndSettlesBack)
     pane.on_stylus_move({200, 160, 200});
     EXPECT_NEAR(pane.overscroll(), -80.0, 0.01);  // dragged right: towards the previous picture
     pane.on_stylus({200, 160, 300, 0, false, false});
-    for (int frame = 0; frame < 200 && pane.overscroll() != 0.0; ++frame) pane.update(0.02);
+    for (int frame = 0; frame < 200 && pane.overscroll() != 0.0; ++frame)
+        pane.update(0.02);
     EXPECT_EQ(pane.overscroll(), 0.0);
     EXPECT_FALSE(pane.hit_test({-5, -5}));
     pane.set_interactive(false);
@@ -314,13 +318,15 @@ TEST_F(PaneTest, FlingIsLimitedAndStops)
     pane.set_scroll(10000, 150);
     pane.set_interactive(true);
     pane.on_stylus({200, 160, 0, 0, true, false});
-    for (int i = 1; i <= 5; ++i) pane.on_stylus_move({200 - 40 * i, 160, 10 * i});
+    for (int i = 1; i <= 5; ++i)
+        pane.on_stylus_move({200 - 40 * i, 160, 10 * i});
     pane.on_stylus({0, 160, 60, 0, false, false});
     ASSERT_TRUE(pane.is_flinging());
     double previous = pane.scroll_position().x;
     pane.update(0.01);
     EXPECT_LE(pane.scroll_position().x - previous, PicturePane::max_fling_speed * 0.01 + 1e-6);
-    for (int frame = 0; frame < 2000 && pane.is_flinging(); ++frame) pane.update(0.02);
+    for (int frame = 0; frame < 2000 && pane.is_flinging(); ++frame)
+        pane.update(0.02);
     EXPECT_FALSE(pane.is_flinging());
     EXPECT_GT(pane.scroll_position().x, previous);
 }
@@ -332,7 +338,8 @@ TEST_F(PaneTest, ZoomWhileFlingingStopsTheFlingAndKeepsThePictureInRange)
     pane.set_scroll(10000, 1500);
     pane.set_interactive(true);
     pane.on_stylus({200, 160, 0, 0, true, false});
-    for (int i = 1; i <= 5; ++i) pane.on_stylus_move({200 - 40 * i, 160 + 10 * i, 10 * i});
+    for (int i = 1; i <= 5; ++i)
+        pane.on_stylus_move({200 - 40 * i, 160 + 10 * i, 10 * i});
     pane.on_stylus({0, 210, 60, 0, false, false});
     ASSERT_TRUE(pane.is_flinging());
     pane.zoom_towards_center(pane.lowest_level());
@@ -347,5 +354,6 @@ TEST_F(PaneTest, ZoomWhileFlingingStopsTheFlingAndKeepsThePictureInRange)
     // Only once the zoom stands still are tiles asked for, all of the new level.
     draw();
     ASSERT_FALSE(requester.asks.empty());
-    for (const Ask& ask : requester.asks) EXPECT_EQ(ask.level, pane.lowest_level());
+    for (const Ask& ask : requester.asks)
+        EXPECT_EQ(ask.level, pane.lowest_level());
 }

@@ -26,8 +26,7 @@ protected:
         use_library_environment(tree, {"card"}, "documents");
         const String skin_file = from_utf8(std::string(PICTAVIO_PROGRAM_DIR) + "/skins/bin/default.skin");
         ASSERT_TRUE(skin.load_skin(skin_file, 96)) << "the default skin is built with the program folder";
-        skin.translations().load_language_file(
-            from_utf8(std::string(PICTAVIO_SOURCE_DIR) + "/data/english.lng"));
+        skin.translations().load_language_file(from_utf8(std::string(PICTAVIO_SOURCE_DIR) + "/data/english.lng"));
     }
 
     // Starts the library (worker stopped) over the albums written to folders.ini first.
@@ -70,7 +69,8 @@ protected:
         const Point points[4] = {{near_x, near_y}, {far_x, near_y}, {near_x, far_y}, {far_x, far_y}};
         for (int i = 0; i < 4; ++i) {
             const Pixel expected = rgb_to_pixel(colours[i].r, colours[i].g, colours[i].b) | 0x0020;
-            EXPECT_LE(exif_test::pixel_distance(thumbnail.at(points[i].x, points[i].y), expected), 3) << "quarter " << i;
+            EXPECT_LE(exif_test::pixel_distance(thumbnail.at(points[i].x, points[i].y), expected), 3)
+                << "quarter " << i;
         }
     }
 

@@ -5,19 +5,19 @@
 // faults: deleted pictures, quick steps across many pictures, closing while
 // the worker decodes.
 
-#include <gtest/gtest.h>
 #include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <thread>
 #include "elements/events.h"
 #include "library/photo_library.h"
 #include "library/preview_file.h"
+#include "pixels/bmp_writer.h"
+#include "platform/key_codes.h"
 #include "screens/tile_transform.h"
 #include "screens/viewer.h"
-#include "platform/key_codes.h"
-#include "pixels/bmp_writer.h"
 #include "tests/library/exif_test_pictures.h"
 #include "viewer_test_support.h"
 
@@ -73,10 +73,7 @@ protected:
         fs::create_directories(fs::path(to_utf8(preview)).parent_path());
         std::ofstream(to_utf8(preview), std::ios::trunc);
     }
-    void open(const std::vector<String>& pictures, int index)
-    {
-        viewer->open(pictures, index, from_utf8(card));
-    }
+    void open(const std::vector<String>& pictures, int index) { viewer->open(pictures, index, from_utf8(card)); }
     void frame(double seconds = 0.02)
     {
         viewer->update(seconds);
@@ -89,7 +86,8 @@ protected:
         const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
         while (std::chrono::steady_clock::now() < end) {
             frame();
-            if (done()) return true;
+            if (done())
+                return true;
             std::this_thread::yield();
         }
         return false;
@@ -153,23 +151,27 @@ TEST(TileTransform, TurnClockwiseMovesEachPixel)
 {
     auto source = PixelBuffer::create(3, 2);
     for (int y = 0; y < 2; ++y)
-        for (int x = 0; x < 3; ++x) source->at(x, y) = static_cast<Pixel>(10 * y + x);
+        for (int x = 0; x < 3; ++x)
+            source->at(x, y) = static_cast<Pixel>(10 * y + x);
     auto turned = turn_clockwise(*source);
     ASSERT_EQ(turned->size(), (Size{2, 3}));
     for (int y = 0; y < 2; ++y)
-        for (int x = 0; x < 3; ++x) EXPECT_EQ(turned->buffer()->at(2 - 1 - y, x), 10 * y + x);
+        for (int x = 0; x < 3; ++x)
+            EXPECT_EQ(turned->buffer()->at(2 - 1 - y, x), 10 * y + x);
 }
 
 TEST_F(ViewerTest, CounterTextAndControlsAfterOpening)
 {
     std::vector<String> pictures;
-    for (int i = 0; i < 12; ++i) pictures.push_back(picture("p" + std::to_string(i) + ".jpg", {300, 200}, false));
+    for (int i = 0; i < 12; ++i)
+        pictures.push_back(picture("p" + std::to_string(i) + ".jpg", {300, 200}, false));
     open(pictures, 4);
     EXPECT_EQ(viewer->counter_text(), u"5 of 12");
     EXPECT_TRUE(viewer->controls_shown());
     frame();
     EXPECT_TRUE(viewer->button(u"btnBack")->is_visible());
-    for (int i = 0; i < 210; ++i) viewer->update(0.02);
+    for (int i = 0; i < 210; ++i)
+        viewer->update(0.02);
     EXPECT_FALSE(viewer->button(u"btnBack")->is_visible());
     EXPECT_FALSE(viewer->controls_shown());
     viewer->on_single_tap();
@@ -301,7 +303,8 @@ TEST_F(ViewerTest, TilesOfAnEarlierLoadAreNeverDelivered)
     {
         MutexLock hold(viewer->tile_lock());
         viewer->draw(surface, {0, 0});
-        for (int i = 0; i < 20; ++i) viewer->update(0.02);
+        for (int i = 0; i < 20; ++i)
+            viewer->update(0.02);
         EXPECT_EQ(viewer->finished_count(), 0);
         EXPECT_FALSE(viewer->pane_at(1).has_real_tile(0, 0, 0));
     }
@@ -313,9 +316,11 @@ TEST_F(ViewerTest, PendingPreviewIsPrioritisedAndReloadedOnlyWhenItShowedAPlaceh
     TempFolder program("viewer_library");
     PhotoLibrary library(from_utf8(program.path() + "/folders.ini"), false);
     std::vector<String> pictures;
-    for (int i = 0; i < 5; ++i) pictures.push_back(picture("q" + std::to_string(i) + ".jpg", {640 + i, 480}, false));
+    for (int i = 0; i < 5; ++i)
+        pictures.push_back(picture("q" + std::to_string(i) + ".jpg", {640 + i, 480}, false));
     library.set_current_folder(from_utf8(album));
-    for (const String& path : pictures) library.add_picture(path, from_utf8(card));
+    for (const String& path : pictures)
+        library.add_picture(path, from_utf8(card));
     // The viewer made before the library would not hear of it: a new one.
     viewer = std::make_unique<PictureViewer>(skin, from_utf8(folder.path() + "/"));
     viewer->set_horizontal(0, 240);
@@ -394,7 +399,8 @@ TEST_F(ViewerTest, SwipeStepsOnlyPastAQuarterAndOnlyToAnExistingNeighbour)
     PicturePane& center = viewer->pane_at(1);
     auto drag = [&](int dx) {
         center.on_stylus({120, 160, 0, 0, true, false});
-        for (int i = 1; i <= 10; ++i) center.on_stylus_move({120 + dx * i / 10, 160, 300 * i});
+        for (int i = 1; i <= 10; ++i)
+            center.on_stylus_move({120 + dx * i / 10, 160, 300 * i});
         center.on_stylus({120 + dx, 160, 3100, 0, false, false});
     };
     drag(100);  // towards a previous picture that does not exist
@@ -438,13 +444,15 @@ TEST_F(ViewerTest, DeletedPictureShowsTheBadTileAndTheViewerGoesOn)
 TEST_F(ViewerTest, QuickStepsAcrossFiftyPicturesKeepTheQueueBounded)
 {
     std::vector<String> pictures;
-    for (int i = 0; i < 50; ++i) pictures.push_back(picture("m" + std::to_string(i) + ".jpg", {400 + i, 300}, i % 2 == 0));
+    for (int i = 0; i < 50; ++i)
+        pictures.push_back(picture("m" + std::to_string(i) + ".jpg", {400 + i, 300}, i % 2 == 0));
     open(pictures, 0);
     int most = 0;
     for (int i = 0; i < 49; ++i) {
         frame();
         viewer->step_right();
-        if (i % 7 == 0) viewer->toggle_landscape();
+        if (i % 7 == 0)
+            viewer->toggle_landscape();
         most = std::max(most, viewer->queued_count());
     }
     EXPECT_EQ(viewer->index(), 49);
@@ -470,11 +478,12 @@ TEST_F(ViewerTest, AroundThePictureNothingOfAnEarlierFrameStays)
     open({picture("band.jpg", {480, 240}, true)}, 0);  // fitted to 240 x 120: rows 100 to 219
     for (const bool landscape : {false, true}) {
         SCOPED_TRACE(landscape ? "landscape" : "portrait");
-        if (landscape) viewer->toggle_landscape();  // fitted to 320 x 160: columns 40 to 199
+        if (landscape)
+            viewer->toggle_landscape();  // fitted to 320 x 160: columns 40 to 199
         surface.buffer()->clear(0xFFFF);
         frame();
-        const std::vector<Point> around = landscape ? std::vector<Point>{{20, 160}, {220, 160}}
-                                                    : std::vector<Point>{{120, 60}, {120, 260}};
+        const std::vector<Point> around =
+            landscape ? std::vector<Point>{{20, 160}, {220, 160}} : std::vector<Point>{{120, 60}, {120, 260}};
         for (const Point point : around)
             EXPECT_EQ(surface.buffer()->at(point.x, point.y), 0) << point.x << ", " << point.y;
         EXPECT_NE(surface.buffer()->at(120, 160), 0xFFFF) << "the picture";
@@ -499,7 +508,8 @@ TEST_F(ViewerTest, NeighbouringPanesNeverCoverTheCentrePicture)
         return false;
     };
     auto expect_centre_uncovered = [&](const char* where) {
-        if (viewer->controls_shown()) viewer->on_single_tap();
+        if (viewer->controls_shown())
+            viewer->on_single_tap();
         ASSERT_TRUE(run_until([&] { return center_sharp() && viewer->queued_count() == 0; })) << where;
         frame();
         RenderSurface alone(Size{240, 320});
@@ -552,7 +562,8 @@ TEST_F(ViewerTest, StillPictureNeedsNoRedraw)
 {
     open({picture("still.jpg", {900, 400}, true)}, 0);
     viewer->on_single_tap();
-    ASSERT_TRUE(run_until([&] { return center_sharp() && viewer->queued_count() == 0 && viewer->finished_count() == 0; }));
+    ASSERT_TRUE(
+        run_until([&] { return center_sharp() && viewer->queued_count() == 0 && viewer->finished_count() == 0; }));
     frame();
     frame();
     viewer->update(0.02);
@@ -571,8 +582,8 @@ protected:
     String tagged(const std::string& name, int tag, Size upright, bool preview)
     {
         const std::string path = album + name;
-        EXPECT_TRUE(exif_test::write_file(
-            path, exif_test::with_distinct_size(exif_test::tagged_picture(tag, upright), tag)));
+        EXPECT_TRUE(
+            exif_test::write_file(path, exif_test::with_distinct_size(exif_test::tagged_picture(tag, upright), tag)));
         if (preview) {
             EXPECT_EQ(build_preview(from_utf8(path), from_utf8(card)), PreviewBuild::ready);
         }
@@ -689,12 +700,14 @@ TEST_F(ViewerOrientationTest, SwipingThroughEveryTagShowsTheSamePicture)
     for (const int tag : {8, 4, 7, 3, 2, 5, 6, 1, 0})
         list.push_back(tagged("s" + std::to_string(tag) + ".jpg", tag, {640, 384}, true));
     open(list, 0);
-    for (int k = 0; k < 250; ++k) frame();  // the controls go
+    for (int k = 0; k < 250; ++k)
+        frame();  // the controls go
     const std::unique_ptr<PixelBuffer> first = sharp_screen();
     for (int i = 1; i < 9; ++i) {
         PicturePane& center = viewer->pane_at(1);
         center.on_stylus({216, 160, 0, 0, true, false});
-        for (int k = 1; k <= 10; ++k) center.on_stylus_move({216 - 19 * k, 160, 40 * k});
+        for (int k = 1; k <= 10; ++k)
+            center.on_stylus_move({216 - 19 * k, 160, 40 * k});
         center.on_stylus({26, 160, 400, 0, false, false});
         ASSERT_TRUE(run_until([&] { return viewer->index() == i && !viewer->is_sliding(); })) << i;
         const std::unique_ptr<PixelBuffer> shown = sharp_screen();

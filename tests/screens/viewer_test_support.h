@@ -3,10 +3,10 @@
 // node, JPEG pictures written to a temporary card, and the scheduler the
 // viewer's tap timer runs on (SDL's dummy video driver).
 
-#include <gtest/gtest.h>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,8 +18,8 @@
 #include "shell/active_scheduler.h"
 #include "skin/element_type_registry.h"
 #include "skin/properties.h"
-#include "tests/temp_folder.h"
 #include "skin_compiler.h"
+#include "tests/temp_folder.h"
 
 namespace viewer_test {
 
@@ -95,7 +95,8 @@ inline bool write_jpeg(const std::string& path, int width, int height, int shade
 {
     MemoryStream stream;
     JpegEncoder encoder;
-    if (!encoder.create(stream, width, height, 85)) return false;
+    if (!encoder.create(stream, width, height, 85))
+        return false;
     std::vector<std::uint8_t> row(static_cast<std::size_t>(width) * 3);
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
@@ -103,9 +104,11 @@ inline bool write_jpeg(const std::string& path, int width, int height, int shade
             row[3 * x + 1] = static_cast<std::uint8_t>(y * 255 / height);
             row[3 * x + 2] = static_cast<std::uint8_t>((x + y) & 255);
         }
-        if (!encoder.write_scanline(row.data())) return false;
+        if (!encoder.write_scanline(row.data()))
+            return false;
     }
-    if (!encoder.finish()) return false;
+    if (!encoder.finish())
+        return false;
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(stream.bytes().data()), std::streamsize(stream.bytes().size()));
     return bool(out);
@@ -117,8 +120,10 @@ public:
     ViewerEnvironment() : m_windows(window_options()), m_scheduler(m_windows)
     {
         ElementTypeRegistry& registry = ElementTypeRegistry::instance();
-        if (!registry.is_registered(u"node")) register_element_types(registry);
-        if (!registry.is_registered(u"bigpicture")) m_big_picture = std::make_unique<BigPictureRegistration>();
+        if (!registry.is_registered(u"node"))
+            register_element_types(registry);
+        if (!registry.is_registered(u"bigpicture"))
+            m_big_picture = std::make_unique<BigPictureRegistration>();
     }
 
     // Compiles image_skin (or another description) into folder and loads it.

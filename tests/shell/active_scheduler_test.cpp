@@ -4,9 +4,9 @@
 #include <gtest/gtest.h>
 #include <thread>
 #include <vector>
-#include "tests/fatal_log.h"
-#include "shell/active_scheduler.h"
 #include "platform/log.h"
+#include "shell/active_scheduler.h"
+#include "tests/fatal_log.h"
 #include "window_test_loop.h"
 
 namespace {
@@ -63,8 +63,8 @@ TEST_F(ActiveSchedulerTest, IdsIncreaseByOneForEveryObject)
 TEST_F(ActiveSchedulerTest, NotifiedObjectsRunInOrderOnTheMainThreadFromTheLoop)
 {
     RecordingActive first(m_runs), second(m_runs), third(m_runs);
-    for (CActive* object : {static_cast<CActive*>(&first), static_cast<CActive*>(&second),
-                            static_cast<CActive*>(&third)})
+    for (CActive* object :
+         {static_cast<CActive*>(&first), static_cast<CActive*>(&second), static_cast<CActive*>(&third)})
         m_scheduler.set_active(*object);
     EXPECT_EQ(m_scheduler.active_count(), 3);
     std::thread worker([&] {
@@ -135,8 +135,7 @@ TEST_F(ActiveSchedulerDeathTest, SettingAnActiveObjectActiveAgainIsFatal)
         },
         testing::ExitedWithCode(0), "");
     // Ids are counted per process: the child's may differ from this one's.
-    EXPECT_TRUE(
-        log_has(R"(Gluck: Object \d+ is already active @ CActiveScheduler::set_active\(\))"));
+    EXPECT_TRUE(log_has(R"(Gluck: Object \d+ is already active @ CActiveScheduler::set_active\(\))"));
 }
 
 TEST_F(ActiveSchedulerDeathTest, NotifyingAnInactiveObjectIsFatal)
@@ -148,8 +147,7 @@ TEST_F(ActiveSchedulerDeathTest, NotifyingAnInactiveObjectIsFatal)
             std::exit(9);
         },
         testing::ExitedWithCode(0), "");
-    EXPECT_TRUE(
-        log_has(R"(Gluck: Active object \d+ is not active @ CActiveScheduler::notify\(\))"));
+    EXPECT_TRUE(log_has(R"(Gluck: Active object \d+ is not active @ CActiveScheduler::notify\(\))"));
 }
 
 TEST_F(ActiveSchedulerDeathTest, DestroyingAnActiveObjectIsFatal)

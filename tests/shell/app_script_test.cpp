@@ -80,7 +80,8 @@ TEST(ScriptParsing, BadLinesAreNamedWithTheirNumber)
     EXPECT_EQ(parse_error("tap 1 x\n"), "s.txt:1: bad number 'x', expected tap X Y");
     EXPECT_EQ(parse_error("move 1 2 3\n"), "s.txt:1: expected move X Y");
     EXPECT_EQ(parse_error("wait -5\n"), "s.txt:1: bad number '-5', expected wait MS");
-    EXPECT_EQ(parse_error("wait 99999999999999999999\n"), "s.txt:1: bad number '99999999999999999999', expected wait MS");
+    EXPECT_EQ(parse_error("wait 99999999999999999999\n"),
+              "s.txt:1: bad number '99999999999999999999', expected wait MS");
     EXPECT_EQ(parse_error("press 1.5 2\n"), "s.txt:1: bad number '1.5', expected press X Y");
     EXPECT_EQ(parse_error("drag 1 2 3 4 -1\n"), "s.txt:1: bad duration '-1', expected drag X1 Y1 X2 Y2 MS");
     EXPECT_EQ(parse_error("key enter\n"), "s.txt:1: unknown key name 'enter'") << "names are exact";

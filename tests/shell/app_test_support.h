@@ -3,20 +3,20 @@
 // test skin compiled in-process, a running Application on SDL's dummy video
 // driver, and screens that record what reaches them.
 
-#include <gtest/gtest.h>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 #include "elements/element.h"
 #include "platform/command_line.h"
+#include "platform/key_codes.h"
 #include "shell/application.h"
 #include "shell/application_listener.h"
 #include "shell/game_base.h"
-#include "platform/key_codes.h"
 #include "skin/properties.h"
 #include "tools/skinc/skin_compiler.h"
 

@@ -142,9 +142,11 @@ TEST_F(AppWindow, InputAndResolutionChangesAreLogged)
     pump();
     const std::string text = read_log_text();
     EXPECT_TRUE(std::regex_search(text, std::regex(R"(WM_KEYDOWN = 13\(Enter\) lParam=1 ticks=\d+\n)"))) << text;
-    EXPECT_TRUE(std::regex_search(text, std::regex(R"(WM_KEYUP = 13\(Enter\) lParam=-1073741823 ticks=\d+\n)"))) << text;
+    EXPECT_TRUE(std::regex_search(text, std::regex(R"(WM_KEYUP = 13\(Enter\) lParam=-1073741823 ticks=\d+\n)")))
+        << text;
     EXPECT_TRUE(std::regex_search(text, std::regex(R"(WM_CHAR=a lParam=1 ticks=\d+\n)"))) << text;
-    EXPECT_TRUE(std::regex_search(text, std::regex(R"(WM_HOTKEY = 0\(SOFT_LEFT\) lParam=7340032 ticks=\d+\n)"))) << text;
+    EXPECT_TRUE(std::regex_search(text, std::regex(R"(WM_HOTKEY = 0\(SOFT_LEFT\) lParam=7340032 ticks=\d+\n)")))
+        << text;
     EXPECT_NE(text.find("Application::ResolutionChanged 2\n"), std::string::npos) << text;
     ASSERT_TRUE(write_registry_dword(u"HKEY_CURRENT_USER\\Software\\Kelm", u"Log", 0));
 }

@@ -3,8 +3,8 @@
 
 #include "app_test_support.h"
 
-#include "shell/screen_transition.h"
 #include "pixels/pixel_span.h"
+#include "shell/screen_transition.h"
 
 namespace {
 

@@ -91,9 +91,8 @@ TEST_F(StartScreenTest, StoppingDuringThePauseBuildsNothing)
 
 TEST_F(StartScreenTest, SkinErrorOfTheMainScreenEndsTheProgramInOrder)
 {
-    set_main_screen_factory([](Properties&) -> std::unique_ptr<Element> {
-        throw plexor::NodeNotFoundInSkin(u"AlbumScreen");
-    });
+    set_main_screen_factory(
+        [](Properties&) -> std::unique_ptr<Element> { throw plexor::NodeNotFoundInSkin(u"AlbumScreen"); });
     StartScreen start(m_skin);
     wait_for_loader(start);
     EXPECT_NE(start.load_error().find(u"AlbumScreen"), String::npos);

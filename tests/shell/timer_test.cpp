@@ -1,8 +1,8 @@
 // Timers on the real message loop: due times, replacing, cancelling and the
 // order in which timers complete.
 
-#include <gtest/gtest.h>
 #include <cmath>
+#include <gtest/gtest.h>
 #include <thread>
 #include <vector>
 #include "platform/tick.h"

@@ -32,9 +32,8 @@ TEST(WindowCommandLineTest, OptionsAreConsumedAndTheRestPassedOnInOrder)
 {
     CommandLineOptions options;
     std::string error;
-    ASSERT_TRUE(parse({"first", "--size", "640x480", "--dpi", "96", "--orientation", "3",
-                       "--fullscreen", "my album", "--display", "offscreen", "--script",
-                       "run.txt", "last"},
+    ASSERT_TRUE(parse({"first", "--size", "640x480", "--dpi", "96", "--orientation", "3", "--fullscreen", "my album",
+                       "--display", "offscreen", "--script", "run.txt", "last"},
                       options, error))
         << error;
     EXPECT_EQ(options.width, 640);
@@ -50,11 +49,13 @@ TEST(WindowCommandLineTest, OptionsAreConsumedAndTheRestPassedOnInOrder)
 TEST(WindowCommandLineTest, BadValuesAreRefusedWithAReasonAndLeaveTheRecordAlone)
 {
     const std::vector<std::vector<const char*>> bad = {
-        {"--size", "0x640"},      {"--size", "480"},         {"--size", "480x"},
-        {"--size", "99999x10"},   {"--size", "-4x-4"},       {"--size", "4 80x640"},
-        {"--dpi", "0"},           {"--dpi", "abc"},          {"--orientation", "4"},
-        {"--orientation", "-1"},  {"--display", "x11"},      {"--size"},
-        {"--display"},            {"--dpi", "96", "--orientation"},
+        {"--size", "0x640"},    {"--size", "480"},
+        {"--size", "480x"},     {"--size", "99999x10"},
+        {"--size", "-4x-4"},    {"--size", "4 80x640"},
+        {"--dpi", "0"},         {"--dpi", "abc"},
+        {"--orientation", "4"}, {"--orientation", "-1"},
+        {"--display", "x11"},   {"--size"},
+        {"--display"},          {"--dpi", "96", "--orientation"},
     };
     for (const auto& arguments : bad) {
         CommandLineOptions options;

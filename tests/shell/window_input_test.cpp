@@ -1,9 +1,9 @@
 // SDL input to window messages: key codes, auto-repeat, characters, mouse
 // positions in the program's orientation, activation and lost capture.
 
-#include <gtest/gtest.h>
 #include <SDL.h>
 #include <cstring>
+#include <gtest/gtest.h>
 #include <vector>
 #include "window_test_loop.h"
 
@@ -96,15 +96,14 @@ protected:
     Uint32 m_sdl_id = 0;
 };
 
-class WindowMouseTest : public WindowInputTest, public testing::WithParamInterface<int> {
-};
+class WindowMouseTest : public WindowInputTest, public testing::WithParamInterface<int> {};
 
 }  // namespace
 
 TEST(WindowKeyTableTest, PhoneAndKeyboardKeysGetTheirVirtualKeys)
 {
-    EXPECT_EQ(virtual_key_from_sdl(SDLK_F1), 112);   // left soft key
-    EXPECT_EQ(virtual_key_from_sdl(SDLK_F2), 113);   // right soft key
+    EXPECT_EQ(virtual_key_from_sdl(SDLK_F1), 112);     // left soft key
+    EXPECT_EQ(virtual_key_from_sdl(SDLK_F2), 113);     // right soft key
     EXPECT_EQ(virtual_key_from_sdl(SDLK_ESCAPE), 27);  // the back key
     EXPECT_EQ(virtual_key_from_sdl(SDLK_BACKSPACE), 8);
     EXPECT_EQ(virtual_key_from_sdl(SDLK_RETURN), 13);
@@ -323,9 +322,9 @@ TEST(WindowActivityTest, OnlyHidingAndMinimisingDeactivate)
     EXPECT_EQ(activity_change(SDL_WINDOWEVENT_RESTORED), ActivityChange::activate);
     EXPECT_EQ(activity_change(SDL_WINDOWEVENT_SHOWN), ActivityChange::activate);
     EXPECT_EQ(activity_change(SDL_WINDOWEVENT_MAXIMIZED), ActivityChange::activate);
-    for (Uint8 event : {SDL_WINDOWEVENT_FOCUS_LOST, SDL_WINDOWEVENT_FOCUS_GAINED, SDL_WINDOWEVENT_LEAVE,
-                        SDL_WINDOWEVENT_ENTER, SDL_WINDOWEVENT_EXPOSED, SDL_WINDOWEVENT_MOVED,
-                        SDL_WINDOWEVENT_SIZE_CHANGED})
+    for (Uint8 event :
+         {SDL_WINDOWEVENT_FOCUS_LOST, SDL_WINDOWEVENT_FOCUS_GAINED, SDL_WINDOWEVENT_LEAVE, SDL_WINDOWEVENT_ENTER,
+          SDL_WINDOWEVENT_EXPOSED, SDL_WINDOWEVENT_MOVED, SDL_WINDOWEVENT_SIZE_CHANGED})
         EXPECT_EQ(activity_change(event), ActivityChange::none) << int(event);
 }
 

@@ -13,7 +13,6 @@ class WindowMessagesTest : public testing::Test {
 protected:
     WindowMessagesTest() : m_windows(dummy_window_options()) {}
 
-
     // A window that records every message it receives.
     WindowId recording_window()
     {

@@ -2,8 +2,8 @@
 // as it was; alignment, wrapping, ellipsis and the caller's clip.
 
 #include <gtest/gtest.h>
-#include "skin/font.h"
 #include "pixels/render_draw.h"
+#include "skin/font.h"
 
 namespace {
 
@@ -44,7 +44,7 @@ bool same_pixels(const PixelBuffer& a, const PixelBuffer& b)
     return true;
 }
 
-} // namespace
+}  // namespace
 
 TEST(DrawText, ChangedPixelsAreOpaqueAndTheRestUntouched)
 {
@@ -183,8 +183,8 @@ TEST(DrawText, CallersClipLimitsWhatIsWrittenBack)
 {
     RenderSurface surface({100, 30});
     surface.buffer()->clear(translucent_grey);
-    draw_text(surface, test_font(), black, u"MMMMMMMMMM", {0, 0, 100, 30}, align_left, align_top, false,
-              {0, 0}, {30, 30});
+    draw_text(surface, test_font(), black, u"MMMMMMMMMM", {0, 0, 100, 30}, align_left, align_top, false, {0, 0},
+              {30, 30});
     const Rect box = changed_box(*surface.buffer(), translucent_grey);
     EXPECT_FALSE(box.is_empty());
     EXPECT_LE(box.right, 30);
@@ -196,16 +196,16 @@ TEST(DrawText, EachHalfOfTheCallersClipStandsOnItsOwn)
 {
     RenderSurface surface({100, 30});
     surface.buffer()->clear(translucent_grey);
-    draw_text(surface, test_font(), black, u"MMMMMMMMMMMM", {0, 0, 100, 30}, align_left, align_top, false,
-              {40, 0}, {-1, -1});
+    draw_text(surface, test_font(), black, u"MMMMMMMMMMMM", {0, 0, 100, 30}, align_left, align_top, false, {40, 0},
+              {-1, -1});
     Rect box = changed_box(*surface.buffer(), translucent_grey);
     ASSERT_FALSE(box.is_empty());
     EXPECT_GE(box.left, 40);
     EXPECT_GT(box.right, 90);
 
     surface.buffer()->clear(translucent_grey);
-    draw_text(surface, test_font(), black, u"MMMMMMMMMMMM", {0, 0, 100, 30}, align_left, align_top, false,
-              {-1, -1}, {30, 30});
+    draw_text(surface, test_font(), black, u"MMMMMMMMMMMM", {0, 0, 100, 30}, align_left, align_top, false, {-1, -1},
+              {30, 30});
     box = changed_box(*surface.buffer(), translucent_grey);
     ASSERT_FALSE(box.is_empty());
     EXPECT_LT(box.left, 10);

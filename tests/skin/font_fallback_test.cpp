@@ -1,11 +1,11 @@
 // Characters the skin's face lacks: measured and drawn from an installed face
 // that has them, per character and cached; surrogate pairs as one character.
 
-#include <gtest/gtest.h>
 #include <ft2build.h>
+#include <gtest/gtest.h>
 #include FT_FREETYPE_H
-#include "skin/font.h"
 #include "pixels/render_draw.h"
+#include "skin/font.h"
 
 namespace {
 
@@ -52,7 +52,7 @@ int inked_pixels(const RenderSurface& surface)
     return count;
 }
 
-} // namespace
+}  // namespace
 
 TEST(FontFallback, EveryCharacterOfAMixedTextComesFromAFaceThatHasIt)
 {

@@ -15,7 +15,7 @@ FontSpec spec(std::int32_t size, String face = u"DejaVu Sans", std::int32_t scal
     return result;
 }
 
-} // namespace
+}  // namespace
 
 TEST(FontSpec, CharacterHeightFollowsSizeAndScale)
 {

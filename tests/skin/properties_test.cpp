@@ -1,17 +1,17 @@
 // Properties: loading a skin all or nothing, the typed lookups with their
 // scaling rules, the listeners and the log lines.
 
-#include <gtest/gtest.h>
 #include <cstdlib>
 #include <cstring>
-#include <functional>
-#include <optional>
 #include <fstream>
+#include <functional>
+#include <gtest/gtest.h>
 #include <iterator>
+#include <optional>
+#include "pixels/bmp_writer.h"
+#include "platform/log.h"
 #include "platform/paths.h"
 #include "platform/registry.h"
-#include "platform/log.h"
-#include "pixels/bmp_writer.h"
 #include "skin/properties.h"
 #include "skinfile_support.h"
 
@@ -47,7 +47,8 @@ node Other {
 
 class PropertiesTest : public testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         std::string pattern = testing::TempDir() + "properties_XXXXXX";
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);
         m_folder = pattern + "/";
@@ -58,20 +59,24 @@ protected:
         write_skin("b.skin", skin_b);
     }
 
-    void write_bitmap(const std::string& name, int width, int height, Pixel value) {
+    void write_bitmap(const std::string& name, int width, int height, Pixel value)
+    {
         auto pixels = PixelBuffer::create(width, height);
         pixels->clear(value);
         ASSERT_TRUE(write_bmp_565(from_utf8(m_folder + name + ".bmp"), *pixels));
     }
-    void write_bytes(const std::string& name, const std::vector<std::uint8_t>& bytes) {
+    void write_bytes(const std::string& name, const std::vector<std::uint8_t>& bytes)
+    {
         std::ofstream(m_folder + name, std::ios::binary)
             .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     }
-    void write_skin(const std::string& name, const char* description) {
+    void write_skin(const std::string& name, const char* description)
+    {
         write_bytes(name, compile_or_fail(description));
     }
     // An 8-bit BMP header: readable, but not a 16-bit bitmap.
-    void write_8bit_bitmap(const std::string& name) {
+    void write_8bit_bitmap(const std::string& name)
+    {
         std::vector<std::uint8_t> bytes(54 + 1024 + 8, 0);
         bytes[0] = 'B';
         bytes[1] = 'M';
@@ -89,7 +94,8 @@ protected:
     Properties m_properties;
 };
 
-TEST_F(PropertiesTest, ReadsEveryTypeUnscaledBelow192Dpi) {
+TEST_F(PropertiesTest, ReadsEveryTypeUnscaledBelow192Dpi)
+{
     ASSERT_TRUE(m_properties.load_skin(path("a.skin"), 191));
     EXPECT_EQ(m_properties.scale_shift(), 0);
     const SkinNode* main = m_properties.find_node(u"Main");
@@ -119,7 +125,8 @@ TEST_F(PropertiesTest, ReadsEveryTypeUnscaledBelow192Dpi) {
     EXPECT_FALSE(m_properties.get_picture(main, u"back", SkinPicture()).flag);
 }
 
-TEST_F(PropertiesTest, PointsPicturesAndFontsDoubleFrom192Dpi) {
+TEST_F(PropertiesTest, PointsPicturesAndFontsDoubleFrom192Dpi)
+{
     ASSERT_TRUE(m_properties.load_skin(path("a.skin"), 192));
     EXPECT_EQ(m_properties.scale_shift(), 1);
     const SkinNode* main = m_properties.find_node(u"Main");
@@ -139,14 +146,15 @@ TEST_F(PropertiesTest, PointsPicturesAndFontsDoubleFrom192Dpi) {
     EXPECT_EQ(m_properties.get_point(main, u"missing", {5, 7}), (Point{5, 7}));
 }
 
-TEST_F(PropertiesTest, MissingKeysEmptyTablesAndNullNodesGiveTheDefaults) {
+TEST_F(PropertiesTest, MissingKeysEmptyTablesAndNullNodesGiveTheDefaults)
+{
     ASSERT_TRUE(m_properties.load_skin(path("a.skin"), 96));
     const Font fallback_font;
     const String fallback_text = u"fallback";
     SkinPicture fallback_picture;
     fallback_picture.size_corner = {9, 9};
-    for (const SkinNode* node : {m_properties.find_node(u"Empty"), m_properties.find_node(u"Main"),
-                                 static_cast<const SkinNode*>(nullptr)}) {
+    for (const SkinNode* node :
+         {m_properties.find_node(u"Empty"), m_properties.find_node(u"Main"), static_cast<const SkinNode*>(nullptr)}) {
         EXPECT_EQ(m_properties.get_int(node, u"missing", 42), 42);
         EXPECT_EQ(&m_properties.get_font(node, u"missing", fallback_font), &fallback_font);
         EXPECT_EQ(&m_properties.get_string(node, u"missing", fallback_text), &fallback_text);
@@ -160,7 +168,8 @@ TEST_F(PropertiesTest, MissingKeysEmptyTablesAndNullNodesGiveTheDefaults) {
     EXPECT_EQ(m_properties.get_int(main, u"border_min", -1), -1);
 }
 
-TEST_F(PropertiesTest, NodesAndChildren) {
+TEST_F(PropertiesTest, NodesAndChildren)
+{
     ASSERT_TRUE(m_properties.load_skin(path("a.skin"), 96));
     const SkinNode* main = m_properties.find_node(u"Main");
     ASSERT_EQ(m_properties.child_count(main), 2);
@@ -170,7 +179,8 @@ TEST_F(PropertiesTest, NodesAndChildren) {
     EXPECT_EQ(m_properties.find_node(u"Missing"), nullptr);
 }
 
-TEST_F(PropertiesTest, FailedLoadsLeaveTheLiveSkinUntouched) {
+TEST_F(PropertiesTest, FailedLoadsLeaveTheLiveSkinUntouched)
+{
     EXPECT_FALSE(m_properties.load_skin(path("missing.skin"), 96));
     EXPECT_FALSE(m_properties.is_loaded());
     EXPECT_EQ(m_properties.find_node(u"Main"), nullptr);
@@ -199,7 +209,8 @@ TEST_F(PropertiesTest, FailedLoadsLeaveTheLiveSkinUntouched) {
     EXPECT_EQ(m_properties.skin().pictures().size(), 2u);
 }
 
-TEST_F(PropertiesTest, PicturesAndFontsHandedOutOutliveASwap) {
+TEST_F(PropertiesTest, PicturesAndFontsHandedOutOutliveASwap)
+{
     ASSERT_TRUE(m_properties.load_skin(path("a.skin"), 96));
     const SkinPicture before = m_properties.get_picture(m_properties.find_node(u"Main"), u"normal", SkinPicture());
     const Font font = m_properties.get_font(m_properties.find_node(u"Main"), u"font", Font());
@@ -214,7 +225,8 @@ TEST_F(PropertiesTest, PicturesAndFontsHandedOutOutliveASwap) {
     EXPECT_EQ(font->spec().point_size, 10);
 }
 
-TEST_F(PropertiesTest, PictureEqualityIgnoresOnlyTheFlag) {
+TEST_F(PropertiesTest, PictureEqualityIgnoresOnlyTheFlag)
+{
     ASSERT_TRUE(m_properties.load_skin(path("a.skin"), 96));
     const SkinNode* main = m_properties.find_node(u"Main");
     const SkinPicture normal = m_properties.get_picture(main, u"normal", SkinPicture());
@@ -235,8 +247,11 @@ TEST_F(PropertiesTest, PictureEqualityIgnoresOnlyTheFlag) {
 class RecordingListener : public SkinListener {
 public:
     RecordingListener(Properties& properties, std::vector<int>& calls, int id)
-        : SkinListener(properties), m_calls(calls), m_id(id) {}
-    void on_skin_reloaded(Properties&) override {
+        : SkinListener(properties), m_calls(calls), m_id(id)
+    {
+    }
+    void on_skin_reloaded(Properties&) override
+    {
         m_calls.push_back(m_id);
         if (on_call)
             on_call();
@@ -248,7 +263,8 @@ private:
     int m_id;
 };
 
-TEST_F(PropertiesTest, ListenersAreToldInRegistrationOrderWhileRegistered) {
+TEST_F(PropertiesTest, ListenersAreToldInRegistrationOrderWhileRegistered)
+{
     std::vector<int> calls;
     RecordingListener first(m_properties, calls, 1);
     auto gone = std::make_unique<RecordingListener>(m_properties, calls, 2);
@@ -258,13 +274,14 @@ TEST_F(PropertiesTest, ListenersAreToldInRegistrationOrderWhileRegistered) {
     EXPECT_EQ(calls, (std::vector<int>{1, 3}));
 }
 
-TEST_F(PropertiesTest, ListenersComingAndGoingDuringTheCallAreSafe) {
+TEST_F(PropertiesTest, ListenersComingAndGoingDuringTheCallAreSafe)
+{
     std::vector<int> calls;
     RecordingListener first(m_properties, calls, 1);
     auto second = std::make_unique<RecordingListener>(m_properties, calls, 2);
     std::unique_ptr<RecordingListener> late;
     first.on_call = [&] {
-        second.reset();   // a screen destroying another while it rebuilds
+        second.reset();  // a screen destroying another while it rebuilds
         late = std::make_unique<RecordingListener>(m_properties, calls, 3);
     };
     m_properties.send_reload_skin();
@@ -274,7 +291,8 @@ TEST_F(PropertiesTest, ListenersComingAndGoingDuringTheCallAreSafe) {
     EXPECT_EQ(calls, (std::vector<int>{1, 1, 3}));
 }
 
-TEST_F(PropertiesTest, ListenerOutlivingItsPropertiesIsSafe) {
+TEST_F(PropertiesTest, ListenerOutlivingItsPropertiesIsSafe)
+{
     std::vector<int> calls;
     std::optional<Properties> properties;
     properties.emplace();
@@ -291,14 +309,16 @@ TEST_F(PropertiesTest, ListenerOutlivingItsPropertiesIsSafe) {
     EXPECT_EQ(calls, (std::vector<int>{2, 2}));
 }
 
-TEST_F(PropertiesTest, TranslateFallsBackToTheKey) {
+TEST_F(PropertiesTest, TranslateFallsBackToTheKey)
+{
     EXPECT_EQ(m_properties.translate(u"NoSkins"), u"NoSkins");
 }
 
 // Switches the log on into a fresh file for the test and reads it back.
 class PropertiesLogTest : public PropertiesTest {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         PropertiesTest::SetUp();
         save_environment("PICTAVIO_REGISTRY");
         save_environment("TMPDIR");
@@ -309,7 +329,8 @@ protected:
         ASSERT_TRUE(write_registry_dword(u"HKEY_CURRENT_USER\\Software\\Kelm", u"Log", 1));
         log();
     }
-    void TearDown() override {
+    void TearDown() override
+    {
         write_registry_dword(u"HKEY_CURRENT_USER\\Software\\Kelm", u"Log", 0);
         log();
         for (const auto& [name, value] : m_saved) {
@@ -319,23 +340,26 @@ protected:
                 unsetenv(name.c_str());
         }
     }
-    void save_environment(const std::string& name) {
+    void save_environment(const std::string& name)
+    {
         const char* value = std::getenv(name.c_str());
         m_saved.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
     }
-    String log_text() const {
+    String log_text() const
+    {
         const String file = temp_folder() + u"/" + expand_path(u"%app_name%.txt");
         std::ifstream in(to_utf8(file), std::ios::binary);
         const std::string bytes((std::istreambuf_iterator<char>(in)), {});
         String text(bytes.size() / 2, u'\0');
         std::memcpy(text.data(), bytes.data(), text.size() * 2);
-        return text.substr(text.empty() ? 0 : 1);   // without the byte-order mark
+        return text.substr(text.empty() ? 0 : 1);  // without the byte-order mark
     }
 
     std::vector<std::pair<std::string, std::optional<std::string>>> m_saved;
 };
 
-TEST_F(PropertiesLogTest, LoadingWritesItsSteps) {
+TEST_F(PropertiesLogTest, LoadingWritesItsSteps)
+{
     ASSERT_TRUE(m_properties.load_skin(path("a.skin"), 96));
     const String text = log_text();
     for (const char16_t* line : {u"Properties::load_skin 1\n", u"sizeof(Node*4)=8\n", u"sizeof(IntegerNode*4)=32\n",
@@ -348,14 +372,16 @@ TEST_F(PropertiesLogTest, LoadingWritesItsSteps) {
 
 // Each font's line names the display's dpi and the character height at 96 dpi
 // times the skin's scale (1 below 192 dpi).
-TEST_F(PropertiesLogTest, FontLinesNameTheDisplaysDpi) {
+TEST_F(PropertiesLogTest, FontLinesNameTheDisplaysDpi)
+{
     ASSERT_TRUE(m_properties.load_skin(path("a.skin"), 144));
     const String text = log_text();
     EXPECT_NE(text.find(u"dpiy=144 log_font.lfHeight=-12}\n"), String::npos) << to_utf8(text);
     EXPECT_NE(text.find(u"dpiy=144 log_font.lfHeight=-13}\n"), String::npos) << to_utf8(text);
 }
 
-TEST_F(PropertiesLogTest, ABitmapThatFailsIsNamed) {
+TEST_F(PropertiesLogTest, ABitmapThatFailsIsNamed)
+{
     write_8bit_bitmap("back8");
     std::string eight_bit = skin_a;
     eight_bit.replace(eight_bit.find("\"back\""), 6, "\"back8\"");
@@ -370,7 +396,8 @@ TEST_F(PropertiesLogTest, ABitmapThatFailsIsNamed) {
     EXPECT_EQ(text.find(u"Properties::load_skin 3\n"), String::npos);
 }
 
-TEST_F(PropertiesLogTest, ReloadWithoutListenersOnlyLogs) {
+TEST_F(PropertiesLogTest, ReloadWithoutListenersOnlyLogs)
+{
     m_properties.send_reload_skin();
     const String text = log_text();
     EXPECT_EQ(text.rfind(u"PropertiesImpl::send_reload_skin the rest time=", 0), 0u);

@@ -1,7 +1,7 @@
 // The element type registry and the node errors it raises.
 
-#include <gtest/gtest.h>
 #include <exception>
+#include <gtest/gtest.h>
 #include <type_traits>
 #include "skin/element_type_registry.h"
 #include "skin/plexor.h"
@@ -12,20 +12,23 @@ static Element* last_parent = nullptr;
 static int calls_of_first = 0;
 static int calls_of_second = 0;
 
-static Element* first_factory(Element& parent) {
+static Element* first_factory(Element& parent)
+{
     ++calls_of_first;
     last_parent = &parent;
     return &parent;
 }
 
-static Element* second_factory(Element& parent) {
+static Element* second_factory(Element& parent)
+{
     ++calls_of_second;
     return &parent;
 }
 
 class RegistryTest : public testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         last_parent = nullptr;
         calls_of_first = calls_of_second = 0;
     }
@@ -35,7 +38,8 @@ protected:
     alignas(16) unsigned char m_parent_storage[16] = {};
 };
 
-TEST_F(RegistryTest, CreatesThroughTheFactoryRegisteredUnderTheName) {
+TEST_F(RegistryTest, CreatesThroughTheFactoryRegisteredUnderTheName)
+{
     m_registry.register_type(u"node", first_factory);
     m_registry.register_type(u"nodes", second_factory);
     EXPECT_EQ(m_registry.create(u"node", parent()), &parent());
@@ -43,10 +47,11 @@ TEST_F(RegistryTest, CreatesThroughTheFactoryRegisteredUnderTheName) {
     EXPECT_EQ(calls_of_first, 1);
     EXPECT_EQ(calls_of_second, 0);
     EXPECT_TRUE(m_registry.is_registered(u"nodes"));
-    EXPECT_FALSE(m_registry.is_registered(u"Node"));   // names are case-sensitive
+    EXPECT_FALSE(m_registry.is_registered(u"Node"));  // names are case-sensitive
 }
 
-TEST_F(RegistryTest, SecondRegistrationThrowsAndKeepsTheFirst) {
+TEST_F(RegistryTest, SecondRegistrationThrowsAndKeepsTheFirst)
+{
     m_registry.register_type(u"button", first_factory);
     try {
         m_registry.register_type(u"button", second_factory);
@@ -60,7 +65,8 @@ TEST_F(RegistryTest, SecondRegistrationThrowsAndKeepsTheFirst) {
     EXPECT_EQ(calls_of_second, 0);
 }
 
-TEST_F(RegistryTest, UnknownAndEmptyTypesThrowNodeNotRegistered) {
+TEST_F(RegistryTest, UnknownAndEmptyTypesThrowNodeNotRegistered)
+{
     m_registry.register_type(u"node", first_factory);
     for (const char16_t* name : {u"vlist", u"", u"nod", u"node "}) {
         try {
@@ -73,7 +79,8 @@ TEST_F(RegistryTest, UnknownAndEmptyTypesThrowNodeNotRegistered) {
     EXPECT_EQ(calls_of_first, 0);
 }
 
-TEST_F(RegistryTest, UnregisteredKindsCanBeRegisteredAgain) {
+TEST_F(RegistryTest, UnregisteredKindsCanBeRegisteredAgain)
+{
     m_registry.register_type(u"bigpicture", first_factory);
     EXPECT_TRUE(m_registry.unregister_type(u"bigpicture"));
     EXPECT_FALSE(m_registry.unregister_type(u"bigpicture"));
@@ -83,11 +90,13 @@ TEST_F(RegistryTest, UnregisteredKindsCanBeRegisteredAgain) {
     EXPECT_EQ(calls_of_second, 1);
 }
 
-TEST(RegistryGlobal, OneRegistryForTheProgram) {
+TEST(RegistryGlobal, OneRegistryForTheProgram)
+{
     EXPECT_EQ(&ElementTypeRegistry::instance(), &ElementTypeRegistry::instance());
 }
 
-TEST(PlexorErrors, CarryTheirNamesAndShareNoBase) {
+TEST(PlexorErrors, CarryTheirNamesAndShareNoBase)
+{
     const plexor::NodeNotFoundInSkin not_in_skin(u"AlbumElement");
     EXPECT_EQ(not_in_skin.node_name(), u"AlbumElement");
     EXPECT_EQ(not_in_skin.message(), u"NodeNotFoundInSkin: AlbumElement");
@@ -104,7 +113,8 @@ TEST(PlexorErrors, CarryTheirNamesAndShareNoBase) {
     static_assert(!std::is_base_of_v<plexor::NodeNotFound, plexor::NodeNotFoundInSkin>);
 }
 
-TEST(PlexorErrors, ThrownByValueAndCaughtByTheirOwnClassOnly) {
+TEST(PlexorErrors, ThrownByValueAndCaughtByTheirOwnClassOnly)
+{
     bool caught_other = false;
     try {
         try {

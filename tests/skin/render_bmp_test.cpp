@@ -1,14 +1,14 @@
 // Reading 16-bit BMP files (row order, padding, pixel offset) and refusing
 // everything else safely; writing them back.
 
-#include <gtest/gtest.h>
 #include <cstdio>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <vector>
-#include "platform/memory_stream.h"
 #include "pixels/bmp_reader.h"
-#include "skin/skin_bitmap_file.h"
 #include "pixels/bmp_writer.h"
+#include "platform/memory_stream.h"
+#include "skin/skin_bitmap_file.h"
 
 namespace {
 
@@ -64,11 +64,11 @@ std::string temp_path(const char* name)
 
 void write_file(const std::string& path, const std::vector<std::uint8_t>& bytes)
 {
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                std::streamsize(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
-} // namespace
+}  // namespace
 
 TEST(BmpReader, BottomUpRowsWithPaddingSkipped)
 {
@@ -128,18 +128,18 @@ TEST(BmpReader, RefusesAbsurdAndBrokenSizes)
 {
     // The header claims 100000 x 100000 pixels but holds a few bytes.
     std::vector<std::uint8_t> huge = make_bmp(2, 2);
-    huge[18] = 0xA0, huge[19] = 0x86, huge[20] = 0x01;   // width 100000
-    huge[22] = 0xA0, huge[23] = 0x86, huge[24] = 0x01;   // height 100000
+    huge[18] = 0xA0, huge[19] = 0x86, huge[20] = 0x01;  // width 100000
+    huge[22] = 0xA0, huge[23] = 0x86, huge[24] = 0x01;  // height 100000
     EXPECT_EQ(read(huge), nullptr);
 
     EXPECT_EQ(read(make_bmp(-3, 2)), nullptr) << "negative width";
     EXPECT_EQ(read(make_bmp(0, 2)), nullptr) << "no columns";
     EXPECT_EQ(read(make_bmp(3, 0)), nullptr) << "no rows";
     std::vector<std::uint8_t> lowest = make_bmp(2, 2);
-    lowest[22] = 0, lowest[23] = 0, lowest[24] = 0, lowest[25] = 0x80;   // height INT_MIN
+    lowest[22] = 0, lowest[23] = 0, lowest[24] = 0, lowest[25] = 0x80;  // height INT_MIN
     EXPECT_EQ(read(lowest), nullptr);
     std::vector<std::uint8_t> early = make_bmp(2, 2);
-    early[10] = 20;   // pixels inside the headers
+    early[10] = 20;  // pixels inside the headers
     EXPECT_EQ(read(early), nullptr);
 }
 

@@ -3,10 +3,10 @@
 // left out of the averages, the opacity flag and the key taken from the pixel
 // under each destination pixel's centre, clipping, and one-pixel sources.
 
-#include <gtest/gtest.h>
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <gtest/gtest.h>
 #include <random>
 #include <vector>
 #include "pixels/render_draw.h"
@@ -40,7 +40,8 @@ std::vector<double> axis_weights(int source, int dest, int i)
         const double at = std::clamp((i + 0.5) * ratio - 0.5, 0.0, source - 1.0);
         const int p = static_cast<int>(at);
         weights[p] += 1.0 - (at - p);
-        if (p + 1 < source) weights[p + 1] += at - p;
+        if (p + 1 < source)
+            weights[p + 1] += at - p;
     }
     return weights;
 }
@@ -56,13 +57,15 @@ std::array<double, 3> reference(const PixelBuffer& source, Size dest, int x, int
         for (int sx = 0; sx < source.width(); ++sx) {
             const double w = wx[sx] * wy[sy];
             const Pixel p = source.at(sx, sy);
-            if (w == 0 || p == key_color) continue;
+            if (w == 0 || p == key_color)
+                continue;
             sum[0] += w * (p >> 11);
             sum[1] += w * ((p >> 5) & 63);
             sum[2] += w * (p & 31);
             cover += w;
         }
-    for (double& channel : sum) channel /= cover;
+    for (double& channel : sum)
+        channel /= cover;
     return sum;
 }
 
@@ -109,7 +112,8 @@ TEST(FilteredScale, EnlargementIsBilinear)
     filtered_scaled_blit(copy, *source->buffer(), source->buffer()->bounds(), Rect::of({0, 0}, {16, 12}),
                          plain_copy_operation());
     for (int y = 0; y < 12; ++y)
-        for (int x = 0; x < 16; ++x) EXPECT_EQ(copy.buffer()->at(x, y), source->buffer()->at(x, y));
+        for (int x = 0; x < 16; ++x)
+            EXPECT_EQ(copy.buffer()->at(x, y), source->buffer()->at(x, y));
 }
 
 TEST(FilteredScale, OnePixelSourcesFillTheDestination)
@@ -142,7 +146,8 @@ TEST(FilteredScale, ClippingDrawsTheSamePixelsInsideAndNothingOutside)
         for (int x = 0; x < 40; ++x) {
             const bool inside_clip = x >= 4 && x < 14 && y >= 6 && y < 18;
             const bool inside_dest = x < 21 && y >= 3 && y < 27;
-            EXPECT_EQ(clipped.buffer()->at(x, y), inside_clip ? whole.buffer()->at(x, y) : Pixel(0x1234)) << x << "," << y;
+            EXPECT_EQ(clipped.buffer()->at(x, y), inside_clip ? whole.buffer()->at(x, y) : Pixel(0x1234))
+                << x << "," << y;
             if (!inside_dest) {
                 EXPECT_EQ(whole.buffer()->at(x, y), 0x1234) << x << "," << y;
             }
@@ -159,7 +164,8 @@ TEST(FilteredScale, KeyAndOpacityFlagComeFromThePixelUnderTheCentre)
     // Left half opaque white, right half the key; one translucent pixel.
     RenderSurface source(Size{8, 8});
     for (int y = 0; y < 8; ++y)
-        for (int x = 0; x < 8; ++x) source.buffer()->at(x, y) = x < 4 ? Pixel(0xFFFF) : key_color;
+        for (int x = 0; x < 8; ++x)
+            source.buffer()->at(x, y) = x < 4 ? Pixel(0xFFFF) : key_color;
     source.buffer()->at(1, 1) = 0x0000;
     expect_matches_reference(*source.buffer(), {3, 3});  // key pixels take no part in the averages
     RenderSurface target(Size{4, 4});

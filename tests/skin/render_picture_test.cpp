@@ -51,7 +51,7 @@ std::vector<int> rows_of_column(const PixelBuffer& buffer, std::int32_t x)
     return rows;
 }
 
-} // namespace
+}  // namespace
 
 TEST(PictureSplit, RoomyDestinationKeepsHeadAndTail)
 {

@@ -44,7 +44,7 @@ std::vector<NamedOperation> all_operations()
             {"marking", &marking_operation(), combine_marking}};
 }
 
-} // namespace
+}  // namespace
 
 TEST(RowOperationTable, TranslucentBlackOverWhite)
 {
@@ -61,8 +61,7 @@ TEST(RowOperationTable, OpaqueSourceWinsOverEveryTranslucentLevel)
 
 TEST(RowOperationTable, KeyColourNeverReachesTheDestination)
 {
-    for (auto rule : {combine_keyed, combine_quarter, combine_half, combine_three_quarters,
-                      combine_opaque_only})
+    for (auto rule : {combine_keyed, combine_quarter, combine_half, combine_three_quarters, combine_opaque_only})
         EXPECT_EQ(rule(key_color, 0x1234), 0x1234);
     Pixel d = 0x4321;
     plain_copy_operation().copy(&d, &d + 1, &key_color);

@@ -4,10 +4,10 @@
 
 #include <gtest/gtest.h>
 #include "pixels/bmp_reader.h"
-#include "skin/skin_bitmap_file.h"
 #include "pixels/bmp_writer.h"
-#include "skin/font.h"
 #include "pixels/render_draw.h"
+#include "skin/font.h"
+#include "skin/skin_bitmap_file.h"
 #include "skin/skin_picture.h"
 
 namespace {
@@ -38,8 +38,8 @@ void fill_background(RenderSurface& surface)
     PixelBuffer& buffer = *surface.buffer();
     for (std::int32_t y = 0; y < buffer.height(); ++y)
         for (std::int32_t x = 0; x < buffer.width(); ++x)
-            buffer.at(x, y) = rgb_to_pixel(std::uint8_t(x * 255 / buffer.width()), 160,
-                                           std::uint8_t(y * 255 / buffer.height()));
+            buffer.at(x, y) =
+                rgb_to_pixel(std::uint8_t(x * 255 / buffer.width()), 160, std::uint8_t(y * 255 / buffer.height()));
 }
 
 Font sample_font(std::int32_t size, bool bold)
@@ -67,19 +67,23 @@ void draw_sample(RenderSurface& surface)
         draw_picture(surface, {rect.left, rect.top}, {rect.width(), rect.height()}, button,
                      operation_for_alpha(alphas[i]));
         const String label = u"alpha " + to_string16(alphas[i]) + u": left";
-        draw_text(surface, body, white, label, {40, rect.top + 10, 440, rect.bottom - 10}, align_left, align_top, false);
-        draw_text(surface, body, white, u"centred", {40, rect.top + 10, 440, rect.bottom - 10}, align_center, align_vcenter, false);
-        draw_text(surface, body, white, u"right", {40, rect.top + 10, 440, rect.bottom - 10}, align_right, align_bottom, false);
+        draw_text(surface, body, white, label, {40, rect.top + 10, 440, rect.bottom - 10}, align_left, align_top,
+                  false);
+        draw_text(surface, body, white, u"centred", {40, rect.top + 10, 440, rect.bottom - 10}, align_center,
+                  align_vcenter, false);
+        draw_text(surface, body, white, u"right", {40, rect.top + 10, 440, rect.bottom - 10}, align_right, align_bottom,
+                  false);
     }
     apply_span(surface, {0, 420, 480, 470}, DimSpan(dim_level(128)));
-    draw_text(surface, body, white, u"A dimmed band: half brightness", {0, 420, 480, 470}, align_center, align_vcenter, false);
+    draw_text(surface, body, white, u"A dimmed band: half brightness", {0, 420, 480, 470}, align_center, align_vcenter,
+              false);
     draw_text(surface, body, black,
               u"Word wrap: this paragraph is longer than its box, so it breaks at spaces and "
               u"the last row that fits ends in an ellipsis when words remain unshown.",
               {20, 490, 460, 570}, align_left, align_top, true);
 }
 
-} // namespace
+}  // namespace
 
 TEST(SampleRender, WritesAScreenThatReadsBackUnchanged)
 {

@@ -1,8 +1,8 @@
 // Pixel buffers, render surfaces with their pixel counter, clip scopes, and
 // the rectangle operations: fill, dim, blit, scaled blit, draw surface.
 
-#include <gtest/gtest.h>
 #include <functional>
+#include <gtest/gtest.h>
 #include <stdexcept>
 #include <utility>
 #include <vector>
@@ -30,7 +30,7 @@ int count_of(const PixelBuffer& buffer, Pixel value)
     return count;
 }
 
-} // namespace
+}  // namespace
 
 TEST(PixelBuffer, RowsArePaddedToFourBytes)
 {
@@ -108,7 +108,10 @@ protected:
 TEST_F(RenderSurfaceDeathTest, ChangingTheBufferInsideAClipEndsTheProcess)
 {
     const std::vector<std::pair<const char*, std::function<void(RenderSurface&)>>> changes = {
-        {"recreate", [](RenderSurface& surface) { surface.recreate({8, 8}); }},
+        {"recreate",
+         [](RenderSurface& surface) {
+             surface.recreate({8, 8});
+         }},
         {"adopt", [](RenderSurface& surface) { surface.adopt(PixelBuffer::create(2, 2)); }},
         {"detach", [](RenderSurface& surface) { surface.detach(); }},
     };

@@ -1,9 +1,9 @@
 // The skin compiler: what it writes reads back exactly, its layout keeps the
 // format's rules, and bad descriptions are refused with file, line and reason.
 
-#include <gtest/gtest.h>
 #include <cstdlib>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <iterator>
 #include "skin/skin_file.h"
 #include "skinfile_support.h"
@@ -42,7 +42,8 @@ node Splash {
 }
 )";
 
-TEST(SkinfileCompiler, EveryAttributeReadsBack) {
+TEST(SkinfileCompiler, EveryAttributeReadsBack)
+{
     SkinFile file;
     ASSERT_TRUE(file.open(compile_or_fail(every_type)));
     const SkinHeader& header = *file.header();
@@ -68,8 +69,9 @@ TEST(SkinfileCompiler, EveryAttributeReadsBack) {
     const PictureNode& normal = *file.find_picture(main, u"normal");
     EXPECT_EQ(normal.picture, 0);
     EXPECT_EQ(normal.flag, 0);
-    EXPECT_EQ((std::vector<int>{normal.x0, normal.y0, normal.x1, normal.y1, normal.x2, normal.y2, normal.x3, normal.y3}),
-              (std::vector<int>{0, 1, 4, 5, 28, 29, 32, 33}));
+    EXPECT_EQ(
+        (std::vector<int>{normal.x0, normal.y0, normal.x1, normal.y1, normal.x2, normal.y2, normal.x3, normal.y3}),
+        (std::vector<int>{0, 1, 4, 5, 28, 29, 32, 33}));
     // Four coordinates: repeated as a whole, inner corners on the outer ones.
     const PictureNode& whole = *file.find_picture(main, u"whole");
     EXPECT_EQ(whole.picture, 1);
@@ -83,7 +85,8 @@ TEST(SkinfileCompiler, EveryAttributeReadsBack) {
     EXPECT_EQ(outside.blue, 0);
 }
 
-TEST(SkinfileCompiler, ChildrenKeepTheirOrderAndOnlyNamedNodesAreInTheTree) {
+TEST(SkinfileCompiler, ChildrenKeepTheirOrderAndOnlyNamedNodesAreInTheTree)
+{
     SkinFile file;
     ASSERT_TRUE(file.open(compile_or_fail(every_type)));
     const SkinNode& main = *file.find_node(u"Main");
@@ -98,14 +101,16 @@ TEST(SkinfileCompiler, ChildrenKeepTheirOrderAndOnlyNamedNodesAreInTheTree) {
 }
 
 // Depth of the name tree below the entry at offset.
-static int tree_depth(const SkinFile& file, std::int32_t offset) {
+static int tree_depth(const SkinFile& file, std::int32_t offset)
+{
     if (offset == -1)
         return 0;
     const auto& entry = *reinterpret_cast<const SkinTreeEntry*>(file.buffer()->data() + offset);
     return 1 + std::max(tree_depth(file, entry.left), tree_depth(file, entry.right));
 }
 
-TEST(SkinfileCompiler, NameTreeIsBalancedAndFindsEveryNode) {
+TEST(SkinfileCompiler, NameTreeIsBalancedAndFindsEveryNode)
+{
     std::string source;
     for (int i = 0; i < 100; ++i)
         source += "node n" + std::to_string(i * 37 % 100) + " {\n}\n";
@@ -116,17 +121,19 @@ TEST(SkinfileCompiler, NameTreeIsBalancedAndFindsEveryNode) {
         EXPECT_NE(file.find_node(from_ascii("n" + std::to_string(i))), nullptr) << i;
 }
 
-TEST(SkinfileCompiler, AttributeNamesComeFirstAndRecordsAreAligned) {
+TEST(SkinfileCompiler, AttributeNamesComeFirstAndRecordsAreAligned)
+{
     SkinFile file;
     ASSERT_TRUE(file.open(compile_or_fail(every_type)));
     const SkinNode& main = *file.find_node(u"Main");
-    EXPECT_EQ(file.name_at(92), u"again");   // the sorted pool starts right after the header
+    EXPECT_EQ(file.name_at(92), u"again");  // the sorted pool starts right after the header
     EXPECT_EQ(offset_in(file, &main) % 4, 0u);
     EXPECT_EQ(offset_in(file, file.find_color(main, u"outside_color")) % 4, 0u);
     EXPECT_EQ(file.header()->string_area_offset % 2, 0u);
 }
 
-TEST(SkinfileCompiler, AttributeNamesBeyondTheFirst64KiBAreRefused) {
+TEST(SkinfileCompiler, AttributeNamesBeyondTheFirst64KiBAreRefused)
+{
     std::string source = "node N {\n";
     for (int i = 0; i < 2000; ++i)
         source += "int a_rather_long_attribute_name_" + std::to_string(100000 + i) + " = 1\n";
@@ -134,7 +141,8 @@ TEST(SkinfileCompiler, AttributeNamesBeyondTheFirst64KiBAreRefused) {
     EXPECT_NE(compile_error(source).find("64 KiB"), std::string::npos);
 }
 
-TEST(SkinfileCompiler, ByteOrderMarkAndWindowsLineEndsAreAccepted) {
+TEST(SkinfileCompiler, ByteOrderMarkAndWindowsLineEndsAreAccepted)
+{
     SkinFile file;
     ASSERT_TRUE(file.open(compile_or_fail("\xEF\xBB\xBFnode Main {\r\n  string s = \"x\"\r\n}\r\n")));
     const SkinNode* main = file.find_node(u"Main");
@@ -142,14 +150,16 @@ TEST(SkinfileCompiler, ByteOrderMarkAndWindowsLineEndsAreAccepted) {
     EXPECT_EQ(file.string(file.find_string(*main, u"s")->index), u"x");
 }
 
-TEST(SkinfileCompiler, EmptyDescriptionGivesAnEmptySkin) {
+TEST(SkinfileCompiler, EmptyDescriptionGivesAnEmptySkin)
+{
     SkinFile file;
     ASSERT_TRUE(file.open(compile_or_fail("# nothing\n\n")));
     EXPECT_EQ(file.header()->root_node_offset, -1);
     EXPECT_EQ(file.buffer()->size(), 92u);
 }
 
-TEST(SkinfileCompiler, BadDescriptionsNameFileLineAndReason) {
+TEST(SkinfileCompiler, BadDescriptionsNameFileLineAndReason)
+{
     const struct {
         const char* source;
         const char* where;
@@ -181,7 +191,8 @@ TEST(SkinfileCompiler, BadDescriptionsNameFileLineAndReason) {
     }
 }
 
-TEST(SkinfileCompiler, NestingBeyondWhatTheReaderTakesIsRefused) {
+TEST(SkinfileCompiler, NestingBeyondWhatTheReaderTakesIsRefused)
+{
     std::string source = "node Deep {\n";
     for (int i = 1; i < skin_max_child_depth; ++i)
         source += "node {\n";
@@ -192,7 +203,8 @@ TEST(SkinfileCompiler, NestingBeyondWhatTheReaderTakesIsRefused) {
     EXPECT_NE(compile_error(source + "node {\n}\n" + closing).find("too deeply"), std::string::npos);
 }
 
-TEST(SkinfileCompiler, OnlyTheFirst256BitmapsServePictures) {
+TEST(SkinfileCompiler, OnlyTheFirst256BitmapsServePictures)
+{
     std::string source;
     for (int i = 0; i < 257; ++i)
         source += "bitmap b" + std::to_string(i) + " = \"b\"\n";
@@ -200,18 +212,21 @@ TEST(SkinfileCompiler, OnlyTheFirst256BitmapsServePictures) {
     EXPECT_NE(compile_error(source + "node M {\n picture p = b256 0 0 1 1\n}\n").find("256"), std::string::npos);
 }
 
-static std::vector<std::uint8_t> read_file(const std::string& path) {
+static std::vector<std::uint8_t> read_file(const std::string& path)
+{
     std::ifstream in(path, std::ios::binary);
     return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
-static int run_skinc(const std::string& input, const std::string& output, const std::string& messages) {
+static int run_skinc(const std::string& input, const std::string& output, const std::string& messages)
+{
     const std::string command =
         std::string(PICTAVIO_TOOLS_DIR) + "/skinc '" + input + "' '" + output + "' 2>'" + messages + "'";
     return std::system(command.c_str());
 }
 
-TEST(SkinfileCompiler, ToolWritesWhatTheLibraryCompilesAndRefusesBadFiles) {
+TEST(SkinfileCompiler, ToolWritesWhatTheLibraryCompilesAndRefusesBadFiles)
+{
     const std::string folder = testing::TempDir() + "skinfile_tool/";
     std::system(("mkdir -p '" + folder + "'").c_str());
     std::ofstream(folder + "good.txt") << every_type;

@@ -7,20 +7,23 @@
 #include "skinfile_support.h"
 
 // A header with the magic, all counts zero and an empty name tree.
-static std::vector<std::uint8_t> empty_skin() {
+static std::vector<std::uint8_t> empty_skin()
+{
     std::vector<std::uint8_t> bytes(sizeof(SkinHeader), 0);
     std::memcpy(bytes.data(), skin_magic, sizeof skin_magic);
     patch<std::int32_t>(bytes, 72, -1);
     return bytes;
 }
 
-static void put_name(std::vector<std::uint8_t>& bytes, std::size_t offset, std::u16string_view name) {
+static void put_name(std::vector<std::uint8_t>& bytes, std::size_t offset, std::u16string_view name)
+{
     std::memcpy(bytes.data() + offset, name.data(), 2 * name.size());
 }
 
 // The 152-byte file of one node "Main" with the integer "cache" = 1, laid
 // out by hand byte for byte.
-static std::vector<std::uint8_t> hand_made_skin() {
+static std::vector<std::uint8_t> hand_made_skin()
+{
     std::vector<std::uint8_t> bytes = empty_skin();
     bytes.resize(152, 0);
     patch<std::int32_t>(bytes, 72, 116);
@@ -37,7 +40,8 @@ static std::vector<std::uint8_t> hand_made_skin() {
     return bytes;
 }
 
-TEST(SkinfileReader, HandMadeFileIsReadInPlace) {
+TEST(SkinfileReader, HandMadeFileIsReadInPlace)
+{
     SkinFile file;
     ASSERT_TRUE(file.open(hand_made_skin()));
     const SkinNode* main = file.find_node(u"Main");
@@ -48,15 +52,17 @@ TEST(SkinfileReader, HandMadeFileIsReadInPlace) {
     EXPECT_EQ(cache->value, 1);
     EXPECT_EQ(file.find_int(*main, u"cach"), nullptr);
     EXPECT_EQ(file.find_int(*main, u"caches"), nullptr);
-    EXPECT_EQ(file.find_point(*main, u"cache"), nullptr);   // only the table of the asked type
-    EXPECT_EQ(file.find_node(u"main"), nullptr);            // case is significant
+    EXPECT_EQ(file.find_point(*main, u"cache"), nullptr);  // only the table of the asked type
+    EXPECT_EQ(file.find_node(u"main"), nullptr);           // case is significant
 }
 
-TEST(SkinfileReader, CompilerLaysTheSmallestSkinOutByteForByte) {
+TEST(SkinfileReader, CompilerLaysTheSmallestSkinOutByteForByte)
+{
     EXPECT_EQ(compile_or_fail("node Main {\n    int cache = 1\n}\n"), hand_made_skin());
 }
 
-TEST(SkinfileReader, HeaderOnlyFileLoadsWithNothingInIt) {
+TEST(SkinfileReader, HeaderOnlyFileLoadsWithNothingInIt)
+{
     SkinFile file;
     ASSERT_TRUE(file.open(empty_skin()));
     EXPECT_TRUE(file.area_strings().empty());
@@ -64,22 +70,24 @@ TEST(SkinfileReader, HeaderOnlyFileLoadsWithNothingInIt) {
     EXPECT_EQ(file.find_node(u""), nullptr);
 }
 
-TEST(SkinfileReader, HeaderChecks) {
+TEST(SkinfileReader, HeaderChecks)
+{
     std::vector<std::uint8_t> short_file = empty_skin();
     short_file.pop_back();
     EXPECT_FALSE(opens(short_file));
     EXPECT_FALSE(opens({}));
 
     std::vector<std::uint8_t> foreign = empty_skin();
-    patch<char16_t>(foreign, 6, u'n');   // first unit right, fourth wrong
+    patch<char16_t>(foreign, 6, u'n');  // first unit right, fourth wrong
     EXPECT_FALSE(opens(foreign));
 
     std::vector<std::uint8_t> fifth_unit = empty_skin();
-    patch<char16_t>(fifth_unit, 8, u'X');   // not part of the magic
+    patch<char16_t>(fifth_unit, 8, u'X');  // not part of the magic
     EXPECT_TRUE(opens(fifth_unit));
 }
 
-TEST(SkinfileReader, FailedOpenLeavesNothingBehind) {
+TEST(SkinfileReader, FailedOpenLeavesNothingBehind)
+{
     SkinFile file;
     ASSERT_TRUE(file.open(hand_made_skin()));
     EXPECT_FALSE(file.open({1, 2, 3}));
@@ -87,7 +95,8 @@ TEST(SkinfileReader, FailedOpenLeavesNothingBehind) {
     EXPECT_EQ(file.find_node(u"Main"), nullptr);
 }
 
-TEST(SkinfileReader, PrefixNamesAreOrderedShorterFirstAndAllFound) {
+TEST(SkinfileReader, PrefixNamesAreOrderedShorterFirstAndAllFound)
+{
     SkinFile file;
     ASSERT_TRUE(file.open(compile_or_fail(R"(
 node text2 {
@@ -115,7 +124,8 @@ node tex {
     EXPECT_EQ(file.find_int(*text, u"t")->value, 5);
 }
 
-TEST(SkinfileReader, AttributeSearchFindsEveryEntryOfLargeTables) {
+TEST(SkinfileReader, AttributeSearchFindsEveryEntryOfLargeTables)
+{
     std::string source = "node N {\n";
     for (int i = 0; i < 300; ++i)
         source += "int k" + std::to_string(i) + " = " + std::to_string(i * 7) + "\n";
@@ -133,13 +143,15 @@ TEST(SkinfileReader, AttributeSearchFindsEveryEntryOfLargeTables) {
     EXPECT_EQ(file.find_int(*node, u"z"), nullptr);
 }
 
-static FontSpec parsed(StringView description) {
+static FontSpec parsed(StringView description)
+{
     FontSpec spec;
     parse_font_description(description, spec);
     return spec;
 }
 
-TEST(SkinfileReader, FontDescriptions) {
+TEST(SkinfileReader, FontDescriptions)
+{
     const FontSpec courier = parsed(u"10 1 1 0 Courier New");
     EXPECT_EQ(courier.point_size, 10);
     EXPECT_TRUE(courier.bold);
@@ -149,21 +161,22 @@ TEST(SkinfileReader, FontDescriptions) {
 
     const FontSpec signs = parsed(u"  +9\t-3 0 +0   Face with blanks  ");
     EXPECT_EQ(signs.point_size, 9);
-    EXPECT_TRUE(signs.bold);   // any non-zero value switches a flag on
+    EXPECT_TRUE(signs.bold);  // any non-zero value switches a flag on
     EXPECT_FALSE(signs.italic);
     EXPECT_EQ(signs.face, u"Face with blanks  ");
 
-    EXPECT_EQ(parsed(u"9 0 0 0").face, u"");   // an empty rest gives an empty face
+    EXPECT_EQ(parsed(u"9 0 0 0").face, u"");  // an empty rest gives an empty face
     EXPECT_EQ(parsed(u"-7 0 0 0 F").point_size, -7);
 }
 
-TEST(SkinfileReader, FontDescriptionsStoppingEarlyKeepDefaults) {
+TEST(SkinfileReader, FontDescriptionsStoppingEarlyKeepDefaults)
+{
     const FontSpec empty = parsed(u"");
     EXPECT_EQ(empty.point_size, 12);
     EXPECT_EQ(empty.face, u"Tahoma");
 
-    EXPECT_EQ(parsed(u"Tahoma").point_size, 0);   // no size: no font
-    EXPECT_EQ(parsed(u"-").point_size, 12);       // a lone sign stops before the size
+    EXPECT_EQ(parsed(u"Tahoma").point_size, 0);  // no size: no font
+    EXPECT_EQ(parsed(u"-").point_size, 12);      // a lone sign stops before the size
 
     const FontSpec partial = parsed(u"14 1 x 1 Face");
     EXPECT_EQ(partial.point_size, 14);

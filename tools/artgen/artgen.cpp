@@ -79,7 +79,8 @@ void draw_logo(Canvas& c, float cx, float cy, float scale = 1)
     const auto x = [&](float dx) { return cx + dx * scale; };
     const auto y = [&](float dy) { return cy + dy * scale; };
     c.shadow(rounded_rect(x(-44), y(-34), x(44), y(38), 12 * scale), 6 * scale, 0.45f);
-    c.draw(rounded_rect(x(-44), y(-36), x(44), y(36), 12 * scale), vertical_gradient(rgb(0x5AA2FF), accent, y(-36), y(36)));
+    c.draw(rounded_rect(x(-44), y(-36), x(44), y(36), 12 * scale),
+           vertical_gradient(rgb(0x5AA2FF), accent, y(-36), y(36)));
     Shape picture = rounded_rect(x(-34), y(-26), x(34), y(26), 6 * scale);
     c.draw(picture, vertical_gradient(rgb(0xBFE1FF), rgb(0xE8F3FF), y(-26), y(26)));
     c.draw(circle(x(16), y(-10), 7 * scale), solid(warning_yellow));
@@ -259,7 +260,7 @@ void pictures()
     warning.draw(circle(32, 48, 3.2f), solid(rgb(0x1B1F27)));
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {

@@ -92,8 +92,7 @@ Shape intersect(const Shape& a, const Shape& b)
     return [=](float x, float y) { return std::max(a(x, y), b(x, y)); };
 }
 
-Canvas::Canvas(int width, int height)
-    : m_width(width), m_height(height), m_pixels(static_cast<size_t>(width) * height)
+Canvas::Canvas(int width, int height) : m_width(width), m_height(height), m_pixels(static_cast<size_t>(width) * height)
 {
 }
 
@@ -155,14 +154,16 @@ float dither_at(int x, int y)
 
 unsigned quantise(float value, int levels, float dither)
 {
-    return static_cast<unsigned>(std::clamp(std::lround(std::clamp(value, 0.0f, 1.0f) * levels + dither), 0L, long(levels)));
+    return static_cast<unsigned>(
+        std::clamp(std::lround(std::clamp(value, 0.0f, 1.0f) * levels + dither), 0L, long(levels)));
 }
 
 // An opaque word: green keeps only its odd values, the lowest bit being the opacity flag.
 std::uint16_t pack_opaque(float r, float g, float b, float dither)
 {
     unsigned green = quantise(g, 31, dither) * 2 + 1;
-    return static_cast<std::uint16_t>((quantise(r, 31, dither) << 11) | (std::min(green, 63u) << 5) | quantise(b, 31, dither));
+    return static_cast<std::uint16_t>((quantise(r, 31, dither) << 11) | (std::min(green, 63u) << 5) |
+                                      quantise(b, 31, dither));
 }
 
 // The stored word for one canvas pixel (colours are pre-multiplied).
@@ -176,7 +177,8 @@ std::uint16_t convention_565(const Rgba& pixel, bool keyed, float dither)
         return key_colour;
     // Translucent: the half copy adds half of the destination to this word.
     std::uint16_t word = static_cast<std::uint16_t>((quantise(pixel.r, 31, 0) << 11) | (quantise(pixel.g, 63, 0) << 5) |
-                                                    quantise(pixel.b, 31, 0)) & ~opaque_bit;
+                                                    quantise(pixel.b, 31, 0)) &
+                         ~opaque_bit;
     return word == key_colour ? word - 1 : word;
 }
 
@@ -192,7 +194,7 @@ void put32(std::ofstream& out, unsigned value)
     put16(out, value >> 16);
 }
 
-} // namespace
+}  // namespace
 
 bool Canvas::save_565(const std::string& path, bool keyed) const
 {
@@ -208,10 +210,10 @@ bool Canvas::save_565(const std::string& path, bool keyed) const
     put32(out, pixel_offset);
     put32(out, 40);
     put32(out, m_width);
-    put32(out, m_height); // bottom-up
+    put32(out, m_height);  // bottom-up
     put16(out, 1);
     put16(out, 16);
-    put32(out, 3); // bit fields: the masks below
+    put32(out, 3);  // bit fields: the masks below
     put32(out, row_bytes * m_height);
     put32(out, 3780);
     put32(out, 3780);
@@ -233,7 +235,9 @@ bool Canvas::save_png(const std::string& path) const
 {
     std::vector<std::uint8_t> rgba;
     rgba.reserve(m_pixels.size() * 4);
-    const auto channel = [](float value) { return static_cast<std::uint8_t>(std::lround(std::clamp(value, 0.0f, 1.0f) * 255)); };
+    const auto channel = [](float value) {
+        return static_cast<std::uint8_t>(std::lround(std::clamp(value, 0.0f, 1.0f) * 255));
+    };
     for (const Rgba& pixel : m_pixels) {
         // The canvas keeps colours pre-multiplied by their opacity.
         const float a = pixel.a > 0 ? pixel.a : 1.0f;

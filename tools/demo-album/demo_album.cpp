@@ -61,7 +61,7 @@ bool write_picture(const std::filesystem::path& path, const DemoPicture& picture
     return std::fclose(out) == 0;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {

@@ -87,7 +87,7 @@ Colour land(const SceneStyle& style, float u, float v)
     return colour;
 }
 
-} // namespace
+}  // namespace
 
 void render_scene_row(const SceneStyle& style, int width, int height, int y, std::uint8_t* rgb)
 {

@@ -6,9 +6,9 @@
 
 struct SceneStyle {
     std::uint32_t seed;
-    float sun_x, sun_y;      // sun position as fractions of the picture
-    float horizon;           // lake line as a fraction of the height
-    float warmth;            // 0 = blue midday, 1 = orange evening
+    float sun_x, sun_y;  // sun position as fractions of the picture
+    float horizon;       // lake line as a fraction of the height
+    float warmth;        // 0 = blue midday, 1 = orange evening
 };
 
 // Renders one row (y of height) of a width-pixel picture as RGB bytes.

@@ -21,22 +21,21 @@
 #include "library/piece_creator.h"
 #include "library/preview_file.h"
 #include "library/resume_record.h"
-#include "platform/file.h"
-#include "platform/paths.h"
 #include "pixels/bmp_writer.h"
 #include "pixels/render_surface.h"
+#include "platform/file.h"
+#include "platform/paths.h"
 
 namespace {
 
 int usage()
 {
-    std::fprintf(stderr,
-                 "usage: pictavio-preview build PICTURE ROOT\n"
-                 "       pictavio-preview info PREVIEW\n"
-                 "       pictavio-preview info PICTURE ROOT\n"
-                 "       pictavio-preview tile PICTURE ROOT TX TY Z OUT\n"
-                 "       pictavio-preview thumb PICTURE ROOT OUT\n"
-                 "OUT: .bmp (16-bit RGB565) or .ppm (8-bit RGB)\n");
+    std::fprintf(stderr, "usage: pictavio-preview build PICTURE ROOT\n"
+                         "       pictavio-preview info PREVIEW\n"
+                         "       pictavio-preview info PICTURE ROOT\n"
+                         "       pictavio-preview tile PICTURE ROOT TX TY Z OUT\n"
+                         "       pictavio-preview thumb PICTURE ROOT OUT\n"
+                         "OUT: .bmp (16-bit RGB565) or .ppm (8-bit RGB)\n");
     return 2;
 }
 
@@ -136,7 +135,8 @@ int info(const std::string& preview)
     for (int k = 0; k <= table.levels; ++k) {
         const PreviewLevel& level = table.entries[static_cast<std::size_t>(k)];
         std::printf("%d %u %u %u %u %u\n", k, level.records_offset, level.records_length,
-                    static_cast<unsigned>(level.records_length / resume_record_size), level.jpeg_offset, level.jpeg_length);
+                    static_cast<unsigned>(level.records_length / resume_record_size), level.jpeg_offset,
+                    level.jpeg_length);
     }
     std::printf("thumbnail %u %u\n", table.thumbnail_offset, table.thumbnail_length);
     return 0;
@@ -180,7 +180,7 @@ int main(int argc, char** argv)
     if (command == "tile" && argc == 8)
         return tile(argv + 2);
     if (command == "thumb" && argc == 5)
-        return write_image(argv[4], show_as_tagged(load_thumbnail(from_utf8(argv[2]), from_utf8(argv[3])),
-                                                   from_utf8(argv[2])));
+        return write_image(argv[4],
+                           show_as_tagged(load_thumbnail(from_utf8(argv[2]), from_utf8(argv[3])), from_utf8(argv[2])));
     return usage();
 }

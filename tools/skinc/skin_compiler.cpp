@@ -6,20 +6,22 @@
 #include "skin_description.h"
 
 bool compile_skin(std::string_view source, std::string_view file_name, std::vector<std::uint8_t>& output,
-                  std::string& error) {
+                  std::string& error)
+{
     try {
         output = write_skin(parse_skin_description(source));
         return true;
     } catch (const SkinDescriptionError& failure) {
-        error = std::string(file_name) + ":" + (failure.line > 0 ? std::to_string(failure.line) + ":" : "") +
-                " " + failure.reason;
+        error = std::string(file_name) + ":" + (failure.line > 0 ? std::to_string(failure.line) + ":" : "") + " " +
+                failure.reason;
         return false;
     }
 }
 
 // The skin goes to a temporary file beside the output and is renamed over
 // it, so a failed build never leaves a half-written skin behind.
-bool compile_skin_file(const std::string& input_path, const std::string& output_path, std::string& error) {
+bool compile_skin_file(const std::string& input_path, const std::string& output_path, std::string& error)
+{
     std::ifstream input(input_path, std::ios::binary);
     if (!input) {
         error = input_path + ": cannot be read";

@@ -10,8 +10,8 @@
 #include "skin/skin_file.h"
 
 struct DescribedNode {
-    String name;       // empty for a node reached only through its parent
-    int line = 0;      // where the node was opened
+    String name;   // empty for a node reached only through its parent
+    int line = 0;  // where the node was opened
     // std::map keeps each table sorted by the ordinal order of the format.
     std::map<String, IntegerNode> ints;
     std::map<String, IntegerNode> fonts;
@@ -23,9 +23,9 @@ struct DescribedNode {
 };
 
 struct SkinDescription {
-    std::vector<String> bitmap_names;        // picture index order
-    std::vector<String> font_descriptions;   // font index order
-    std::vector<String> strings;             // string index order
+    std::vector<String> bitmap_names;       // picture index order
+    std::vector<String> font_descriptions;  // font index order
+    std::vector<String> strings;            // string index order
     std::vector<std::unique_ptr<DescribedNode>> roots;
 };
 

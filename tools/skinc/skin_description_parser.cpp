@@ -8,7 +8,7 @@
 
 struct DescriptionToken {
     enum Kind { word, quoted, symbol } kind;
-    std::string text;   // UTF-8; a quoted token without its quotes and escapes
+    std::string text;  // UTF-8; a quoted token without its quotes and escapes
 };
 
 class SkinDescriptionParser {
@@ -40,18 +40,20 @@ private:
     std::string_view m_source;
     int m_line = 0;
     SkinDescription m_description;
-    std::vector<DescribedNode*> m_open;                    // innermost last
+    std::vector<DescribedNode*> m_open;  // innermost last
     std::map<std::string, std::uint32_t> m_bitmap_ids;
     std::map<std::string, std::uint32_t> m_font_ids;
     std::map<String, std::uint32_t> m_string_indices;
-    std::map<String, int> m_node_lines;                    // node name -> line that named it
+    std::map<String, int> m_node_lines;  // node name -> line that named it
 };
 
-SkinDescription parse_skin_description(std::string_view source) {
+SkinDescription parse_skin_description(std::string_view source)
+{
     return SkinDescriptionParser(source).parse();
 }
 
-SkinDescription SkinDescriptionParser::parse() {
+SkinDescription SkinDescriptionParser::parse()
+{
     // Editors may start a UTF-8 file with a byte-order mark.
     std::size_t at = m_source.starts_with("\xEF\xBB\xBF") ? 3 : 0;
     while (at <= m_source.size()) {
@@ -74,7 +76,8 @@ SkinDescription SkinDescriptionParser::parse() {
     return std::move(m_description);
 }
 
-std::vector<DescriptionToken> SkinDescriptionParser::tokenize(std::string_view line) const {
+std::vector<DescriptionToken> SkinDescriptionParser::tokenize(std::string_view line) const
+{
     std::vector<DescriptionToken> tokens;
     std::size_t at = 0;
     while (at < line.size()) {
@@ -99,7 +102,8 @@ std::vector<DescriptionToken> SkinDescriptionParser::tokenize(std::string_view l
 }
 
 // A quoted text starting at at (on the opening quote); at ends after the closing one.
-std::string SkinDescriptionParser::read_quoted(std::string_view line, std::size_t& at) const {
+std::string SkinDescriptionParser::read_quoted(std::string_view line, std::size_t& at) const
+{
     std::string text;
     for (++at; at < line.size(); ++at) {
         const char c = line[at];
@@ -114,27 +118,37 @@ std::string SkinDescriptionParser::read_quoted(std::string_view line, std::size_
         if (++at == line.size())
             break;
         switch (line[at]) {
-        case '\\': text += '\\'; break;
-        case '"': text += '"'; break;
-        case 'n': text += '\n'; break;
-        case 't': text += '\t'; break;
+        case '\\':
+            text += '\\';
+            break;
+        case '"':
+            text += '"';
+            break;
+        case 'n':
+            text += '\n';
+            break;
+        case 't':
+            text += '\t';
+            break;
         case 'u': {
             unsigned code = 0;
-            const auto [end, error] = std::from_chars(line.data() + at + 1,
-                                                      line.data() + std::min(line.size(), at + 5), code, 16);
+            const auto [end, error] =
+                std::from_chars(line.data() + at + 1, line.data() + std::min(line.size(), at + 5), code, 16);
             if (error != std::errc() || end != line.data() + at + 5 || code == 0)
                 fail("\\u needs four hexadecimal digits naming a character other than 0");
             text += to_utf8(String(1, static_cast<char16_t>(code)));
             at += 4;
             break;
         }
-        default: fail(std::string("unknown escape \\") + line[at]);
+        default:
+            fail(std::string("unknown escape \\") + line[at]);
         }
     }
     fail("quoted text is not closed on its line");
 }
 
-void SkinDescriptionParser::statement(std::vector<DescriptionToken>& tokens) {
+void SkinDescriptionParser::statement(std::vector<DescriptionToken>& tokens)
+{
     if (tokens[0].kind == DescriptionToken::symbol && tokens[0].text == "}") {
         expect_count(tokens, 1, "}");
         if (m_open.empty())
@@ -153,7 +167,8 @@ void SkinDescriptionParser::statement(std::vector<DescriptionToken>& tokens) {
 }
 
 // bitmap ID = "file name"  |  font ID = "size bold italic underline face"
-void SkinDescriptionParser::declaration(const std::vector<DescriptionToken>& tokens) {
+void SkinDescriptionParser::declaration(const std::vector<DescriptionToken>& tokens)
+{
     const std::string& keyword = tokens[0].text;
     if (keyword != "bitmap" && keyword != "font")
         fail("unknown statement '" + keyword + "' outside a node (bitmap, font or node)");
@@ -185,7 +200,8 @@ void SkinDescriptionParser::declaration(const std::vector<DescriptionToken>& tok
 }
 
 // node [NAME] {
-void SkinDescriptionParser::open_node(const std::vector<DescriptionToken>& tokens) {
+void SkinDescriptionParser::open_node(const std::vector<DescriptionToken>& tokens)
+{
     if (tokens.size() != 2 && tokens.size() != 3)
         fail("expected: node [NAME] {");
     expect_symbol(tokens, tokens.size() - 1, "{");
@@ -199,8 +215,7 @@ void SkinDescriptionParser::open_node(const std::vector<DescriptionToken>& token
         node->name = from_utf8(name_token(tokens, 1, "a node name"));
         const auto [previous, fresh] = m_node_lines.emplace(node->name, m_line);
         if (!fresh)
-            fail("node name '" + tokens[1].text + "' is already used on line " +
-                 std::to_string(previous->second));
+            fail("node name '" + tokens[1].text + "' is already used on line " + std::to_string(previous->second));
     }
     DescribedNode* opened = node.get();
     auto& siblings = m_open.empty() ? m_description.roots : m_open.back()->children;
@@ -211,7 +226,8 @@ void SkinDescriptionParser::open_node(const std::vector<DescriptionToken>& token
 }
 
 // TYPE KEY = VALUE...
-void SkinDescriptionParser::attribute(const std::vector<DescriptionToken>& tokens) {
+void SkinDescriptionParser::attribute(const std::vector<DescriptionToken>& tokens)
+{
     const std::string& type = tokens[0].text;
     if (tokens.size() < 4)
         fail("expected: " + type + " KEY = VALUE");
@@ -246,13 +262,22 @@ void SkinDescriptionParser::attribute(const std::vector<DescriptionToken>& token
         std::uint16_t c[8];
         for (std::size_t i = 0; i < numbers; ++i)
             c[i] = static_cast<std::uint16_t>(number(tokens[4 + i], 0, UINT16_MAX, "a picture coordinate"));
-        if (numbers == 4) {   // repeated as a whole: inner corners on the outer ones
+        if (numbers == 4) {  // repeated as a whole: inner corners on the outer ones
             const std::uint16_t x0 = c[0], y0 = c[1], x3 = c[2], y3 = c[3];
             std::uint16_t full[8] = {x0, y0, x0, y0, x3, y3, x3, y3};
             std::copy(std::begin(full), std::end(full), c);
         }
-        const PictureNode entry{0, c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7],
-                                static_cast<std::uint8_t>(index), std::uint8_t(flag ? 1 : 0)};
+        const PictureNode entry{0,
+                                c[0],
+                                c[1],
+                                c[2],
+                                c[3],
+                                c[4],
+                                c[5],
+                                c[6],
+                                c[7],
+                                static_cast<std::uint8_t>(index),
+                                std::uint8_t(flag ? 1 : 0)};
         if (!(c[0] <= c[2] && c[2] <= c[4] && c[4] <= c[6] && c[1] <= c[3] && c[3] <= c[5] && c[5] <= c[7]))
             fail("picture corners must satisfy x0 <= x1 <= x2 <= x3 and y0 <= y1 <= y2 <= y3");
         insert(node.pictures, type, key, entry);
@@ -268,20 +293,23 @@ void SkinDescriptionParser::attribute(const std::vector<DescriptionToken>& token
 }
 
 template <class Entry>
-void SkinDescriptionParser::insert(std::map<String, Entry>& table, const std::string& type,
-                                   const std::string& key, Entry entry) {
+void SkinDescriptionParser::insert(std::map<String, Entry>& table, const std::string& type, const std::string& key,
+                                   Entry entry)
+{
     if (!table.emplace(from_utf8(key), entry).second)
         fail(type + " attribute '" + key + "' is given twice in this node");
 }
 
 void SkinDescriptionParser::expect_symbol(const std::vector<DescriptionToken>& tokens, std::size_t index,
-                                          const char* symbol) const {
+                                          const char* symbol) const
+{
     if (tokens[index].kind != DescriptionToken::symbol || tokens[index].text != symbol)
         fail(std::string("expected '") + symbol + "'");
 }
 
 std::string SkinDescriptionParser::name_token(const std::vector<DescriptionToken>& tokens, std::size_t index,
-                                              const char* what) const {
+                                              const char* what) const
+{
     const DescriptionToken& token = tokens[index];
     if (token.kind == DescriptionToken::symbol || token.text.empty())
         fail(std::string("expected ") + what);
@@ -291,7 +319,8 @@ std::string SkinDescriptionParser::name_token(const std::vector<DescriptionToken
 }
 
 std::string SkinDescriptionParser::quoted_token(const std::vector<DescriptionToken>& tokens, std::size_t index,
-                                                const char* what) const {
+                                                const char* what) const
+{
     if (tokens[index].kind != DescriptionToken::quoted)
         fail(std::string("expected ") + what);
     if (tokens[index].text.find('\0') != std::string::npos)
@@ -300,7 +329,8 @@ std::string SkinDescriptionParser::quoted_token(const std::vector<DescriptionTok
 }
 
 std::int64_t SkinDescriptionParser::number(const DescriptionToken& token, std::int64_t low, std::int64_t high,
-                                           const char* what) const {
+                                           const char* what) const
+{
     std::int64_t value = 0;
     const char* first = token.text.data();
     const char* last = first + token.text.size();
@@ -310,19 +340,20 @@ std::int64_t SkinDescriptionParser::number(const DescriptionToken& token, std::i
     if (token.kind != DescriptionToken::word || error != std::errc() || end != last)
         fail(std::string("expected ") + what + ", found '" + token.text + "'");
     if (value < low || value > high)
-        fail(std::string(what) + " " + token.text + " is outside " + std::to_string(low) + ".." +
-             std::to_string(high));
+        fail(std::string(what) + " " + token.text + " is outside " + std::to_string(low) + ".." + std::to_string(high));
     return value;
 }
 
 void SkinDescriptionParser::expect_count(const std::vector<DescriptionToken>& tokens, std::size_t count,
-                                         const char* form) const {
+                                         const char* form) const
+{
     if (tokens.size() != count)
         fail(std::string("expected: ") + form);
 }
 
 // Equal texts share one entry of the string list.
-std::uint16_t SkinDescriptionParser::string_index(const String& text) {
+std::uint16_t SkinDescriptionParser::string_index(const String& text)
+{
     const auto found = m_string_indices.find(text);
     if (found != m_string_indices.end())
         return static_cast<std::uint16_t>(found->second);
@@ -333,8 +364,9 @@ std::uint16_t SkinDescriptionParser::string_index(const String& text) {
     return static_cast<std::uint16_t>(m_description.strings.size() - 1);
 }
 
-std::uint32_t SkinDescriptionParser::lookup(const std::map<std::string, std::uint32_t>& ids,
-                                            const std::string& id, const char* what) const {
+std::uint32_t SkinDescriptionParser::lookup(const std::map<std::string, std::uint32_t>& ids, const std::string& id,
+                                            const char* what) const
+{
     const auto found = ids.find(id);
     if (found == ids.end())
         fail(std::string(what) + " '" + id + "' is not declared (declare it before the nodes that use it)");

@@ -29,21 +29,26 @@ private:
     std::size_t append_zeros(std::size_t count);
     void align(std::size_t boundary) { append_zeros((boundary - m_bytes.size() % boundary) % boundary); }
     template <class T>
-    void put(std::size_t offset, const T& value) { std::memcpy(m_bytes.data() + offset, &value, sizeof value); }
+    void put(std::size_t offset, const T& value)
+    {
+        std::memcpy(m_bytes.data() + offset, &value, sizeof value);
+    }
 
     const SkinDescription& m_description;
     std::vector<std::uint8_t> m_bytes;
     std::map<String, std::uint16_t> m_attribute_offsets;
-    std::vector<const DescribedNode*> m_named;              // sorted by name
+    std::vector<const DescribedNode*> m_named;  // sorted by name
     std::map<const DescribedNode*, std::size_t> m_name_offsets;
     std::map<const DescribedNode*, std::size_t> m_entry_offsets;
 };
 
-std::vector<std::uint8_t> write_skin(const SkinDescription& description) {
+std::vector<std::uint8_t> write_skin(const SkinDescription& description)
+{
     return SkinWriter(description).write();
 }
 
-std::vector<std::uint8_t> SkinWriter::write() {
+std::vector<std::uint8_t> SkinWriter::write()
+{
     std::set<String> attribute_names;
     for (const auto& root : m_description.roots)
         collect(*root, attribute_names);
@@ -69,7 +74,8 @@ std::vector<std::uint8_t> SkinWriter::write() {
     return std::move(m_bytes);
 }
 
-void SkinWriter::collect(const DescribedNode& node, std::set<String>& attribute_names) {
+void SkinWriter::collect(const DescribedNode& node, std::set<String>& attribute_names)
+{
     if (!node.name.empty())
         m_named.push_back(&node);
     auto add_keys = [&](const auto& table) {
@@ -87,7 +93,8 @@ void SkinWriter::collect(const DescribedNode& node, std::set<String>& attribute_
 }
 
 // One shared pool right after the header, inside the first 64 KiB.
-void SkinWriter::write_attribute_names(const std::set<String>& names) {
+void SkinWriter::write_attribute_names(const std::set<String>& names)
+{
     for (const String& name : names) {
         const std::size_t offset = append_string(name);
         if (m_bytes.size() > 0x10000)
@@ -96,24 +103,26 @@ void SkinWriter::write_attribute_names(const std::set<String>& names) {
     }
 }
 
-void SkinWriter::write_node_names() {
+void SkinWriter::write_node_names()
+{
     for (const DescribedNode* node : m_named)
         m_name_offsets.emplace(node, append_string(node->name));
 }
 
 // The record, its children's offsets patched in as the children are written
 // after it; a named node gets its tree entry right before the record.
-std::uint32_t SkinWriter::write_node(const DescribedNode& node) {
+std::uint32_t SkinWriter::write_node(const DescribedNode& node)
+{
     align(4);
     if (!node.name.empty())
         m_entry_offsets.emplace(&node, append_zeros(sizeof(SkinTreeEntry)));
     const std::size_t head = sizeof(SkinNode) + 4 * node.children.size();
     SkinNode record{};
     std::size_t end = head;
-    std::uint16_t* bounds[] = {&record.int_table, &record.font_table, &record.point_table, &record.string_table,
+    std::uint16_t* bounds[] = {&record.int_table,     &record.font_table,  &record.point_table, &record.string_table,
                                &record.picture_table, &record.color_table, &record.table_end};
-    const std::size_t sizes[] = {node.ints.size() * IntegerNode::Size, node.fonts.size() * IntegerNode::Size,
-                                 node.points.size() * PointNode::Size, node.strings.size() * StringNode::Size,
+    const std::size_t sizes[] = {node.ints.size() * IntegerNode::Size,     node.fonts.size() * IntegerNode::Size,
+                                 node.points.size() * PointNode::Size,     node.strings.size() * StringNode::Size,
                                  node.pictures.size() * PictureNode::Size, node.colors.size() * ColorNode::Size};
     for (std::size_t i = 0; i < 7; ++i) {
         if (end > std::numeric_limits<std::uint16_t>::max())
@@ -139,7 +148,8 @@ std::uint32_t SkinWriter::write_node(const DescribedNode& node) {
 }
 
 template <class Entry>
-void SkinWriter::write_table(const std::map<String, Entry>& table) {
+void SkinWriter::write_table(const std::map<String, Entry>& table)
+{
     for (const auto& [key, value] : table) {
         Entry entry = value;
         entry.name = m_attribute_offsets.at(key);
@@ -148,7 +158,8 @@ void SkinWriter::write_table(const std::map<String, Entry>& table) {
 }
 
 // A balanced tree over the sorted names: the middle one is the root.
-std::int32_t SkinWriter::write_tree(std::size_t first, std::size_t last) {
+std::int32_t SkinWriter::write_tree(std::size_t first, std::size_t last)
+{
     if (first == last)
         return -1;
     const std::size_t middle = first + (last - first) / 2;
@@ -160,7 +171,8 @@ std::int32_t SkinWriter::write_tree(std::size_t first, std::size_t last) {
     return static_cast<std::int32_t>(offset);
 }
 
-void SkinWriter::write_string_area(SkinHeader& header) {
+void SkinWriter::write_string_area(SkinHeader& header)
+{
     header.string_area_offset = static_cast<std::uint32_t>(m_bytes.size());
     header.picture_count = static_cast<std::uint32_t>(m_description.bitmap_names.size());
     header.font_count = static_cast<std::uint32_t>(m_description.font_descriptions.size());
@@ -170,13 +182,15 @@ void SkinWriter::write_string_area(SkinHeader& header) {
             append_string(text);
 }
 
-std::size_t SkinWriter::append_string(StringView text) {
+std::size_t SkinWriter::append_string(StringView text)
+{
     const std::size_t offset = append_zeros(2 * (text.size() + 1));
     std::memcpy(m_bytes.data() + offset, text.data(), 2 * text.size());
     return offset;
 }
 
-std::size_t SkinWriter::append_zeros(std::size_t count) {
+std::size_t SkinWriter::append_zeros(std::size_t count)
+{
     const std::size_t offset = m_bytes.size();
     m_bytes.resize(offset + count, 0);
     return offset;

@@ -4,7 +4,8 @@
 #include <cstdio>
 #include "skin_compiler.h"
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     if (argc != 3) {
         std::fprintf(stderr, "usage: skinc DESCRIPTION OUTPUT\n");
         return 2;

@@ -5,16 +5,17 @@
 #include "elements/attributes.h"
 #include "elements/element_types.h"
 #include "pixels/bmp_writer.h"
+#include "pixels/render_draw.h"
 #include "skin/element_type_registry.h"
 #include "skin/plexor.h"
-#include "pixels/render_draw.h"
 #include "skin_compiler.h"
 #include "skin_description.h"
 
 void ensure_element_types()
 {
     ElementTypeRegistry& registry = ElementTypeRegistry::instance();
-    if (!registry.is_registered(u"node")) register_element_types(registry);
+    if (!registry.is_registered(u"node"))
+        register_element_types(registry);
 }
 
 bool load_skin_description(Properties& skin, std::string_view source, const std::string& folder,
@@ -22,7 +23,8 @@ bool load_skin_description(Properties& skin, std::string_view source, const std:
 {
     namespace fs = std::filesystem;
     std::vector<std::uint8_t> bytes;
-    if (!compile_skin(source, "description", bytes, error)) return false;
+    if (!compile_skin(source, "description", bytes, error))
+        return false;
     std::error_code failed;
     fs::create_directories(folder, failed);
     if (!bitmap_folder.empty()) {
@@ -32,9 +34,10 @@ bool load_skin_description(Properties& skin, std::string_view source, const std:
         }
     }
     std::string path = (fs::path(folder) / "skinview.skin").string();
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                static_cast<std::streamsize>(bytes.size()));
-    if (skin.load_skin(from_utf8(path), 96)) return true;
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (skin.load_skin(from_utf8(path), 96))
+        return true;
     error = "the compiled skin does not load (a bitmap is missing or not 16-bit)";
     return false;
 }
@@ -59,7 +62,8 @@ void SkinRowAdapter::on_row_activated(VirtualList&, int index)
 
 ListRow* SkinRowAdapter::create_row(VirtualList&, int index)
 {
-    if (index == m_missing || !m_row_node) return nullptr;
+    if (index == m_missing || !m_row_node)
+        return nullptr;
     return new SkinRow(m_skin, m_row_node);
 }
 
@@ -70,13 +74,15 @@ SkinFrame::SkinFrame(Properties& skin) : m_skin(skin), m_root(std::make_unique<E
 
 void SkinFrame::load(StringView node_name)
 {
-    if (!m_root->load_from_node(m_skin, node_name)) throw plexor::NodeNotFoundInSkin(String(node_name));
+    if (!m_root->load_from_node(m_skin, node_name))
+        throw plexor::NodeNotFoundInSkin(String(node_name));
 }
 
 void SkinFrame::fill_lists(StringView row_node_name, int count)
 {
     const SkinNode* row_node = m_skin.find_node(row_node_name);
-    if (!row_node) throw plexor::NodeNotFoundInSkin(String(row_node_name));
+    if (!row_node)
+        throw plexor::NodeNotFoundInSkin(String(row_node_name));
     std::vector<Element*> pending{m_root.get()};
     while (!pending.empty()) {
         Element* element = pending.back();
@@ -106,7 +112,8 @@ void SkinFrame::step(double seconds)
 const PixelBuffer* SkinFrame::draw()
 {
     m_surface.recreate(m_size);
-    if (!m_surface.buffer()) return nullptr;
+    if (!m_surface.buffer())
+        return nullptr;
     fill_rect(m_surface, Rect::of({0, 0}, m_size), 0);
     m_root->draw(m_surface, {0, 0});
     return m_surface.buffer();

@@ -9,8 +9,8 @@
 #include <vector>
 #include "elements/element.h"
 #include "elements/virtual_list.h"
-#include "skin/properties.h"
 #include "pixels/render_surface.h"
+#include "skin/properties.h"
 
 // Registers the element kinds once per process.
 void ensure_element_types();

@@ -19,9 +19,8 @@ namespace {
 
 int usage()
 {
-    std::fprintf(stderr,
-                 "usage: skinview DESCRIPTION.txt|SKIN.skin NODE WIDTHxHEIGHT OUT.bmp "
-                 "[--rows ROW_NODE COUNT] [--frames N] [--scroll PIXELS]\n");
+    std::fprintf(stderr, "usage: skinview DESCRIPTION.txt|SKIN.skin NODE WIDTHxHEIGHT OUT.bmp "
+                         "[--rows ROW_NODE COUNT] [--frames N] [--scroll PIXELS]\n");
     return 2;
 }
 
@@ -29,7 +28,8 @@ bool load(Properties& skin, const std::string& input)
 {
     namespace fs = std::filesystem;
     if (fs::path(input).extension() == ".skin") {
-        if (skin.load_skin(from_utf8(input), 96)) return true;
+        if (skin.load_skin(from_utf8(input), 96))
+            return true;
         std::fprintf(stderr, "skinview: %s does not load\n", input.c_str());
         return false;
     }
@@ -47,7 +47,8 @@ bool load(Properties& skin, const std::string& input)
     bool loaded = load_skin_description(skin, text.str(), folder, bitmaps.empty() ? "." : bitmaps, error);
     std::error_code ignored;
     fs::remove_all(folder, ignored);
-    if (!loaded) std::fprintf(stderr, "skinview: %s\n", error.c_str());
+    if (!loaded)
+        std::fprintf(stderr, "skinview: %s\n", error.c_str());
     return loaded;
 }
 
@@ -69,10 +70,11 @@ void drag(SkinFrame& frame, int pixels)
 
 int main(int argc, char** argv)
 {
-    if (argc < 5) return usage();
+    if (argc < 5)
+        return usage();
     int width = 0, height = 0;
-    if (std::sscanf(argv[3], "%dx%d", &width, &height) != 2 || width <= 0 || height <= 0 ||
-        width > 8192 || height > 8192)
+    if (std::sscanf(argv[3], "%dx%d", &width, &height) != 2 || width <= 0 || height <= 0 || width > 8192 ||
+        height > 8192)
         return usage();
     std::string row_node;
     int rows = 0, frames = 0, scroll = 0;
@@ -90,15 +92,19 @@ int main(int argc, char** argv)
         }
     }
     Properties skin;
-    if (!load(skin, argv[1])) return 1;
+    if (!load(skin, argv[1]))
+        return 1;
     try {
         SkinFrame frame(skin);
         frame.load(from_utf8(argv[2]));
-        if (!row_node.empty()) frame.fill_lists(from_utf8(row_node), rows);
+        if (!row_node.empty())
+            frame.fill_lists(from_utf8(row_node), rows);
         frame.lay_out({width, height});
         frame.step(0.02);
-        if (scroll != 0) drag(frame, scroll);
-        for (int i = 0; i < frames; ++i) frame.step(0.02);
+        if (scroll != 0)
+            drag(frame, scroll);
+        for (int i = 0; i < frames; ++i)
+            frame.step(0.02);
         if (!frame.write_bmp(argv[4])) {
             std::fprintf(stderr, "skinview: cannot write %s\n", argv[4]);
             return 1;
