@@ -77,11 +77,13 @@ TEST_P(ViewerEndToEnd, OpenZoomDragSwipeTurnAndReturn)
                                "wait-for btnNumText\n"
                                "wait 2500\n"
                                "dump\n" +
-                               shot("01-open") + "tap " + centre + "\nwait 80\ntap " + centre +
-                               "\n"
+                               shot("01-open") +
+                               // Zooming in by key: a double tap timed in real time by the
+                               // script can come apart on a slow (sanitizer) build.
+                               "key Plus\n"
                                "wait 3000\n"
                                "dump\n" +
-                               shot("02-double-tap") + "drag " + centre + " " + point(0.3, 0.35) +
+                               shot("02-zoom-in") + "drag " + centre + " " + point(0.3, 0.35) +
                                " 300\n"
                                "wait 2500\n" +
                                shot("03-drag") + "key Down\nwait 1500\nkey Down\nwait 1500\nkey Down\nwait 1500\n" +
@@ -108,7 +110,7 @@ TEST_P(ViewerEndToEnd, OpenZoomDragSwipeTurnAndReturn)
     EXPECT_TRUE(has(dumps[2], "text=\"2 of 2\"")) << dumps[2];
     EXPECT_TRUE(has(dumps[3], "text=\"1 of 2\"")) << dumps[3];
     EXPECT_TRUE(has(dumps[5], "listFolder")) << dumps[5];
-    for (const char* name : {"01-open", "02-double-tap", "03-drag", "04-next", "05-back", "06-landscape", "07-grid"})
+    for (const char* name : {"01-open", "02-zoom-in", "03-drag", "04-next", "05-back", "06-landscape", "07-grid"})
         EXPECT_GT(fs::file_size(m_shots + "/" + name + ".png"), 2000u) << name;
 }
 
