@@ -104,6 +104,15 @@ Pixel mean_pixel(const ColourSums& sums, Pixel flag)
     return static_cast<Pixel>(std::min<Pixel>(red, 31) << 11 | green << 5 | std::min<Pixel>(blue, 31));
 }
 
+// The part of dst_rect a scaled copy of src_rect writes: empty when there is
+// no buffer, either rectangle is empty or src_rect leaves the source.
+Rect scaled_area(DrawTarget& target, const PixelBuffer& source, const Rect& src_rect, const Rect& dst_rect)
+{
+    if (!target.buffer() || src_rect.is_empty() || dst_rect.is_empty() || !lies_inside(source, src_rect))
+        return Rect{};
+    return visible_part(target, dst_rect);
+}
+
 }  // namespace
 
 void fill_rect(DrawTarget& target, const Rect& rect, Pixel value)
@@ -146,9 +155,7 @@ void blit(DrawTarget& target, const PixelBuffer& source, Point src_origin, Size 
 void scaled_blit(DrawTarget& target, const PixelBuffer& source, const Rect& src_rect, const Rect& dst_rect,
                  const RowOperation& operation)
 {
-    if (!target.buffer() || src_rect.is_empty() || dst_rect.is_empty() || !lies_inside(source, src_rect))
-        return;
-    const Rect area = visible_part(target, dst_rect);
+    const Rect area = scaled_area(target, source, src_rect, dst_rect);
     if (area.is_empty())
         return;
     // 10 fractional bits; sides are at most 32768, so positions fit in 32 bits.
@@ -175,9 +182,7 @@ void draw_surface(DrawTarget& target, const RenderSurface& surface, Point dst_or
 void filtered_scaled_blit(DrawTarget& target, const PixelBuffer& source, const Rect& src_rect, const Rect& dst_rect,
                           const RowOperation& operation)
 {
-    if (!target.buffer() || src_rect.is_empty() || dst_rect.is_empty() || !lies_inside(source, src_rect))
-        return;
-    const Rect area = visible_part(target, dst_rect);
+    const Rect area = scaled_area(target, source, src_rect, dst_rect);
     if (area.is_empty())
         return;
     const AxisTaps across =
