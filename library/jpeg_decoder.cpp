@@ -223,16 +223,23 @@ bool JpegDecoder::read_scanline(std::uint8_t* rgb)
     JpegDecoderState& s = *m_state;
     if (s.info.output_scanline >= s.info.output_height)
         return false;
-    if (setjmp(s.error.jump)) {
-        close();
-        return false;
-    }
-    JSAMPROW row = s.cmyk ? s.cmyk_row.data() : rgb;
-    if (jpeg_read_scanlines(&s.info, &row, 1) != 1)
+    if (!read_row(s.cmyk ? s.cmyk_row.data() : rgb))
         return false;
     if (s.cmyk)
         cmyk_to_rgb(s.cmyk_row.data(), rgb, static_cast<int>(s.info.output_width), s.info.saw_Adobe_marker);
     return true;
+}
+
+// The library's jump lands here on an error, so nothing of the caller's
+// frame lives across it.
+bool JpegDecoder::read_row(unsigned char* row)
+{
+    JpegDecoderState& s = *m_state;
+    if (setjmp(s.error.jump)) {
+        close();
+        return false;
+    }
+    return jpeg_read_scanlines(&s.info, &row, 1) == 1;
 }
 
 bool JpegDecoder::read_region(const PixelWindow& window, std::uint8_t* rgb, std::size_t stride)

@@ -62,6 +62,9 @@ public:
     void close();
 
 private:
+    // One row through the library, its errors caught: false on an error or the end.
+    bool read_row(unsigned char* row);
+
     std::unique_ptr<JpegDecoderState> m_state;
     bool m_ok = false;
 };
