@@ -165,9 +165,9 @@ void FolderScreen::open(const Folder& album)
         library->set_key_picture(m_album.key_picture_path, m_pictures.front());
         m_album.key_picture_path = m_pictures.front();
     }
-    // per_row is computed for the present width below; a later placement at
-    // another width (a turn before the first frame) computes it again.
-    m_last_width = width();
+    // The first placement after opening only records its width: per_row is
+    // computed for the screen's width below.
+    m_last_width = 0;
     m_btn_text->set_caption(PhotoLibrary::album_name(m_album.folder_path));
     m_thumbnails.assign(m_pictures.size(), SkinPicture{});
     m_bad.assign(m_pictures.size(), false);
@@ -226,11 +226,26 @@ void FolderScreen::load_next_thumbnail()
     const int count = static_cast<int>(m_pictures.size());
     if (m_next_load >= count)
         return;
-    // The row of each new thumbnail is filled again at once, so the grid
-    // fills in visibly one picture per frame.
+    // A row is filled again once all its thumbnails are loaded, not on every
+    // thumbnail: filling a row sets all its images again. A full row is
+    // filled when the load reaches the next row.
     load_thumbnail(m_next_load);
-    m_list->refresh(m_next_load / m_per_row);
+    if (m_next_load % m_per_row == 0)
+        refresh_row(m_next_load / m_per_row - 1);
     ++m_next_load;
+    // At the end the last row is filled, whether it is short (the row
+    // count / per_row) or full (the one before it).
+    if (m_next_load == count) {
+        refresh_row(count / m_per_row);
+        refresh_row(count / m_per_row - 1);
+    }
+}
+
+void FolderScreen::refresh_row(int row)
+{
+    // Before the first row there is none (the list's rows of index -1 are removed ones).
+    if (row >= 0)
+        m_list->refresh(row);
 }
 
 void FolderScreen::load_thumbnail(int index)

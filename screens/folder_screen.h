@@ -70,6 +70,7 @@ private:
     void list_pictures();
     void recompute_per_row();
     void load_next_thumbnail();
+    void refresh_row(int row);
     void load_thumbnail(int index);
 
     Properties& m_skin;

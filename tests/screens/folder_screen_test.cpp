@@ -124,6 +124,67 @@ TEST_F(FolderScreenTest, ThumbnailsLoadOnePerFrameAndQueueMissingPreviews)
     EXPECT_TRUE(image->picture() == loading->picture());
 }
 
+// Every frame loads one thumbnail; the rows of the list are filled again
+// only as they are completed. Returned: the (frame, row) of every refresh.
+// A refresh shows the row's first button again, so hiding it after each
+// frame tells which rows were filled.
+std::vector<std::pair<int, int>> refreshes_while_loading(FolderScreen& screen, int frames)
+{
+    VirtualList& list = *screen.list();
+    list.fill();
+    EXPECT_EQ(static_cast<int>(list.rows().size()), screen.row_count()) << "every row is on the screen";
+    const auto hide_first_buttons = [&list] {
+        for (const auto& row : list.rows())
+            row->find_by_id(u"button0")->set_visible(false);
+    };
+    hide_first_buttons();
+    std::vector<std::pair<int, int>> refreshes;
+    for (int frame = 1; frame <= frames; ++frame) {
+        screen.update(0.02);
+        for (const auto& row : list.rows())
+            if (row->find_by_id(u"button0")->is_visible())
+                refreshes.emplace_back(frame, row->index());
+        hide_first_buttons();
+    }
+    return refreshes;
+}
+
+TEST_F(FolderScreenTest, ARowIsFilledOnceItsThumbnailsAreLoadedAndTheLastTwoAtTheEnd)
+{
+    auto screen = open_album(7, 7);
+    ASSERT_EQ(screen->per_row(), 4);
+    tree.make_dir("card/!pictaviocache");
+    for (const String& picture : screen->pictures())
+        ASSERT_EQ(build_preview(picture, screen->album().drive_path), PreviewBuild::ready);
+    // Row 0 when the load reaches picture 4; rows 1 and 0 once picture 6 is loaded.
+    using Refreshes = std::vector<std::pair<int, int>>;
+    EXPECT_EQ(refreshes_while_loading(*screen, 9), (Refreshes{{5, 0}, {7, 0}, {7, 1}}));
+    // Filled after their last thumbnail, the rows show every thumbnail.
+    for (const auto& row : screen->list()->rows()) {
+        const int shown = row->index() == 0 ? 4 : 3;
+        for (int i = 0; i < shown; ++i) {
+            auto* image = static_cast<ImageElement*>(
+                row->find_by_id(u"button" + from_ascii(std::to_string(i)))->find_by_id(u"image"));
+            EXPECT_TRUE(image->picture() == screen->thumbnail(row->index() * 4 + i)) << row->index() << " " << i;
+        }
+    }
+}
+
+TEST_F(FolderScreenTest, AFullLastRowIsFilledOnceAtTheEnd)
+{
+    auto screen = open_album(8, 8);
+    ASSERT_EQ(screen->per_row(), 4);
+    using Refreshes = std::vector<std::pair<int, int>>;
+    EXPECT_EQ(refreshes_while_loading(*screen, 10), (Refreshes{{5, 0}, {8, 1}}));
+}
+
+TEST_F(FolderScreenTest, ASingleShortRowIsFilledWhenItsOnlyThumbnailIsLoaded)
+{
+    auto screen = open_album(1, 1);
+    using Refreshes = std::vector<std::pair<int, int>>;
+    EXPECT_EQ(refreshes_while_loading(*screen, 3), (Refreshes{{1, 0}}));
+}
+
 TEST_F(FolderScreenTest, FinishedPicturesOfTheAlbumAreShownAndOthersIgnored)
 {
     auto screen = open_album(2, 2);
@@ -166,9 +227,28 @@ TEST_F(FolderScreenTest, ANewWidthRecomputesThePicturesPerRow)
 {
     auto screen = open_album(12, 12);
     EXPECT_EQ(screen->per_row(), 4);
+    // The first frame after opening places the screen at its width.
+    screen->layout_horizontal();
     screen->set_horizontal(0, 320);
     EXPECT_EQ(screen->per_row(), 5);
     EXPECT_EQ(screen->list()->count(), 3);
+}
+
+// Opening computes per_row for the screen's width; the placement that
+// follows only records its width and does not reset the list again.
+TEST_F(FolderScreenTest, TheFirstPlacementAfterOpeningOnlyRecordsTheWidth)
+{
+    auto screen = open_album(12, 12);
+    ASSERT_EQ(screen->per_row(), 4);
+    screen->list()->fill();
+    ASSERT_FALSE(screen->list()->rows().empty());
+    screen->set_horizontal(0, 320);
+    EXPECT_EQ(screen->per_row(), 4);
+    EXPECT_FALSE(screen->list()->rows().empty()) << "the list was reset";
+    // From then on a new width counts.
+    screen->set_horizontal(0, 240);
+    screen->set_horizontal(0, 320);
+    EXPECT_EQ(screen->per_row(), 5);
 }
 
 TEST_F(FolderScreenTest, AReloadKeepsTheOpenAlbum)
