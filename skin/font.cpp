@@ -158,6 +158,32 @@ void FontRep::read_metrics()
     m_line_height = rounded_up_pixels(metrics.ascender) + m_descent;
 }
 
+FontRep* FontRep::stand_in() const
+{
+    if (m_face || m_spec.point_size == 0)
+        return nullptr;
+    FontRep* fallback = Font().get();
+    return fallback != this && fallback->m_face ? fallback : nullptr;
+}
+
+std::int32_t FontRep::descent() const
+{
+    const FontRep* other = stand_in();
+    return other ? other->m_descent : m_descent;
+}
+
+std::int32_t FontRep::line_height() const
+{
+    const FontRep* other = stand_in();
+    return other ? other->m_line_height : m_line_height;
+}
+
+FT_FaceRec_* FontRep::face() const
+{
+    const FontRep* other = stand_in();
+    return other ? other->m_face : m_face;
+}
+
 void FontRep::on_orientation_changed()
 {
     clear_width_cache();
@@ -170,6 +196,8 @@ void FontRep::clear_width_cache()
 
 FT_FaceRec_* FontRep::face_for(char32_t c)
 {
+    if (FontRep* other = stand_in())
+        return other->face_for(c);
     if (!m_face || FT_Get_Char_Index(m_face, c) != 0)
         return m_face;
     const auto known = m_fallback_of.find(c);
@@ -242,7 +270,7 @@ Size FontRep::measure(StringView text, std::int32_t max_width, std::int32_t* fit
                       std::vector<std::int32_t>* prefix_widths)
 {
     if (descent)
-        *descent = m_descent;
+        *descent = FontRep::descent();
     if (prefix_widths)
         prefix_widths->resize(text.size());
     if (fit_count)
@@ -279,7 +307,7 @@ Size FontRep::measure(StringView text, std::int32_t max_width, std::int32_t* fit
     }
     if (fit_count)
         *fit_count = fits;
-    return {total, m_line_height};
+    return {total, line_height()};
 }
 
 char32_t character_at(StringView text, std::size_t i, std::size_t* units)

@@ -34,7 +34,10 @@ struct FontSpec {
 // One created font. Lives as long as a Font handle refers to it.
 class FontRep : public OrientationObserver {
 public:
-    // Never fails as an object: without a face, metrics keep their defaults.
+    // Never fails as an object. A font whose face could not be created
+    // measures, draws and takes its metrics from the default font's face, so
+    // that its text is still shown; one of point size 0 has no face at all:
+    // it measures 0, draws nothing and keeps the default metrics.
     explicit FontRep(const FontSpec& spec);
     ~FontRep() override;
 
@@ -46,12 +49,12 @@ public:
     const FontSpec& spec() const { return m_spec; }
     // The face cut to 31 characters, as the font was asked for.
     const String& face_name() const { return m_face_name; }
-    // Descent in pixels (0 without a face).
-    std::int32_t descent() const { return m_descent; }
-    // Line height in pixels (20 without a face).
-    std::int32_t line_height() const { return m_line_height; }
+    // Descent in pixels (0 without any face).
+    std::int32_t descent() const;
+    // Line height in pixels (20 without any face).
+    std::int32_t line_height() const;
     // Ascent in pixels: line height minus descent.
-    std::int32_t ascent() const { return m_line_height - m_descent; }
+    std::int32_t ascent() const { return line_height() - descent(); }
 
     // (total width, line height); (0, 0) for empty text. Each out-parameter may be null.
     // fit_count: whole characters before the running width first exceeds max_width
@@ -66,10 +69,11 @@ public:
     // How many times the glyph engine was asked for widths (diagnostics).
     std::uint64_t system_measure_count() const { return m_system_measures; }
 
-    // Width of one character from the face that draws it (0 without a face).
+    // Width of one character from the face that draws it (0 without any face).
     std::int32_t glyph_advance(char32_t c);
-    // The FreeType face (null without one); for the text drawing code.
-    FT_FaceRec_* face() const { return m_face; }
+    // The FreeType face the font draws with: its own, or the default font's
+    // when its own failed (null without any); for the text drawing code.
+    FT_FaceRec_* face() const;
     // The face that draws c: the font's own when it has the character, else an
     // installed face that has it (looked up once per character), else the
     // font's own (which then shows its missing-glyph box).
@@ -86,6 +90,9 @@ private:
 
     void create_face();
     void read_metrics();
+    // The default font when this one's face could not be created and the
+    // default has one; else null (this font measures and draws by itself).
+    FontRep* stand_in() const;
     void measure_uncached(StringView text);
     FT_FaceRec_* find_fallback(char32_t c);
 

@@ -239,7 +239,7 @@ void draw_text(DrawTarget& target, const Font& font, Color color, StringView tex
                int vertical, bool wrap, Point clip_position, Size clip_size)
 {
     PixelBuffer* buffer = target.buffer();
-    if (text.empty() || !buffer || !font->has_face())
+    if (text.empty() || !buffer || !font->face())
         return;
     // Only the part of the rectangle inside the buffer is copied out and back.
     const Rect visible = intersect(rect, buffer->bounds());

@@ -257,6 +257,29 @@ TEST(DrawText, NothingToDraw)
     draw_text(empty, test_font(), black, u"text", {0, 0, 40, 20}, align_left, align_top, false);
 }
 
+// Text in a font whose face could not be made is still shown: drawn, and
+// underlined, with the default font's face and metrics.
+TEST(DrawText, AFontThatFailedToLoadDrawsWithTheDefaultFace)
+{
+    FontSpec failed;
+    failed.point_size = 1000000;
+    failed.underline = true;
+    FontSpec standard;
+    standard.underline = true;
+    RenderSurface shown({120, 40});
+    RenderSurface expected({120, 40});
+    shown.buffer()->clear(translucent_grey);
+    expected.buffer()->clear(translucent_grey);
+    const Font failed_font(failed);
+    ASSERT_FALSE(failed_font->has_face());
+    draw_text(shown, failed_font, black, u"Hello", {0, 0, 120, 40}, align_left, align_vcenter, false);
+    draw_text(expected, Font(standard), black, u"Hello", {0, 0, 120, 40}, align_left, align_vcenter, false);
+    const Rect box = changed_box(*shown.buffer(), translucent_grey);
+    EXPECT_GT(box.width(), 10);
+    EXPECT_GT(box.height(), 5);
+    EXPECT_TRUE(same_pixels(*shown.buffer(), *expected.buffer()));
+}
+
 TEST(DrawText, UnderlineDrawsALineBelowTheText)
 {
     FontSpec spec;

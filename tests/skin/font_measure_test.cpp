@@ -39,15 +39,32 @@ TEST(FontRep, SizeZeroCreatesNoFont)
 {
     FontRep font(spec(0));
     EXPECT_FALSE(font.has_face());
+    EXPECT_EQ(font.face(), nullptr) << "no stand-in either";
     EXPECT_EQ(font.line_height(), 20);
     EXPECT_EQ(font.descent(), 0);
+    EXPECT_EQ(font.measure(u"W").width, 0);
 }
 
+// A font whose face could not be made measures and takes its metrics from
+// the default font's face instead of measuring nothing.
 TEST(FontRep, AbsurdSizeIsAFailedCreation)
 {
     FontRep font(spec(1000000));
     EXPECT_FALSE(font.has_face());
-    EXPECT_EQ(font.line_height(), 20);
+    FontRep& standard = *Font();
+    ASSERT_TRUE(standard.has_face());
+    EXPECT_EQ(font.face(), standard.face());
+    EXPECT_EQ(font.line_height(), standard.line_height());
+    EXPECT_EQ(font.descent(), standard.descent());
+    EXPECT_GT(font.measure(u"W").width, 0);
+    std::int32_t descent = -1;
+    std::vector<std::int32_t> widths;
+    std::vector<std::int32_t> standard_widths;
+    EXPECT_EQ(font.measure(u"Wide text", 0, nullptr, &descent, &widths),
+              standard.measure(u"Wide text", 0, nullptr, nullptr, &standard_widths));
+    EXPECT_EQ(widths, standard_widths);
+    EXPECT_EQ(descent, standard.descent());
+    EXPECT_EQ(measure_box(Font(spec(1000000)), u"two\nlines"), measure_box(Font(), u"two\nlines"));
 }
 
 TEST(FontRep, FaceNameIsCutTo31Characters)
