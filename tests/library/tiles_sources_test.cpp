@@ -234,11 +234,23 @@ TEST(TilesDamagedPreview, TruncatedAndEmptyFilesGiveNoTiles)
     }
 }
 
+// A surface a damaged preview still gave is whole: its size, with all its pixels.
+void expect_whole(const RenderSurface& surface, Size size, int round)
+{
+    EXPECT_EQ(surface.size(), size) << "round " << round;
+    ASSERT_NE(surface.buffer(), nullptr) << "round " << round;
+    EXPECT_EQ(surface.buffer()->width(), size.width) << "round " << round;
+    EXPECT_EQ(surface.buffer()->height(), size.height) << "round " << round;
+}
+
+// Each damaged preview is refused or gives whole tiles and thumbnails.
 TEST(TilesDamagedPreview, WildOffsetsLengthsAndRecordsNeverReadOutside)
 {
     const Prepared p = prepare({.width = 1000, .height = 700});
     const auto good = file_bytes(p.preview);
     std::mt19937 random(5);
+    int served_tiles = 0;
+    int refused_previews = 0;
     for (int round = 0; round < 60; ++round) {
         auto bytes = good;
         // Table fields get values near the file's size, zero or huge; records get noise.
@@ -254,11 +266,22 @@ TEST(TilesDamagedPreview, WildOffsetsLengthsAndRecordsNeverReadOutside)
             bytes[noise_at + i] = static_cast<std::uint8_t>(random());
         write_bytes(p.preview, bytes);
         CachePieceCreator creator(from_utf8(p.picture), from_utf8(p.root));
+        refused_previews += creator.ok() ? 0 : 1;
         for (int z = 0; z <= 2; ++z)
-            for (int t = 0; t < 4; ++t)
-                creator.get_piece(t % 2, t / 2, z);
-        load_thumbnail(from_utf8(p.picture), from_utf8(p.root));
+            for (int t = 0; t < 4; ++t) {
+                const std::unique_ptr<RenderSurface> tile = creator.get_piece(t % 2, t / 2, z);
+                if (!tile)
+                    continue;
+                ++served_tiles;
+                EXPECT_TRUE(creator.ok()) << "a refused preview serves no tile, round " << round;
+                expect_whole(*tile, {256, 256}, round);
+            }
+        if (const std::unique_ptr<RenderSurface> thumbnail = load_thumbnail(from_utf8(p.picture), from_utf8(p.root)))
+            expect_whole(*thumbnail, {64, 64}, round);
     }
+    // Some damage is refused at once, some leaves tiles to serve: both were seen.
+    EXPECT_GT(served_tiles, 0);
+    EXPECT_GT(refused_previews, 0);
 }
 
 }  // namespace
