@@ -1,9 +1,14 @@
-// Zoom levels and tile grids of the tile sources.
+// Zoom levels, tile grids and edge tiles of the tile sources.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include "library/jpeg_piece_creator.h"
 #include "library/piece_creator.h"
 #include "library/preview_file.h"
+#include "pixels/render_surface.h"
+#include "tests/library/preview_test_support.h"
 
 namespace {
 
@@ -24,15 +29,47 @@ TEST(TilesGeometry, LevelsHalveUntilTheLongerSideFits)
 TEST(TilesGeometry, PictureOf1600x1200)
 {
     const Size full{1600, 1200};
-    const int levels = preview_levels(full.width, full.height);
-    ASSERT_EQ(levels, 3);
-    EXPECT_EQ(reduced_size(full, levels - 0), (Size{200, 150}));
-    EXPECT_EQ(tile_count(reduced_size(full, levels - 0)), (Size{1, 1}));
-    EXPECT_EQ(reduced_size(full, 0), full);
-    EXPECT_EQ(tile_count(full), (Size{7, 5}));
-    // The last column is 64 pixels wide and the last row 176 high.
-    EXPECT_EQ(full.width - 6 * tile_size, 64);
-    EXPECT_EQ(full.height - 4 * tile_size, 176);
+    ASSERT_EQ(preview_levels(full.width, full.height), 3);
+    // Zoom level z is the picture reduced by 2^(3 - z).
+    EXPECT_EQ(reduced_size(full, 3), (Size{200, 150}));
+    EXPECT_EQ(reduced_size(full, 2), (Size{400, 300}));
+    EXPECT_EQ(reduced_size(full, 1), (Size{800, 600}));
+    EXPECT_EQ(reduced_size(full, 0), (Size{1600, 1200}));
+    EXPECT_EQ(tile_count({200, 150}), (Size{1, 1}));
+    EXPECT_EQ(tile_count({400, 300}), (Size{2, 2}));
+    EXPECT_EQ(tile_count({800, 600}), (Size{4, 3}));
+    EXPECT_EQ(tile_count({1600, 1200}), (Size{7, 5}));
+}
+
+// Columns and rows of a tile up to its last pixel that is not black.
+Size written_part(const RenderSurface& tile)
+{
+    Size part{0, 0};
+    for (int y = 0; y < tile.size().height; ++y)
+        for (int x = 0; x < tile.size().width; ++x)
+            if (tile.buffer()->at(x, y) != 0)
+                part = {std::max(part.width, x + 1), std::max(part.height, y + 1)};
+    return part;
+}
+
+// At full resolution the last tile column of a 1600 x 1200 picture is 64
+// pixels wide and the last tile row 176 high; the rest of those tiles stays black.
+TEST(TilesGeometry, EdgeTilesHoldOnlyThePartInsideThePicture)
+{
+    const std::string picture = make_root() + "picture.jpg";
+    ASSERT_TRUE(write_picture(picture, {.width = 1600, .height = 1200}));
+    JpegPieceCreator direct(from_utf8(picture));
+    ASSERT_TRUE(direct.ok());
+    const struct {
+        int tx, ty;
+        Size part;
+    } tiles[] = {{0, 0, {256, 256}}, {6, 0, {64, 256}}, {0, 4, {256, 176}}, {6, 4, {64, 176}}, {5, 3, {256, 256}}};
+    for (const auto& expected : tiles) {
+        const std::unique_ptr<RenderSurface> tile = direct.get_piece(expected.tx, expected.ty, 3);
+        ASSERT_TRUE(tile) << expected.tx << "," << expected.ty;
+        ASSERT_EQ(tile->size(), (Size{256, 256}));
+        EXPECT_EQ(written_part(*tile), expected.part) << expected.tx << "," << expected.ty;
+    }
 }
 
 TEST(TilesGeometry, ReductionsRoundUp)
