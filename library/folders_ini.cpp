@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 #include "platform/file.h"
+#include "platform/language.h"
 #include "platform/paths.h"
 
 namespace {
@@ -15,23 +16,12 @@ const StringView key_picture_key = u"KeyPicturePath";
 const StringView drive_key = u"DrivePath";
 const StringView size_key = u"FolderSize";
 
-bool is_space(char16_t c)
-{
-    return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n' || c == u'\v' || c == u'\f' || c == 0x00A0 ||
-           c == 0x3000;
-}
-
-bool is_line_end(char16_t c)
-{
-    return c == u'\r' || c == u'\n';
-}
-
 // Reads a leading decimal number as "%d" would, saturating at the int32 range;
 // 0 when the text does not start with one.
 std::int32_t parse_int32(StringView text)
 {
     std::size_t i = 0;
-    while (i < text.size() && is_space(text[i]))
+    while (i < text.size() && is_key_value_space(text[i]))
         ++i;
     bool negative = false;
     if (i < text.size() && (text[i] == u'-' || text[i] == u'+'))
@@ -49,7 +39,7 @@ std::int32_t parse_int32(StringView text)
 
 // Calls apply(k, value) for the k-th key (in map order) that begins with prefix.
 template <typename Apply>
-void for_each_with_prefix(const std::map<String, String>& pairs, StringView prefix, Apply apply)
+void for_each_with_prefix(const KeyValues& pairs, StringView prefix, Apply apply)
 {
     std::size_t k = 0;
     for (const auto& [key, value] : pairs) {
@@ -81,32 +71,6 @@ bool read_whole_file(StringView path, std::vector<unsigned char>& bytes)
 
 }  // namespace
 
-std::map<String, String> parse_key_values(StringView text)
-{
-    std::map<String, String> pairs;
-    std::size_t i = 0;
-    while (i < text.size()) {
-        while (i < text.size() && is_space(text[i]))
-            ++i;
-        const std::size_t key_start = i;
-        while (i < text.size() && !is_space(text[i]) && text[i] != u'=')
-            ++i;
-        const StringView key = text.substr(key_start, i - key_start);
-        if (i < text.size() && text[i] == u'=') {
-            ++i;
-        } else {
-            while (i < text.size() && is_space(text[i]) && !is_line_end(text[i]))
-                ++i;
-        }
-        const std::size_t value_start = i;
-        while (i < text.size() && !is_line_end(text[i]))
-            ++i;
-        if (!key.empty())
-            pairs[String(key)] = String(text.substr(value_start, i - value_start));
-    }
-    return pairs;
-}
-
 String decode_key_value_bytes(const std::vector<unsigned char>& bytes)
 {
     String text;
@@ -126,7 +90,7 @@ String decode_key_value_bytes(const std::vector<unsigned char>& bytes)
 
 std::vector<Folder> folders_from_text(StringView text)
 {
-    const std::map<String, String> pairs = parse_key_values(text);
+    const KeyValues pairs = parse_key_values(text);
     std::vector<Folder> folders;
     for_each_with_prefix(pairs, key_picture_key, [&](std::size_t, const String& value) {
         Folder folder;

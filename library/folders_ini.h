@@ -1,13 +1,11 @@
 #pragma once
 // The album list file "folders.ini": UTF-16LE with a byte-order mark, three
-// tab-separated "key<TAB>value" lines per album.
+// tab-separated "key<TAB>value" lines per album, read as language files are
+// (parse_key_values).
 
-#include <map>
 #include <vector>
 #include "library/folder.h"
 
-// Splits key/value text into a map ordered by key (later duplicates win).
-std::map<String, String> parse_key_values(StringView text);
 // Decodes file bytes: UTF-16LE after FF FE (an odd last byte dropped), else one
 // signed byte per character.
 String decode_key_value_bytes(const std::vector<unsigned char>& bytes);

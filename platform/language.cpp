@@ -57,13 +57,6 @@ constexpr TableRow language_table[] = {
 
 constexpr unsigned table_size = 99;
 
-// The system's wide-character space class.
-bool is_space(char16_t c)
-{
-    return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0 || c == 0x1680 ||
-           (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F || c == 0x3000;
-}
-
 bool is_line_end(char16_t c)
 {
     return c == u'\r' || c == u'\n';
@@ -139,33 +132,43 @@ String locale_language(StringView locale)
 
 }  // namespace
 
-Translations::Map parse_language_file(std::string_view bytes, std::uint64_t file_size)
+bool is_key_value_space(char16_t c)
 {
-    const String text = decode(bytes, file_size);
-    Translations::Map texts;
+    return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0 || c == 0x1680 ||
+           (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F || c == 0x3000;
+}
+
+KeyValues parse_key_values(StringView text)
+{
+    KeyValues pairs;
     const std::size_t n = text.size();
     std::size_t i = 0;
     while (i < n) {
-        while (i < n && is_space(text[i]))
+        while (i < n && is_key_value_space(text[i]))
             ++i;
         const std::size_t key_start = i;
-        while (i < n && !is_space(text[i]) && text[i] != u'=')
+        while (i < n && !is_key_value_space(text[i]) && text[i] != u'=')
             ++i;
         const std::size_t key_end = i;
         if (i < n && text[i] == u'=') {
             ++i;
         } else {
-            while (i < n && is_space(text[i]) && !is_line_end(text[i]))
+            while (i < n && is_key_value_space(text[i]) && !is_line_end(text[i]))
                 ++i;
         }
         const std::size_t value_start = i;
         while (i < n && !is_line_end(text[i]))
             ++i;
         if (key_end > key_start)
-            texts.insert_or_assign(text.substr(key_start, key_end - key_start),
-                                   text.substr(value_start, i - value_start));
+            pairs.insert_or_assign(String(text.substr(key_start, key_end - key_start)),
+                                   String(text.substr(value_start, i - value_start)));
     }
-    return texts;
+    return pairs;
+}
+
+Translations::Map parse_language_file(std::string_view bytes, std::uint64_t file_size)
+{
+    return parse_key_values(decode(bytes, file_size));
 }
 
 String Translations::translate(StringView key) const

@@ -7,6 +7,22 @@
 #include <vector>
 #include "platform/text.h"
 
+// Key/value text as language files and the album list hold it, in key order.
+using KeyValues = std::map<String, String, std::less<>>;
+
+// Whether c is white space to key/value text: what the system's
+// wide-character classification calls space (space, tab, CR, LF and the
+// other Unicode spaces).
+bool is_key_value_space(char16_t c);
+
+// Reads key/value lines (lines end at CR or LF): leading white space is
+// skipped; the key runs up to the first white space or "="; after "=" the
+// value starts at once, after white space at the next character that is not
+// white space (on the same line); the value runs to the end of the line,
+// trailing blanks included. Entries with an empty key are left out; a later
+// duplicate key replaces an earlier one.
+KeyValues parse_key_values(StringView text);
+
 // One entry that the language command puts into a menu.
 struct MenuEntry {
     String command;
@@ -20,7 +36,7 @@ struct MenuEntry {
 // The loaded texts of one language file.
 class Translations {
 public:
-    using Map = std::map<String, String, std::less<>>;
+    using Map = KeyValues;
 
     // The text stored for key, or the key itself when the loaded file lacks it.
     String translate(StringView key) const;

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "library/folders_ini.h"
+#include "platform/language.h"
 #include "tests/library/library_test_support.h"
 
 namespace {
@@ -94,6 +95,31 @@ TEST(FoldersIni, KeyValueLinesFollowTheLanguageFileRules)
     EXPECT_EQ(pairs.at(u"Back2"), u"");
     EXPECT_EQ(pairs.size(), 4u);
     EXPECT_EQ(parse_key_values(u"K\t1\nK\t2\n").at(u"K"), u"2");
+}
+
+TEST(FoldersIni, EveryWideSpaceLeadsAndSeparatesAsInLanguageFiles)
+{
+    TempTree tree;
+    const String text = u"\u2003KeyPicturePath0\u2003/c/a/0.jpg\n"
+                        u"\u1680DrivePath0\u00A0\u2003/c/\n"
+                        u"FolderSize0=\u20037\n"
+                        u"KeyPicturePath1\u3000\u205F/c/b\u2009c/1.jpg\n"
+                        u"FolderSize1\u000B12\n";
+    std::string bytes = "\xFF\xFE";
+    for (char16_t c : text) {
+        bytes += static_cast<char>(c & 0xFF);
+        bytes += static_cast<char>(c >> 8);
+    }
+    tree.file("folders.ini", bytes);
+    const std::vector<Folder> folders = read_folders_file(tree.path16("folders.ini"));
+    ASSERT_EQ(folders.size(), 2u);
+    EXPECT_EQ(folders[0].key_picture_path, u"/c/a/0.jpg");
+    EXPECT_EQ(folders[0].folder_path, u"/c/a/");
+    EXPECT_EQ(folders[0].drive_path, u"/c/");
+    EXPECT_EQ(folders[0].size, 7);  // white space before a number is skipped, as "%d" does
+    // Inside the value white space is kept.
+    EXPECT_EQ(folders[1].key_picture_path, u"/c/b\u2009c/1.jpg");
+    EXPECT_EQ(folders[1].size, 12);
 }
 
 TEST(FoldersIni, SavedFileHasTheExactBytesAndLoadsBack)

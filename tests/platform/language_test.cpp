@@ -74,6 +74,19 @@ TEST(LanguageFileFormat, EntryForms)
     EXPECT_EQ(texts.size(), 5u);
 }
 
+TEST(LanguageFileFormat, EveryWideSpaceSeparatesButOnlyCrAndLfEndALine)
+{
+    const KeyValues texts = parse_key_values(u"\u2003Exit\u2003\u00A0Quit now\u2028Next=1\n"
+                                             u"\u3000Ok\u0085fine\u202F\r"
+                                             u"A\u200BB\u1680zero width is no space\n");
+    EXPECT_EQ(texts.at(u"Exit"), u"Quit now\u2028Next=1");
+    EXPECT_EQ(texts.at(u"Ok"), u"fine\u202F");
+    EXPECT_EQ(texts.at(u"A\u200BB"), u"zero width is no space");
+    EXPECT_EQ(texts.size(), 3u);
+    // A language file is read the same way.
+    EXPECT_EQ(parse(utf16le(u"\u2003Exit\u2003\u00A0Quit now\u2028Next=1\n")).at(u"Exit"), u"Quit now\u2028Next=1");
+}
+
 TEST(LanguageFileFormat, KeyAloneOnItsLineGetsAnEmptyText)
 {
     const auto texts = parse("Empty   \nNext=1");
