@@ -85,6 +85,78 @@ StringView directory_part(StringView path)
     return last == StringView::npos ? StringView() : path.substr(0, last + 1);
 }
 
+// Where the search finds the albums it has made: folder_path to position in
+// the album list. Only the search changes the list's order and length, so
+// positions stay valid between its locks of the list.
+struct AlbumIndex {
+    bool filled = false;
+    std::unordered_map<String, std::size_t> positions;
+};
+
+// Counts picture (found under root) into its album, made with picture as its
+// key picture when it is the album's first.
+void count_in_album(std::vector<Folder>& folders, AlbumIndex& index, StringView root, const String& picture)
+{
+    if (!index.filled) {
+        for (std::size_t i = 0; i < folders.size(); ++i)
+            index.positions.emplace(folders[i].folder_path, i);
+        index.filled = true;
+    }
+    const StringView directory = directory_part(picture);
+    const auto [known, added] = index.positions.try_emplace(String(directory), folders.size());
+    if (added)
+        folders.push_back({String(root), String(directory), picture, 1});
+    else
+        ++folders[known->second].size;
+}
+
+// The queue entry of the folder whose pictures the search is handing out
+// (the walk gives a folder's pictures one after another), with the pictures
+// it held before the search reached them.
+struct QueueRun {
+    StringView directory;
+    PendingFolder* entry = nullptr;  // map entries stay where they are while others are added
+    std::unordered_set<String> queued_before;
+};
+
+// Queues a picture that the search found without a ready preview, unless its
+// folder's entry held it already (a list row asked for it); true when queued.
+bool queue_found_picture(std::map<String, PendingFolder>& map, QueueRun& run, StringView root, const String& picture)
+{
+    const StringView directory = directory_part(picture);
+    if (!run.entry || directory != run.directory) {
+        run.directory = directory;
+        run.entry = &queue_entry(map, directory, root);
+        run.queued_before.clear();
+        for (const QueuedPicture& queued : run.entry->pictures)
+            run.queued_before.insert(queued.path);
+    }
+    if (run.queued_before.count(picture) != 0)
+        return false;
+    append_picture(*run.entry, picture);
+    return true;
+}
+
+// Deletes the previews of the preview folder cache that no picture uses
+// (pictures that are gone or changed, incomplete or empty previews) with their
+// transcodes, and every transcode whose preview is not kept.
+void delete_unused_previews(const String& cache, const std::vector<String>& previews,
+                            const std::unordered_map<String, std::size_t>& preview_index, const std::vector<bool>& used)
+{
+    for (std::size_t i = 0; i < previews.size(); ++i) {
+        if (used[i])
+            continue;
+        if (!is_transcode_name(previews[i])) {
+            delete_preview(cache + previews[i]);
+            continue;
+        }
+        const String preview(preview_name_of_transcode(previews[i]));
+        const auto owner = preview_index.find(preview);
+        if (owner == preview_index.end() || !used[owner->second])
+            delete_transcode(cache + preview);
+    }
+}
+
 // A thread that runs a body given by its owner, at below-normal priority.
 class PreviewWorker : public Thread {
 public:
@@ -488,72 +560,32 @@ void PhotoLibrary::check_drive(StringView root)
         found.push_back({std::move(picture.path), ready ? existing->second : FoundPicture::not_ready});
     }
 
-    // With the file-system work done, the lists are updated in one short hold
-    // of each lock: a lock line pair per picture would cost more than the walk.
+    // The queue stays locked while the drive's findings are sorted into it.
+    // The albums and the status are locked for one picture at a time, so that
+    // the user-interface thread can read the albums between pictures.
     std::vector<bool> used(previews.size(), false);
     {
         LoggedLock map(m_map_mutex, "check_drive", "m_map_mutex");
-        std::int32_t queued = 0;
-        {
-            LoggedLock folders(m_folders_mutex, "check_drive", "m_folders_mutex");
-            std::unordered_map<String, std::size_t> folder_index;
-            for (std::size_t i = 0; i < m_folders.size(); ++i)
-                folder_index.emplace(m_folders[i].folder_path, i);
-            // The walk hands out a folder's pictures one after another: the
-            // folder and its queue entry are looked up once per run of them.
-            constexpr std::size_t no_folder = static_cast<std::size_t>(-1);
-            StringView run_directory;
-            std::size_t run_folder = no_folder;
-            PendingFolder* run_entry = nullptr;
-            // Pictures the run's entry held before this search: not queued twice.
-            std::unordered_set<String> already_queued;
-            for (const FoundPicture& item : found) {
-                const StringView directory = directory_part(item.path);
-                if (run_folder == no_folder || directory != run_directory) {
-                    auto [known, added] = folder_index.try_emplace(String(directory), m_folders.size());
-                    if (added)
-                        m_folders.push_back({String(root), String(directory), item.path, 0});
-                    run_directory = directory;
-                    run_folder = known->second;
-                    run_entry = nullptr;
-                    already_queued.clear();
-                }
-                ++m_folders[run_folder].size;
-                if (item.ready_preview != FoundPicture::not_ready) {
-                    used[item.ready_preview] = true;
-                    continue;
-                }
-                // Map entries stay where they are while others are added.
-                if (!run_entry) {
-                    run_entry = &queue_entry(m_map, directory, root);
-                    for (const QueuedPicture& queued_before : run_entry->pictures)
-                        already_queued.insert(queued_before.path);
-                }
-                if (already_queued.count(item.path) != 0)
-                    continue;
-                append_picture(*run_entry, item.path);
-                ++queued;
+        AlbumIndex albums;
+        QueueRun run;
+        for (const FoundPicture& item : found) {
+            {
+                LoggedLock folders(m_folders_mutex, "check_drive", "m_folders_mutex");
+                count_in_album(m_folders, albums, root, item.path);
             }
-            std::erase_if(m_folders, [](const Folder& folder) { return folder.size == 0; });
+            if (item.ready_preview != FoundPicture::not_ready)
+                used[item.ready_preview] = true;
+            else if (queue_found_picture(m_map, run, root, item.path))
+                m_status.add_to_maximum("check_drive", 1);
+            if (m_probes.picture_searched)
+                m_probes.picture_searched(item.path);
         }
-        m_status.add_to_maximum("check_drive", queued);
+        LoggedLock folders(m_folders_mutex, "check_drive", "m_folders_mutex");
+        std::erase_if(m_folders, [](const Folder& folder) { return folder.size == 0; });
     }
 
-    // Previews of pictures that are gone or changed, and incomplete or empty
-    // ones, are deleted with their transcodes once the queue is released
-    // again; so is a transcode whose preview is not kept.
-    for (std::size_t i = 0; i < previews.size(); ++i) {
-        if (used[i])
-            continue;
-        if (!is_transcode_name(previews[i])) {
-            delete_preview(cache + previews[i]);
-            continue;
-        }
-        const String preview(preview_name_of_transcode(previews[i]));
-        const auto owner = preview_index.find(preview);
-        if (owner == preview_index.end() || !used[owner->second])
-            delete_transcode(cache + preview);
-    }
+    // Deleted once the queue is released again.
+    delete_unused_previews(cache, previews, preview_index, used);
 }
 
 void PhotoLibrary::build_previews()

@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <map>
 #include <vector>
 #include "library/folder.h"
@@ -17,6 +18,14 @@
 #include "library/photo_library_status.h"
 #include "platform/singleton.h"
 #include "platform/thread.h"
+
+// Calls into the library's work for diagnostics and tests, each on the thread
+// that does the work, which it may hold up. Empty ones are skipped.
+struct LibraryProbes {
+    // The search has counted picture into its album; it holds the queue lock
+    // only, so the albums can be read meanwhile.
+    std::function<void(StringView picture)> picture_searched;
+};
 
 class PhotoLibrary : public Thread, public Singleton<PhotoLibrary> {
 public:
@@ -65,6 +74,8 @@ public:
     // Waits at most milliseconds until no search is pending and the queue is
     // empty; true when that is so.
     bool wait_until_idle(unsigned milliseconds);
+    // Sets the probes; only before the worker starts.
+    void set_probes(LibraryProbes probes) { m_probes = std::move(probes); }
     // Previews built and queued since the last reset.
     void read_progress(std::int32_t& value, std::int32_t& maximum);
     // Pictures whose preview could not be written, and the last folder that refused one.
@@ -108,6 +119,7 @@ private:
 
     String m_folders_file;
     bool m_had_album_list = false;
+    LibraryProbes m_probes;
 
     Event m_work_event{true};
     Event m_idle_event{true};

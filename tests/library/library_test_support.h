@@ -5,14 +5,19 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "library/library_event.h"
 #include "library/photo_library.h"
+#include "platform/log.h"
+#include "platform/registry.h"
 #include "platform/text.h"
 #include "tests/library/preview_pictures.h"
 
@@ -113,6 +118,95 @@ inline void use_library_environment(const TempTree& tree, const std::vector<std:
     setenv("PICTAVIO_MY_DOCUMENTS", tree.path(my_documents).c_str(), 1);
     setenv("PICTAVIO_REGISTRY", tree.path("registry").c_str(), 1);
 }
+
+// Switches the log on, into the tree's folder, for the life of the object
+// (through the registry that use_library_environment points at).
+class TreeLog {
+public:
+    explicit TreeLog(const TempTree& tree) : m_temp_folder("TMPDIR", tree.path()) { switch_log(1); }
+    ~TreeLog() { switch_log(0); }
+    TreeLog(const TreeLog&) = delete;
+    TreeLog& operator=(const TreeLog&) = delete;
+
+    // The lines written so far (the lines checked are ASCII: each unit narrowed).
+    std::vector<std::string> lines() const
+    {
+        std::ifstream in(to_utf8(log_file_path()), std::ios::binary);
+        const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        std::vector<std::string> lines(1);
+        for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
+            if (bytes[i] == '\n')
+                lines.emplace_back();
+            else
+                lines.back() += bytes[i];
+        }
+        lines.pop_back();
+        return lines;
+    }
+
+private:
+    static void switch_log(std::uint32_t on)
+    {
+        ASSERT_TRUE(write_registry_dword(u"HKEY_CURRENT_USER\\Software\\Kelm", u"Log", on));
+        log();  // opens or closes the file now
+    }
+
+    ScopedVariable m_temp_folder;
+};
+
+// A point in the library's work (reached through a probe) where its threads
+// wait while the test looks at what they are in the middle of.
+class HoldPoint {
+public:
+    // On a library thread: while the point is closed, waits until it opens.
+    void arrive()
+    {
+        std::unique_lock lock(m_mutex);
+        ++m_waiting;
+        m_changed.notify_all();
+        m_changed.wait(lock, [this] { return m_open; });
+        --m_waiting;
+    }
+    // Waits (two minutes at most) until count threads wait here; false when they do not.
+    bool wait_for_waiting(int count)
+    {
+        std::unique_lock lock(m_mutex);
+        return m_changed.wait_for(lock, std::chrono::minutes(2), [&] { return m_waiting >= count; });
+    }
+    // The threads that wait now.
+    int waiting()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_waiting;
+    }
+    // Lets every thread go on, for good.
+    void open()
+    {
+        std::lock_guard lock(m_mutex);
+        m_open = true;
+        m_changed.notify_all();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    int m_waiting = 0;
+    bool m_open = false;
+};
+
+// Opens a hold point when it goes out of scope. Declared after the library
+// (and the point before it), it lets the library's threads go on before the
+// library stops them, whichever way the test ends.
+class OpenAtExit {
+public:
+    explicit OpenAtExit(HoldPoint& point) : m_point(point) {}
+    ~OpenAtExit() { m_point.open(); }
+    OpenAtExit(const OpenAtExit&) = delete;
+    OpenAtExit& operator=(const OpenAtExit&) = delete;
+
+private:
+    HoldPoint& m_point;
+};
 
 // Records every event the library delivers.
 class EventRecorder : public LibraryObserver {

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <future>
 
 #include "library/drive_search.h"
 #include "library/folders_ini.h"
@@ -25,6 +27,30 @@ std::vector<std::string> cache_files(const TempTree& tree, const std::string& ro
     }
     std::sort(names.begin(), names.end());
     return names;
+}
+
+// The lock lines of operation, each start line with its end line folded into
+// one entry "operation lock"; empty when a start is not followed by its end.
+std::vector<std::string> lock_pairs(const std::vector<std::string>& lines, const std::string& operation)
+{
+    std::vector<std::string> pairs;
+    std::string open;
+    const std::string prefix = operation + " ";
+    for (const std::string& line : lines) {
+        if (!line.starts_with(prefix) || line.find("_mutex ") == std::string::npos)
+            continue;
+        if (line.ends_with(" start") && open.empty()) {
+            open = line.substr(0, line.size() - 6);
+        } else if (line == open + " end") {
+            pairs.push_back(open);
+            open.clear();
+        } else {
+            ADD_FAILURE() << "unpaired lock line: " << line;
+            return {};
+        }
+    }
+    EXPECT_TRUE(open.empty()) << open;
+    return pairs;
 }
 
 TEST(SearchAlbums, AlbumsAndKeyPicturesFollowTheWalkOrder)
@@ -178,6 +204,92 @@ TEST(SearchPreviews, ABadPictureIsTriedAgainByTheNextSearch)
     EXPECT_EQ(recorder.count(&LibraryEvent::search_complete), 2);
     EXPECT_NE(rebuilt, bad);  // another size: another name; the old one is gone
     EXPECT_FALSE(std::filesystem::exists(to_utf8(bad)));
+}
+
+TEST(SearchLocks, EveryLockIsLoggedAsItIsTakenTheAlbumsAndTheStatusOncePerPicture)
+{
+    TempTree tree;
+    tree.picture("card/A/ready.jpg");
+    tree.picture("card/A/one.jpg");
+    tree.picture("card/A/two.jpg");
+    tree.make_dir("docs");
+    use_library_environment(tree, {"card"}, "docs");
+    const String root = tree.path16("card") + u"/";
+    const std::string ready = to_utf8(file_name_of(preview_path(root + u"A/ready.jpg", root)));
+    tree.file("card/!pictaviocache/" + ready, std::string("\x11\x00\x00\x00", 4));
+    TreeLog log(tree);
+
+    PhotoLibrary library(tree.path16("folders.ini"));
+    search_until_idle(library);
+    const std::vector<std::string> lines = log.lines();
+
+    // Each lock's start line, then its end line once it is held.
+    EXPECT_EQ(lock_pairs(lines, "search"), (std::vector<std::string>{"search m_map_mutex", "search m_folders_mutex",
+                                                                     "search m_progress_max_mutex"}));
+    const std::string queue = "check_drive m_map_mutex";
+    const std::string albums = "check_drive m_folders_mutex";
+    const std::string status = "check_drive m_progress_max_mutex";
+    // The card: the queue for the whole drive; the albums once for each
+    // picture and once to drop empty ones; the status once for each of the
+    // two pictures queued, right after that picture's albums. My Documents,
+    // empty, only drops empty albums.
+    const std::vector<std::string> pairs = lock_pairs(lines, "check_drive");
+    ASSERT_EQ(pairs.size(), 9u);
+    EXPECT_EQ(pairs.front(), queue);
+    EXPECT_EQ(std::count(pairs.begin(), pairs.begin() + 7, albums), 4);
+    EXPECT_EQ(std::count(pairs.begin(), pairs.begin() + 7, status), 2);
+    for (std::size_t i = 1; i < 7; ++i) {
+        if (pairs[i] == status) {
+            EXPECT_EQ(pairs[i - 1], albums) << i;
+        }
+    }
+    EXPECT_EQ(pairs[6], albums);
+    EXPECT_EQ(std::vector<std::string>(pairs.begin() + 7, pairs.end()), (std::vector<std::string>{queue, albums}));
+}
+
+TEST(SearchLocks, TheAlbumsCanBeReadWhileTheSearchSortsALongDrive)
+{
+    constexpr int per_album = 100;
+    constexpr int held_at = per_album + per_album / 2;
+    TempTree tree;
+    for (const char* album : {"a", "b"}) {
+        for (int n = 0; n < per_album; ++n)
+            tree.picture(std::string("card/") + album + "/" + std::to_string(n) + ".jpg", 16, 16);
+    }
+    tree.make_dir("docs");
+    use_library_environment(tree, {"card"}, "docs");
+
+    // The search is held in the middle of the second album, its queue lock taken.
+    HoldPoint hold;
+    int searched = 0;  // on the search's thread only
+    PhotoLibrary library(tree.path16("folders.ini"), false, 1);
+    LibraryProbes probes;
+    probes.picture_searched = [&](StringView) {
+        if (++searched == held_at)
+            hold.arrive();
+    };
+    library.set_probes(probes);
+    OpenAtExit open_at_exit(hold);
+    library.start();
+    library.need_search();
+    ASSERT_TRUE(hold.wait_for_waiting(1));
+    // Read on another thread, so that a read waiting for the search fails the
+    // test instead of holding it up for good.
+    auto reading = std::async(std::launch::async, [&] { return albums_of(library); });
+    const bool read = reading.wait_for(std::chrono::seconds(60)) == std::future_status::ready;
+    hold.open();
+    ASSERT_TRUE(read) << "the albums stay locked while the search sorts the drive";
+    const std::vector<Folder> partial = reading.get();
+    ASSERT_EQ(partial.size(), 2u);
+    EXPECT_EQ(partial[0].size + partial[1].size, held_at);
+    EXPECT_EQ(std::max(partial[0].size, partial[1].size), per_album);
+
+    while (!library.wait_until_idle(50))
+        library.dispatch_events();
+    const std::vector<Folder> whole = albums_of(library);
+    ASSERT_EQ(whole.size(), 2u);
+    EXPECT_EQ(whole[0].size, per_album);
+    EXPECT_EQ(whole[1].size, per_album);
 }
 
 }  // namespace
