@@ -13,6 +13,7 @@
 #include "library/folders_ini.h"
 #include "library/preview_file.h"
 #include "platform/file.h"
+#include "platform/file_identity.h"
 #include "platform/log.h"
 #include "platform/logged_lock.h"
 #include "platform/paths.h"
@@ -60,11 +61,13 @@ void enqueue(std::map<String, PendingFolder>& map, StringView picture, StringVie
     append_picture(queue_entry(map, directory_of(picture), root), picture);
 }
 
-// Builds the preview of picture in its root's preview folder, made first.
-PreviewBuild build_in_preview_folder(StringView picture, StringView root, const StopCheck& stop)
+// Builds the preview of picture, named name, in its root's preview folder,
+// made first; preview receives the file it was for.
+PreviewBuild build_in_preview_folder(StringView picture, StringView root, StringView name, const StopCheck& stop,
+                                     String& preview)
 {
     if (!make_preview_folder(root).empty())
-        return build_preview(picture, root, stop);
+        return build_named_preview(picture, root, name, stop, preview);
     // Without a folder nothing can be written, unless the picture itself is gone.
     return preview_path(picture, root).empty() ? PreviewBuild::incomplete : PreviewBuild::unwritten;
 }
@@ -594,67 +597,92 @@ void PhotoLibrary::build_previews()
     }
 }
 
-bool PhotoLibrary::choose_picture(String& picture, String& root)
+bool PhotoLibrary::take_free_picture(const PendingFolder& entry, PreviewJob& job)
 {
-    const auto available = [this](const PendingFolder& entry) REQUIRES(m_map_mutex) {
-        const auto not_building = [this](const QueuedPicture& queued) REQUIRES(m_map_mutex) {
-            return std::find(m_building.begin(), m_building.end(), queued.path) == m_building.end();
-        };
-        return std::find_if(entry.pictures.begin(), entry.pictures.end(), not_building);
-    };
-    // The current folder's entry first, then the others in map order; the
-    // first picture of an entry that no other worker is building.
-    auto entry = m_map.end();
-    {
-        LoggedLock current(m_current_folder_mutex, "create_cache", "m_current_folder_mutex");
-        if (!m_current_folder.empty())
-            entry = m_map.find(m_current_folder);
-    }
-    if (entry == m_map.end() || available(entry->second) == entry->second.pictures.end()) {
-        for (entry = m_map.begin(); entry != m_map.end();) {
-            if (entry->second.pictures.empty()) {
-                entry = m_map.erase(entry);
-                continue;
-            }
-            if (available(entry->second) != entry->second.pictures.end())
-                break;
-            ++entry;
+    for (const QueuedPicture& queued : entry.pictures) {
+        PreviewJob candidate{queued.path, entry.drive_path, String(), queued.path};
+        FileIdentity identity;
+        if (file_identity(queued.path, identity)) {
+            candidate.name = preview_name(identity);
+            candidate.file = preview_file_key(identity, entry.drive_path);
+        }
+        if (std::find(m_building.begin(), m_building.end(), candidate.file) == m_building.end()) {
+            job = std::move(candidate);
+            return true;
         }
     }
-    if (entry == m_map.end())
-        return false;
-    root = entry->second.drive_path;
-    picture = available(entry->second)->path;
-    return true;
+    return false;
+}
+
+bool PhotoLibrary::choose_picture(PreviewJob& job)
+{
+    // The current folder's entry first, then the others in map order.
+    const PendingFolder* current = nullptr;
+    {
+        LoggedLock lock(m_current_folder_mutex, "create_cache", "m_current_folder_mutex");
+        const auto entry = m_current_folder.empty() ? m_map.end() : m_map.find(m_current_folder);
+        if (entry != m_map.end() && !entry->second.pictures.empty())
+            current = &entry->second;
+    }
+    if (current && take_free_picture(*current, job))
+        return true;
+    for (auto entry = m_map.begin(); entry != m_map.end();) {
+        if (entry->second.pictures.empty()) {
+            entry = m_map.erase(entry);
+            continue;
+        }
+        if (&entry->second != current && take_free_picture(entry->second, job))
+            return true;
+        ++entry;
+    }
+    return false;
+}
+
+PreviewBuild PhotoLibrary::build_job(const PreviewJob& job)
+{
+    // A picture queued twice (by a search and by a list row), or a link whose
+    // target was built, is built once; a picture missing when it was taken is
+    // not built at all.
+    if (job.name.empty())
+        return PreviewBuild::incomplete;
+    if (is_preview_ready(job.picture, job.root))
+        return PreviewBuild::ready;
+    const auto must_stop = [this, &job] {
+        if (m_probes.build_step)
+            m_probes.build_step(job.picture);
+        return build_must_stop();
+    };
+    String preview;
+    const PreviewBuild result = build_in_preview_folder(job.picture, job.root, job.name, must_stop, preview);
+    if (m_probes.build_ends)
+        m_probes.build_ends(job.picture);
+    if (result == PreviewBuild::bad_picture)
+        mark_preview_bad(preview_path(job.picture, job.root));
+    return result;
 }
 
 bool PhotoLibrary::create_cache()
 {
-    String root;
-    String picture;
+    PreviewJob job;
     {
         LoggedLock map(m_map_mutex, "create_cache", "m_map_mutex");
         m_queue_changed.wait(m_map_mutex, [&]() REQUIRES(m_map_mutex) {
-            return stop_requested() || (!m_need_search && choose_picture(picture, root));
+            return stop_requested() || (!m_need_search && choose_picture(job));
         });
         if (stop_requested())
             return false;
-        m_building.push_back(picture);
+        m_building.push_back(job.file);
     }
 
     const std::uint32_t begin = get_tick_count();
     log() << "Time for create cache begin " << seconds_text(0) << "\n";
-    // A picture queued twice (by a search and by a list row) is built once.
-    const PreviewBuild result = is_preview_ready(picture, root)
-                                    ? PreviewBuild::ready
-                                    : build_in_preview_folder(picture, root, [this] { return build_must_stop(); });
-    if (result == PreviewBuild::bad_picture)
-        mark_preview_bad(preview_path(picture, root));
+    const PreviewBuild result = build_job(job);
     log() << "Time for create cache end " << seconds_text(get_tick_count() - begin) << "\n";
-    const String unwritten_in = result == PreviewBuild::unwritten ? preview_folder(root) : String();
+    const String& picture = job.picture;
+    const String unwritten_in = result == PreviewBuild::unwritten ? preview_folder(job.root) : String();
 
     LoggedLock map(m_map_mutex, "create_cache", "m_map_mutex");
-    m_building.erase(std::find(m_building.begin(), m_building.end(), picture));
+    m_building.erase(std::find(m_building.begin(), m_building.end(), job.file));
     // A build cut short because the program closes or a search begins is not
     // a bad picture: it stays queued, and its incomplete file is rebuilt later.
     if (!(result == PreviewBuild::incomplete && build_must_stop())) {

@@ -16,12 +16,18 @@
 #include "library/folders_ini.h"
 #include "library/library_event.h"
 #include "library/photo_library_status.h"
+#include "library/preview_file.h"
 #include "platform/singleton.h"
 #include "platform/thread.h"
 
 // Calls into the library's work for diagnostics and tests, each on the thread
 // that does the work, which it may hold up. Empty ones are skipped.
 struct LibraryProbes {
+    // A preview worker asks whether the build of picture must stop (between scanlines).
+    std::function<void(StringView picture)> build_step;
+    // A preview worker's build of picture has ended, whatever its result; a
+    // picture that cannot be decoded is marked bad after this.
+    std::function<void(StringView picture)> build_ends;
     // The search has counted picture into its album; it holds the queue lock
     // only, so the albums can be read meanwhile.
     std::function<void(StringView picture)> picture_searched;
@@ -106,8 +112,19 @@ private:
     void build_previews();
     // Waits for a picture to build and builds its preview; false when the library stops.
     bool create_cache();
-    // Under m_map_mutex: the next picture to build and its root, skipping pictures being built.
-    bool choose_picture(String& picture, String& root) REQUIRES(m_map_mutex);
+    // A picture taken from the queue to build, with what names its preview file.
+    struct PreviewJob {
+        String picture;
+        String root;
+        String name;  // its preview's name; empty when the picture is missing
+        String file;  // its preview file's key (preview_file_key), or the picture when it is missing
+    };
+    // Under m_map_mutex: the next picture to build, skipping pictures whose preview file is being built.
+    bool choose_picture(PreviewJob& job) REQUIRES(m_map_mutex);
+    // Under m_map_mutex: the first picture of entry whose preview file no build is writing.
+    bool take_free_picture(const PendingFolder& entry, PreviewJob& job) REQUIRES(m_map_mutex);
+    // Builds the preview of job's picture unless it is ready; marks a picture bad that cannot be decoded.
+    PreviewBuild build_job(const PreviewJob& job);
     // Under m_map_mutex: waits until no preview is being built.
     void wait_for_builds_to_stop() REQUIRES(m_map_mutex);
     // Under m_map_mutex: signals idle when no search is pending, the queue is empty and nothing is built.
@@ -132,7 +149,8 @@ private:
 
     Mutex m_map_mutex;
     std::map<String, PendingFolder> m_map GUARDED_BY(m_map_mutex);
-    // Pictures whose previews are being built (under m_map_mutex).
+    // The preview files being built, by preview_file_key: a link and its
+    // target share one file, which only one worker may write at a time.
     std::vector<String> m_building GUARDED_BY(m_map_mutex);
     // Waited for with m_map_mutex: the queue, the pictures being built or the search flag changed.
     std::condition_variable_any m_queue_changed;

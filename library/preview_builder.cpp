@@ -109,12 +109,15 @@ private:
 // decoded and the JPEG of the next level being compressed.
 class PreviewBuilder {
 public:
-    PreviewBuilder(StringView picture, StringView root, const StopCheck& stop_requested)
-        : m_picture_path(picture), m_root(root), m_stop_requested(stop_requested)
+    // name: the preview name the picture must have (empty: whatever it has).
+    PreviewBuilder(StringView picture, StringView root, StringView name, const StopCheck& stop_requested)
+        : m_picture_path(picture), m_root(root), m_expected_name(name), m_stop_requested(stop_requested)
     {
     }
 
     PreviewBuild run();
+    // The preview file the build is for; empty before run() or when nothing was built.
+    const String& preview_file() const { return m_preview_path; }
 
 private:
     PreviewBuild build();
@@ -131,6 +134,7 @@ private:
 
     String m_picture_path;
     String m_root;
+    String m_expected_name;
     String m_preview_path;
     const StopCheck& m_stop_requested;
     bool m_stopped = false;
@@ -335,10 +339,15 @@ void PreviewBuilder::transcode_if_needed()
     }
 }
 
-// A build that does not end ready leaves no transcode behind.
+// The preview is named once, from the identity the build checks the picture
+// against at its end. A build that does not end ready leaves no transcode behind.
 PreviewBuild PreviewBuilder::run()
 {
-    m_preview_path = preview_path(m_picture_path, m_root);
+    if (!file_identity(m_picture_path, m_identity))
+        return PreviewBuild::incomplete;
+    if (!m_expected_name.empty() && preview_name(m_identity) != m_expected_name)
+        return PreviewBuild::incomplete;
+    m_preview_path = preview_path(m_identity, m_root);
     const PreviewBuild result = build();
     if (result != PreviewBuild::ready) {
         m_transcode.close();
@@ -350,8 +359,7 @@ PreviewBuild PreviewBuilder::run()
 PreviewBuild PreviewBuilder::build()
 {
     const String& path = m_preview_path;
-    if (path.empty() || !file_identity(m_picture_path, m_identity) ||
-        !m_picture.open_expanded(expand_path(m_picture_path), File::read_mode))
+    if (!m_picture.open_expanded(expand_path(m_picture_path), File::read_mode))
         return PreviewBuild::incomplete;
     {
         JpegDecoder header;
@@ -417,5 +425,14 @@ PreviewBuild PreviewBuilder::build()
 
 PreviewBuild build_preview(StringView picture, StringView root, const StopCheck& stop_requested)
 {
-    return PreviewBuilder(picture, root, stop_requested).run();
+    return PreviewBuilder(picture, root, StringView(), stop_requested).run();
+}
+
+PreviewBuild build_named_preview(StringView picture, StringView root, StringView name, const StopCheck& stop_requested,
+                                 String& preview)
+{
+    PreviewBuilder builder(picture, root, name, stop_requested);
+    const PreviewBuild result = builder.run();
+    preview = builder.preview_file();
+    return result;
 }

@@ -161,6 +161,11 @@ String preview_path(StringView picture, StringView root)
     return preview_path(identity, root);
 }
 
+String preview_file_key(const FileIdentity& picture, StringView root)
+{
+    return strip_trailing_separator(expand_path(root)) + u'/' + preview_name(picture);
+}
+
 String transcode_path(StringView preview)
 {
     return String(preview) + String(transcode_suffix);

@@ -88,8 +88,20 @@ void mark_preview_bad(StringView preview);
 bool is_preview_ready(StringView picture, StringView root);
 // Whether the preview file at preview (a path, macros expanded) starts with the magic.
 bool is_preview_file_ready(StringView preview);
+// What tells the preview files of pictures apart, whichever folder holds the
+// root's previews (preview_folder may move them to the user's cache folder
+// once): the expanded root and the preview's name. Pictures with one key, a
+// link and its target, share one preview file.
+String preview_file_key(const FileIdentity& picture, StringView root);
 // Builds the preview of picture, streaming scanline by scanline; see PreviewBuild.
 PreviewBuild build_preview(StringView picture, StringView root, const StopCheck& stop_requested = {});
+// The same for a picture whose preview name was found earlier: when the file
+// behind picture has another preview name now (it was replaced), nothing is
+// built and the result is incomplete. preview receives the path of the
+// preview file the build was for, named once as it began (empty when the
+// picture is missing or was replaced).
+PreviewBuild build_named_preview(StringView picture, StringView root, StringView name, const StopCheck& stop_requested,
+                                 String& preview);
 // The 64x64 RGB565 thumbnail from a ready preview, or null on any failure.
 std::unique_ptr<RenderSurface> load_thumbnail(StringView picture, StringView root);
 // Reads and checks a preview's header: magic, L equal to expected_levels (-1: any),

@@ -5,6 +5,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
 
 #include "library/preview_file.h"
 #include "platform/tick.h"
@@ -79,6 +82,43 @@ void expect_no_bad_preview(const std::vector<String>& pictures, const String& ro
         const String preview = preview_path(picture, root);
         EXPECT_FALSE(PhotoLibrary::is_bad_preview(preview)) << to_utf8(picture);
     }
+}
+
+std::string file_bytes(const String& path)
+{
+    std::ifstream in(to_utf8(path), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The preview of picture built afresh, alone, in a root of its own.
+std::string fresh_preview(const String& picture)
+{
+    TempTree other;
+    const String root = other.path16() + u"/";
+    EXPECT_FALSE(make_preview_folder(root).empty());
+    EXPECT_EQ(build_preview(picture, root), PreviewBuild::ready) << to_utf8(picture);
+    return file_bytes(preview_path(picture, root));
+}
+
+// No preview of the pictures is marked bad (every one of them decodes), and
+// each one marked ready holds, byte for byte, what a build of its own gives.
+void expect_sound_previews(const std::vector<String>& pictures, const String& root)
+{
+    for (const String& picture : pictures) {
+        const String preview = preview_path(picture, root);
+        EXPECT_FALSE(PhotoLibrary::is_bad_preview(preview)) << to_utf8(picture);
+        if (is_preview_ready(picture, root)) {
+            EXPECT_TRUE(file_bytes(preview) == fresh_preview(picture)) << to_utf8(picture);
+        }
+    }
+}
+
+// Holds every preview build at its first step while the hold point is closed.
+LibraryProbes holding_builds(HoldPoint& hold)
+{
+    LibraryProbes probes;
+    probes.build_step = [&hold](StringView) { hold.arrive(); };
+    return probes;
 }
 
 TEST(LibraryWorkers, SeveralWorkersFollowTheCurrentFolderAndThePriorities)
@@ -199,6 +239,55 @@ TEST(LibraryWorkers, ASearchStopsTheBuildsAndTheProgressStaysExact)
     ASSERT_NE(last, nullptr);
     EXPECT_TRUE(last->cache_complete);
     EXPECT_EQ(recorder.count(&LibraryEvent::search_complete), 1);
+}
+
+TEST(LibraryWorkers, ALinkAndItsTargetAreBuiltOnceIntoTheirOnePreview)
+{
+    constexpr int workers = 3;
+    TempTree tree;
+    const String root = tree.path16() + u"/";
+    tree.picture("a/target.jpg", 1600, 1200);
+    std::filesystem::create_symlink(tree.path("a/target.jpg"), tree.path("a/symbolic.jpg"));
+    std::filesystem::create_hard_link(tree.path("a/target.jpg"), tree.path("a/hard.jpg"));
+    tree.picture("a/other.jpg", 1600, 1200);
+    const std::vector<String> pictures = {root + u"a/target.jpg", root + u"a/symbolic.jpg", root + u"a/hard.jpg",
+                                          root + u"a/other.jpg"};
+    ASSERT_EQ(preview_path(pictures[1], root), preview_path(pictures[0], root));
+    ASSERT_EQ(preview_path(pictures[2], root), preview_path(pictures[0], root));
+
+    HoldPoint hold;
+    std::mutex mutex;
+    std::vector<String> built;
+    PhotoLibrary library(tree.path16("folders.ini"), false, workers);
+    LibraryProbes probes = holding_builds(hold);
+    probes.build_ends = [&](StringView picture) {
+        std::lock_guard lock(mutex);
+        built.emplace_back(picture);
+    };
+    library.set_probes(probes);
+    OpenAtExit open_at_exit(hold);
+    EventRecorder recorder;
+    library.add_observer(&recorder);
+    for (const String& picture : pictures)
+        library.add_picture(picture, root);
+    library.start();
+    // The target and the other picture are in the middle of their builds: the
+    // links wait for the target's preview instead of writing it too.
+    ASSERT_TRUE(hold.wait_for_waiting(2));
+    hold.open();
+    while (!library.wait_until_idle(50))
+        library.dispatch_events();
+    library.dispatch_events();
+
+    {
+        std::lock_guard lock(mutex);
+        std::sort(built.begin(), built.end());
+        EXPECT_EQ(built, (std::vector<String>{pictures[3], pictures[0]}));  // other.jpg, target.jpg
+    }
+    for (const String& picture : pictures)
+        EXPECT_TRUE(is_preview_ready(picture, root)) << to_utf8(picture);
+    expect_sound_previews(pictures, root);
+    EXPECT_EQ(recorder.count(&LibraryEvent::cache_complete), 1);
 }
 
 TEST(LibraryWorkers, APictureRemovedOrChangedDuringItsBuildLeavesNoWrongPreview)
