@@ -656,8 +656,9 @@ PreviewBuild PhotoLibrary::build_job(const PreviewJob& job)
     const PreviewBuild result = build_in_preview_folder(job.picture, job.root, job.name, must_stop, preview);
     if (m_probes.build_ends)
         m_probes.build_ends(job.picture);
+    // The file named as the build began: the picture may have been replaced since.
     if (result == PreviewBuild::bad_picture)
-        mark_preview_bad(preview_path(job.picture, job.root));
+        mark_preview_bad(preview);
     return result;
 }
 

@@ -185,4 +185,36 @@ TEST(LibraryFaults, APreviewCutShortByClosingIsNotMarkedBad)
     EXPECT_FALSE(is_preview_ready(picture, root));
 }
 
+TEST(LibraryFaults, APictureReplacedRightAfterItsFailedBuildIsNotTheOneMarkedBad)
+{
+    TempTree tree;
+    const String root = tree.path16() + u"/";
+    const String picture = root + u"a/broken.jpg";
+    tree.file("a/broken.jpg", "not a picture");
+    const String broken_preview = preview_path(picture, root);
+
+    PhotoLibrary library(tree.path16("folders.ini"), false, 1);
+    LibraryProbes probes;
+    bool replaced = false;  // on the one preview worker only
+    probes.build_ends = [&](StringView) {
+        if (!replaced)
+            tree.picture("a/broken.jpg", 64, 48);
+        replaced = true;
+    };
+    library.set_probes(probes);
+    library.add_picture(picture, root);
+    library.start();
+    ASSERT_TRUE(library.wait_until_idle(120000));
+
+    // The empty preview goes to the name of the file that failed; the mended
+    // picture's name stays free, and its preview is built when it is asked for.
+    const String mended_preview = preview_path(picture, root);
+    ASSERT_NE(mended_preview, broken_preview);
+    EXPECT_TRUE(PhotoLibrary::is_bad_preview(broken_preview));
+    EXPECT_FALSE(PhotoLibrary::is_bad_preview(mended_preview));
+    library.add_picture(picture, root);
+    ASSERT_TRUE(library.wait_until_idle(120000));
+    EXPECT_TRUE(is_preview_ready(picture, root));
+}
+
 }  // namespace
