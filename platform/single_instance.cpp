@@ -3,11 +3,14 @@
 // The first copy takes the lock, finds nobody listening, opens its socket
 // once its window exists and only then releases the lock. A later copy waits
 // for the lock, so it can only look for the socket when the first copy is
-// either fully reachable or gone; it connects, sends its command line as
+// either fully reachable or gone. It connects and reads the one-byte greeting
+// that says what it reached. The window: it sends its command line as
 // UTF-16LE, closes its sending side and waits for the receiver's one-byte
 // answer, so the hand-over is complete when it ends (as a synchronous
-// copy-data message would be). A socket file without a listener is left over
-// from a copy that died; whoever holds the lock replaces it.
+// copy-data message would be). A message box of the running copy: the box has
+// been raised before the greeting was sent, and nothing is handed over. A
+// socket file without a listener is left over from a copy that died; whoever
+// holds the lock replaces it.
 
 #include "platform/single_instance.h"
 
@@ -20,6 +23,7 @@
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
+#include <utility>
 
 #include "platform/log.h"
 #include "platform/thread.h"
@@ -30,6 +34,10 @@ constexpr StringView empty_command_line = u"%CommandLineEmpty%";
 // A command line longer than this is no command line; the connection is dropped.
 constexpr std::size_t max_message_bytes = 64 * 1024;
 constexpr int answer_timeout_ms = 5000;
+// First byte from the running copy: its window takes the command line, or it
+// shows a message box and raised it.
+constexpr char window_greeting = 'W';
+constexpr char dialog_greeting = 'D';
 
 std::string runtime_folder()
 {
@@ -45,11 +53,13 @@ std::string runtime_folder()
     return folder;
 }
 
+// False for a path that does not fit, and for an empty one (which would be
+// an unnamed abstract socket nobody can find).
 bool make_address(const std::string& path, sockaddr_un& address)
 {
     address = {};
     address.sun_family = AF_UNIX;
-    if (path.size() >= sizeof address.sun_path)
+    if (path.empty() || path.size() >= sizeof address.sun_path)
         return false;
     path.copy(address.sun_path, path.size());
     return true;
@@ -97,6 +107,42 @@ String from_utf16le(const std::string& bytes)
         text +=
             static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8);
     return text;
+}
+
+// The byte the peer sends next; 0 when none comes in time.
+char read_byte(int fd)
+{
+    char byte = 0;
+    if (!wait_readable(fd, answer_timeout_ms))
+        return 0;
+    ssize_t got;
+    do {
+        got = recv(fd, &byte, 1, 0);
+    } while (got < 0 && errno == EINTR);
+    return got == 1 ? byte : 0;
+}
+
+// The message box this copy shows, if any: how to raise it.
+struct ShownDialog {
+    Mutex mutex;
+    std::function<void()> raise GUARDED_BY(mutex);
+};
+
+ShownDialog& shown_dialog()
+{
+    static ShownDialog dialog;
+    return dialog;
+}
+
+// Raises the message box this copy shows; false when it shows none.
+bool raise_shown_dialog()
+{
+    ShownDialog& dialog = shown_dialog();
+    MutexLock lock(dialog.mutex);
+    if (!dialog.raise)
+        return false;
+    dialog.raise();
+    return true;
 }
 
 pid_t peer_process(int fd)
@@ -155,13 +201,25 @@ protected:
     }
 
 private:
-    // Reads one whole command line, hands it on and answers.
+    // Raises the message box this copy shows, or else reads one whole
+    // command line, hands it on and answers.
     void serve(int connection)
     {
         ucred credentials{};
         socklen_t size = sizeof credentials;
         if (getsockopt(connection, SOL_SOCKET, SO_PEERCRED, &credentials, &size) != 0 || credentials.uid != getuid())
             return;
+        if (raise_shown_dialog()) {
+            write_all(connection, &dialog_greeting, 1);
+            return;
+        }
+        if (write_all(connection, &window_greeting, 1))
+            take_command_line(connection);
+    }
+
+    // Reads one whole command line, hands it on and answers.
+    void take_command_line(int connection)
+    {
         std::string bytes;
         char buffer[4096];
         for (;;) {
@@ -228,7 +286,16 @@ int take_lock(const std::string& path)
     return fd;
 }
 
-// Connects to a running copy and hands the command line over; false when no copy listens.
+// Sends command_line to a running copy's window and waits for its answer.
+void send_command_line(int fd, StringView command_line)
+{
+    const std::string bytes = utf16le_bytes(command_line.empty() ? empty_command_line : command_line);
+    if (write_all(fd, bytes.data(), bytes.size()) && shutdown(fd, SHUT_WR) == 0)
+        read_byte(fd);
+}
+
+// Connects to a running copy and hands the command line over, or has it
+// raise the message box it shows; false when no copy listens.
 bool hand_over(InstanceState& instance)
 {
     sockaddr_un address;
@@ -241,13 +308,10 @@ bool hand_over(InstanceState& instance)
         close(fd);
         return false;
     }
-    log() << "Application::EnumProc window found hwnd=" << static_cast<int>(peer_process(fd)) << " 1\n";
-    const StringView text = instance.command_line.empty() ? empty_command_line : StringView(instance.command_line);
-    const std::string bytes = utf16le_bytes(text);
-    if (write_all(fd, bytes.data(), bytes.size()) && shutdown(fd, SHUT_WR) == 0 &&
-        wait_readable(fd, answer_timeout_ms)) {
-        char answer;
-        (void)!recv(fd, &answer, 1, 0);
+    // A copy that sends no greeting in time was still reached: it is taken for a window.
+    if (read_byte(fd) != dialog_greeting) {
+        log() << "Application::EnumProc window found hwnd=" << static_cast<int>(peer_process(fd)) << " 1\n";
+        send_command_line(fd, instance.command_line);
     }
     close(fd);
     log() << "Application::EnumProc window found 2\n";
@@ -318,4 +382,18 @@ void stop_instance_listener()
     // one or finds no socket, never replaces a newer copy's socket with ours gone.
     unlink(instance.socket_path.c_str());
     instance.listener.reset();
+}
+
+InstanceDialog::InstanceDialog(std::function<void()> raise)
+{
+    ShownDialog& dialog = shown_dialog();
+    MutexLock lock(dialog.mutex);
+    m_outer_raise = std::exchange(dialog.raise, std::move(raise));
+}
+
+InstanceDialog::~InstanceDialog()
+{
+    ShownDialog& dialog = shown_dialog();
+    MutexLock lock(dialog.mutex);
+    dialog.raise = std::move(m_outer_raise);
 }

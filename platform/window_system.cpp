@@ -18,6 +18,8 @@
 #include <map>
 #include <mutex>
 #include <thread>
+#include "platform/dialog_raise.h"
+#include "platform/single_instance.h"
 #include "platform/tick.h"
 
 namespace {
@@ -52,6 +54,15 @@ std::int32_t ticks_until(std::uint32_t tick, std::uint32_t now)
 bool is_headless_driver(const char* name)
 {
     return name == nullptr || SDL_strcmp(name, "dummy") == 0 || SDL_strcmp(name, "offscreen") == 0;
+}
+
+// Shows SDL's modal message box; false when SDL could not show it. While it is
+// up, a later copy of the program raises it instead of handing its command
+// line to the window: on X it is a dialog window titled with the caption.
+bool show_sdl_message_box(const std::string& caption, const std::string& text, SDL_Window* owner)
+{
+    const InstanceDialog shown([caption] { raise_dialog_window(caption); });
+    return SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, caption.c_str(), text.c_str(), owner) == 0;
 }
 
 // Moves the oldest message of queue into message; false when it is empty.
@@ -848,8 +859,7 @@ void WindowSystem::message_box(WindowId owner, const String& caption, const Stri
     std::string caption_utf8 = to_utf8(caption);
     std::string text_utf8 = to_utf8(text);
     bool can_show = m_state->video && !is_headless_driver(SDL_GetCurrentVideoDriver());
-    if (can_show && SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, caption_utf8.c_str(), text_utf8.c_str(),
-                                             sdl_window(owner)) == 0)
+    if (can_show && show_sdl_message_box(caption_utf8, text_utf8, sdl_window(owner)))
         return;
     std::fprintf(stderr, "%s: %s\n", caption_utf8.c_str(), text_utf8.c_str());
     std::fflush(stderr);

@@ -1,13 +1,16 @@
-// The single-instance hand-over between real processes (tools/instance-probe).
+// The single-instance hand-over between real processes (tools/instance-probe,
+// or this test process as the running copy).
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include "child_process.h"
+#include "running_copy.h"
 #include "sandbox.h"
 
 namespace {
@@ -102,4 +105,42 @@ TEST_F(SingleInstance, OversizedMessageIsDroppedAndTheListenerGoesOn)
     EXPECT_EQ(send({std::string(100 * 1024, 'a')}), 0);
     EXPECT_EQ(send({"small"}), 0);
     EXPECT_EQ(first.line(), "received [small]");
+}
+
+// While the running copy shows a message box, a later copy has the box raised
+// and hands nothing over; once the box is gone, hand-overs reach the window again.
+TEST_F(SingleInstance, CopyStartedWhileABoxShowsRaisesTheBoxInsteadOfHandingOver)
+{
+    RunningCopy first;
+    ASSERT_TRUE(first.started());
+    std::atomic<int> raised{0};
+    {
+        const InstanceDialog box([&raised] { ++raised; });
+        EXPECT_EQ(send({"while the box shows"}), 0);
+        EXPECT_EQ(raised, 1);
+        EXPECT_EQ(send({}), 0);
+        EXPECT_EQ(raised, 2);
+        EXPECT_TRUE(first.received().empty());
+    }
+    EXPECT_EQ(send({"after"}), 0);
+    EXPECT_EQ(raised, 2);
+    EXPECT_EQ(first.received(), std::vector<String>{u"after"});
+}
+
+TEST_F(SingleInstance, BoxShownOverAnotherIsTheOneRaisedUntilItGoes)
+{
+    RunningCopy first;
+    ASSERT_TRUE(first.started());
+    std::atomic<int> outer_raised{0};
+    std::atomic<int> inner_raised{0};
+    const InstanceDialog outer([&outer_raised] { ++outer_raised; });
+    {
+        const InstanceDialog inner([&inner_raised] { ++inner_raised; });
+        EXPECT_EQ(send({"x"}), 0);
+    }
+    EXPECT_EQ(inner_raised, 1);
+    EXPECT_EQ(outer_raised, 0);
+    EXPECT_EQ(send({"y"}), 0);
+    EXPECT_EQ(outer_raised, 1);
+    EXPECT_TRUE(first.received().empty());
 }
