@@ -107,22 +107,27 @@ GameBase::GameBase(StringView application_name)
     m_display_mode = read_display_mode(*m_windows);
     log_tick_line(" GameBase 5\n");
     start_instance_hand_over();
-    release_instance_mutex();
     start_frame_timer();
 }
 
 // A later copy's command line arrives on the listener thread; it travels to
-// the window as a copy-data message like the one the system would send.
+// the window as a copy-data message like the one the system would send. Once
+// later copies can reach the window the instance lock goes. A copy nobody can
+// reach keeps it: a later copy then waits until this one ends instead of
+// running beside it.
 void GameBase::start_instance_hand_over()
 {
-    if (m_main_window == 0)
-        return;
     WindowSystem* windows = m_windows.get();
     const WindowId window = m_main_window;
-    start_instance_listener([windows, window](const String& command_line) {
+    const auto to_window = [windows, window](const String& command_line) {
         windows->post_copy_data(window, 0,
                                 to_copy_data(command_line.empty() ? empty_command_line : StringView(command_line)));
-    });
+    };
+    if (window != 0 && start_instance_listener(to_window)) {
+        release_instance_mutex();
+        return;
+    }
+    log() << "GameBase::GameBase instance listener not started, instance mutex kept\n";
 }
 
 GameBase::~GameBase()

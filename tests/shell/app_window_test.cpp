@@ -4,8 +4,13 @@
 
 #include "app_test_support.h"
 
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 #include "display/display.h"
 #include "platform/registry.h"
+#include "platform/single_instance.h"
 #include "platform/tick.h"
 #include "tests/fatal_log.h"
 // Last: SDL's headers come after the program's own.
@@ -15,6 +20,7 @@
 namespace {
 
 constexpr unsigned WM_COMMAND_LINE = WM_USER + 34;
+constexpr StringView kelm_key = u"HKEY_CURRENT_USER\\Software\\Kelm";
 
 std::vector<std::uint8_t> utf16_bytes(StringView text)
 {
@@ -83,7 +89,39 @@ protected:
     }
 };
 
+// The application made again by the test itself.
+class AppWindowInstance : public AppTest {};
+
+// Whether another holder has the instance lock file of folder.
+bool instance_lock_held(const std::string& folder)
+{
+    const int fd = open((folder + "/VestrelClass_Pictavio.lock").c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool held = flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    close(fd);
+    return held;
+}
+
 }  // namespace
+
+// The socket's place is taken by a folder: a copy that cannot listen keeps
+// the instance lock, so a later copy waits for it to end instead of starting
+// beside it unreachable.
+TEST_F(AppWindowInstance, WindowNobodyCanReachKeepsTheInstanceLockUntilItGoes)
+{
+    m_application.reset();
+    ASSERT_TRUE(write_registry_dword(kelm_key, u"Log", 1));
+    std::filesystem::create_directory(m_folder + "/VestrelClass_Pictavio");
+    ASSERT_FALSE(show_running_instance_open_bracket(u"", u"Pictavio"));
+    ASSERT_TRUE(instance_lock_held(m_folder));
+    m_application = std::make_unique<Application>(u"Pictavio");
+    EXPECT_TRUE(instance_lock_held(m_folder));
+    EXPECT_NE(read_log_text().find("GameBase::GameBase instance listener not started, instance mutex kept\n"),
+              std::string::npos);
+    m_application.reset();
+    EXPECT_FALSE(instance_lock_held(m_folder));
+}
 
 TEST_F(AppWindow, CommandLinesFromLaterCopiesArriveNewestFirst)
 {
