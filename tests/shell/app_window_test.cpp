@@ -1,6 +1,7 @@
 // The application window: command lines from later copies, keys, characters
 // and the pen on their way to the screens, closing, the frames of window and
-// direct mode, and the edit hand-over's input-panel preference.
+// direct mode, the edit hand-over's input-panel preference, the instance lock
+// of a window nobody can reach and the logged platform type.
 
 #include "app_test_support.h"
 
@@ -89,8 +90,27 @@ protected:
     }
 };
 
+// The window is made with the log already on.
+class AppWindowLoggedFromTheStart : public AppWindow {
+protected:
+    CommandLineOptions options() const override
+    {
+        EXPECT_TRUE(write_registry_dword(kelm_key, u"Log", 1));
+        return AppWindow::options();
+    }
+};
+
 // The application made again by the test itself.
 class AppWindowInstance : public AppTest {};
+
+// How often line occurs in text.
+int count_lines(const std::string& text, const std::string& line)
+{
+    int count = 0;
+    for (std::size_t at = text.find(line); at != std::string::npos; at = text.find(line, at + line.size()))
+        ++count;
+    return count;
+}
 
 // Whether another holder has the instance lock file of folder.
 bool instance_lock_held(const std::string& folder)
@@ -187,6 +207,22 @@ TEST_F(AppWindow, InputAndResolutionChangesAreLogged)
         << text;
     EXPECT_NE(text.find("Application::ResolutionChanged 2\n"), std::string::npos) << text;
     ASSERT_TRUE(write_registry_dword(u"HKEY_CURRENT_USER\\Software\\Kelm", u"Log", 0));
+}
+
+// The platform type is asked for once per process, when the first window is
+// made; a process of its own (the death test's, started afresh) with the log
+// on from the start shows the line once, however often it is asked.
+TEST_F(AppWindowLoggedFromTheStart, PlatformTypeIsLoggedOnce)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            static_capability_is_smartphone();
+            const std::string text = read_log_text();
+            std::fputs(text.c_str(), stderr);
+            std::_Exit(count_lines(text, "static_capability_is_smartphone=Linux\n"));
+        },
+        testing::ExitedWithCode(1), "");
 }
 
 TEST_F(AppWindow, FullScreenKeyTogglesTheWindowAndReachesNoScreen)
