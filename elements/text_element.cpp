@@ -88,12 +88,12 @@ void TextElement::set_text(StringView text)
 // to be drawn again.
 void TextElement::relayout_text()
 {
-    int old_width = m_one_line_width;
+    int old_width = m_text_width;
     int old_height = m_text_height;
     lay_out_lines();
     m_scroll_y = std::clamp(m_scroll_y, 0.0, static_cast<double>(std::max(m_text_height - height(), 0)));
     m_scroll_x = std::clamp(m_scroll_x, -m_text_width, 0);
-    if (m_grow && (old_width != m_one_line_width || old_height != m_text_height))
+    if (m_grow && (old_width != m_text_width || old_height != m_text_height))
         invalidate_measurements();
     mark_dirty();
 }
@@ -138,7 +138,6 @@ void TextElement::lay_out_lines()
     m_shown = shown_text_of(m_text, m_wrap);
     m_lines.clear();
     m_text_width = 0;
-    m_one_line_width = 0;
     int y = 0;
     if (!m_shown.empty()) {
         size_t first = 0;
@@ -161,8 +160,7 @@ void TextElement::lay_out_paragraph(int first, int end, int& y)
 {
     StringView paragraph = StringView(m_shown).substr(static_cast<size_t>(first), static_cast<size_t>(end - first));
     m_prefix.clear();
-    Size one_line = m_font->measure(paragraph, 0, nullptr, nullptr, &m_prefix);
-    m_one_line_width = std::max(m_one_line_width, one_line.width);
+    m_font->measure(paragraph, 0, nullptr, nullptr, &m_prefix);
     auto width_before = [&](int index) {
         return index <= first ? 0 : m_prefix[static_cast<size_t>(index - first - 1)];
     };
@@ -223,11 +221,11 @@ void TextElement::measure_width(MeasuredSize& pair)
     Element::measure_width(pair);
     if (!m_grow)
         return;
-    // The one-line width, not the wrapped one: a wrapped text's natural
-    // width must not shrink with the width it was last given.
-    pair.natural = std::max(pair.natural, m_one_line_width);
+    // The width of the lines as laid out: a wrapping text that was given
+    // less room than one line asks for no more than its wrapped lines need.
+    pair.natural = std::max(pair.natural, m_text_width);
     if (m_grow_min)
-        pair.minimum = std::max(pair.minimum, m_one_line_width);
+        pair.minimum = std::max(pair.minimum, m_text_width);
 }
 
 void TextElement::measure_height(MeasuredSize& pair)

@@ -41,7 +41,7 @@ public:
     virtual void set_text(StringView text);
     // Lays the current text out again (after the font or the width changed).
     virtual void relayout_text();
-    // With grow, at least the text's width (and its minimum with grow_min).
+    // With grow, at least the laid-out lines' width (and its minimum with grow_min).
     void measure_width(MeasuredSize& pair) override;
     // With grow, at least the text's height; a wrapping text accepts less.
     void measure_height(MeasuredSize& pair) override;
@@ -117,7 +117,6 @@ private:
     int m_text_height = 0;
     int m_scroll_x = 0;
     double m_scroll_y = 0.0;
-    int m_one_line_width = 0;
     std::vector<std::int32_t> m_prefix;
     TextChangeListener* m_text_listener = nullptr;
 };

@@ -69,6 +69,50 @@ TEST(TextLayout, LineBreaksTabsAndLongWords)
     EXPECT_EQ(text->shown_text().substr(0, 11), u"  ab    c  ");
 }
 
+class TextMeasuring : public SkinTest {};
+
+// A row of a wrapping text and a fixed box narrower than the text's one
+// line: the text wraps, and once wrapped it asks for no more than its lines,
+// so the box keeps its own width.
+TEST_F(TextMeasuring, WrappedTextInANarrowerRowLeavesItsNeighbourItsRoom)
+{
+    load(R"(
+font body = "9 0 0 0 DejaVu Sans"
+node Screen {
+    string type = "node"
+    node {
+        string type = "htable"
+        string id = "row"
+        node {
+            string type = "text"
+            string id = "words"
+            font font = body
+            int wrap = 1
+            int grow_min = 1
+        }
+        node {
+            string type = "color"
+            string id = "box"
+            point design_size = 20 10
+        }
+    }
+}
+)");
+    auto screen = build(u"Screen");
+    auto* words = dynamic_cast<TextElement*>(screen->find_by_id(u"words"));
+    ASSERT_NE(words, nullptr);
+    words->set_text(sentence);
+    ASSERT_GT(words->text_width(), 300) << "one line before any layout";
+    lay_out(*screen, {200, 100});
+    EXPECT_GT(words->lines().size(), 1u);
+    Element* row = screen->find_by_id(u"row");
+    EXPECT_EQ(row->measured_width().natural, words->text_width() + 20) << "the wrapped lines count";
+    lay_out(*screen, {210, 100});
+    EXPECT_GT(words->lines().size(), 1u);
+    EXPECT_LE(words->text_width(), words->width());
+    EXPECT_EQ(screen->find_by_id(u"box")->width(), 20);
+}
+
 TEST(TextScrolling, SingleLineDragStaysWithinItsWidth)
 {
     Element root(nullptr);
