@@ -19,6 +19,7 @@
 #include "tests/library/exif_test_pictures.h"
 #include "tests/library/jpeg_test_pictures.h"
 #include "tests/library/preview_test_support.h"
+#include "tests/pixel_compare.h"
 
 using namespace exif_test;
 
@@ -44,18 +45,6 @@ std::unique_ptr<PixelBuffer> stored_pixels(int tag, Size upright)
     for (int y = 0; y < stored.height; ++y)
         rgb_to_pixels(&rgb[static_cast<std::size_t>(y) * stored.width * 3], buffer->row(y), stored.width);
     return buffer;
-}
-
-// Largest difference between two equally large buffers, in RGB565 levels.
-int largest_difference(const PixelBuffer& a, const PixelBuffer& b)
-{
-    if (a.size() != b.size())
-        return 1000;
-    int largest = 0;
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x)
-            largest = std::max(largest, pixel_distance(a.at(x, y), b.at(x, y)));
-    return largest;
 }
 
 }  // namespace
@@ -190,7 +179,7 @@ TEST(OrientationPixels, EachTagShowsTheUprightPicture)
         EXPECT_EQ(displayed_size(stored->size(), orientation), upright) << tag;
         const std::unique_ptr<RenderSurface> shown = oriented_copy(*stored, orientation);
         ASSERT_TRUE(shown && shown->buffer());
-        EXPECT_EQ(largest_difference(*shown->buffer(), *expected), 0) << tag;
+        EXPECT_TRUE(same_pixels(*shown->buffer(), *expected)) << tag;
         // The point maps are each other's inverse, and a displayed rectangle
         // covers as many stored pixels as it holds.
         for (int y = 0; y < stored->height(); ++y)
@@ -281,7 +270,7 @@ void expect_tiles_as_upright(PieceCreator& tagged, PieceCreator& upright, int ta
                     continue;
                 }
                 ASSERT_TRUE(got && got->buffer()) << tag << " tile " << tx << "," << ty << " z " << z;
-                EXPECT_LE(largest_difference(*got->buffer(), *expected->buffer()), 1)
+                EXPECT_TRUE(pixels_near(*got->buffer(), *expected->buffer(), 1))
                     << "tag " << tag << " tile " << tx << "," << ty << " z " << z;
             }
         EXPECT_EQ(tagged.get_piece(tiles.width, 0, z), nullptr);

@@ -14,6 +14,7 @@
 #include "library/jpeg_encoder.h"
 #include "pixels/pixel_types.h"
 #include "platform/memory_stream.h"
+#include "tests/pixel_compare.h"
 
 namespace exif_test {
 
@@ -247,10 +248,7 @@ inline bool write_file(const std::string& path, const std::vector<std::uint8_t>&
 // The largest difference of two RGB565 pixels in any channel, in RGB565 levels.
 inline int pixel_distance(Pixel a, Pixel b)
 {
-    const int dr = std::abs((a >> 11) - (b >> 11));
-    const int dg = std::abs(((a >> 5) & 63) - ((b >> 5) & 63));
-    const int db = std::abs((a & 31) - (b & 31));
-    return std::max(dr, std::max(dg, db));
+    return channel_distance(a, b);
 }
 
 }  // namespace exif_test

@@ -49,17 +49,6 @@ protected:
         return album;
     }
 
-    // Largest difference of two equally large pictures in RGB565 levels (1000 when the sizes differ).
-    static int largest_pixel_difference(const PixelBuffer& a, const PixelBuffer& b)
-    {
-        if (a.size() != b.size())
-            return 1000;
-        int largest = 0;
-        for (int y = 0; y < a.height(); ++y)
-            for (int x = 0; x < a.width(); ++x)
-                largest = std::max(largest, exif_test::pixel_distance(a.at(x, y), b.at(x, y)));
-        return largest;
-    }
     // A thumbnail shows the four colours in its quarters, upright (checked
     // a quarter of the way in from each corner, inside the frame's edge).
     static void expect_quarters(const PixelBuffer& thumbnail, const exif_test::Quarters& colours)

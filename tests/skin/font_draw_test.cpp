@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include "pixels/render_draw.h"
 #include "skin/font.h"
+#include "tests/pixel_compare.h"
 
 namespace {
 
@@ -33,15 +34,6 @@ Rect changed_box(const PixelBuffer& buffer, Pixel background)
                 box.bottom = std::max(box.bottom, y + 1);
             }
     return box.is_empty() ? Rect{} : box;
-}
-
-bool same_pixels(const PixelBuffer& a, const PixelBuffer& b)
-{
-    for (std::int32_t y = 0; y < a.height(); ++y)
-        for (std::int32_t x = 0; x < a.width(); ++x)
-            if (a.at(x, y) != b.at(x, y))
-                return false;
-    return true;
 }
 
 }  // namespace
