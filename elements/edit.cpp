@@ -17,13 +17,13 @@ void Edit::bind(Properties& skin, const SkinNode* node)
 {
     TextElement::bind(skin, node);
     m_background = skin.get_color(node, u"background_color", Color{0, 0, 0, 255});
-    m_caret = std::min(m_caret, static_cast<int>(shown_text().size()));
+    m_caret = std::min(m_caret, static_cast<int>(text().size()));
 }
 
 void Edit::set_text(StringView text)
 {
     TextElement::set_text(text);
-    m_caret = std::min(m_caret, static_cast<int>(shown_text().size()));
+    m_caret = std::min(m_caret, static_cast<int>(this->text().size()));
     if (text_listener())
         text_listener()->on_text_changed(this);
 }
@@ -98,7 +98,7 @@ void Edit::layout_vertical()
 {
     TextElement::layout_vertical();
     if (is_focused())
-        set_caret(m_caret);
+        place_caret(m_caret);
 }
 
 bool Edit::on_stylus(const StylusEvent& event)
@@ -124,18 +124,25 @@ bool is_low_surrogate(char16_t unit)
     return unit >= 0xDC00 && unit <= 0xDFFF;
 }
 
-// Units of the character that ends at caret: a surrogate pair is one character.
-int units_before(StringView text, int caret)
+// Two units that make one character: a surrogate pair, or the "\r\n" line
+// break of a wrapping text.
+bool is_one_character(char16_t first, char16_t second, bool wrap)
 {
-    const auto at = static_cast<size_t>(caret);
-    return at >= 2 && is_low_surrogate(text[at - 1]) && is_high_surrogate(text[at - 2]) ? 2 : 1;
+    return (is_high_surrogate(first) && is_low_surrogate(second)) || (wrap && first == u'\r' && second == u'\n');
 }
 
-// Units of the character that starts at caret.
-int units_after(StringView text, int caret)
+// Units of the character that ends at position at of text (at > 0).
+int units_before(StringView text, int at, bool wrap)
 {
-    const auto at = static_cast<size_t>(caret);
-    return at + 1 < text.size() && is_high_surrogate(text[at]) && is_low_surrogate(text[at + 1]) ? 2 : 1;
+    const auto end = static_cast<size_t>(at);
+    return end >= 2 && is_one_character(text[end - 2], text[end - 1], wrap) ? 2 : 1;
+}
+
+// Units of the character that starts at position at of text.
+int units_after(StringView text, int at, bool wrap)
+{
+    const auto start = static_cast<size_t>(at);
+    return start + 1 < text.size() && is_one_character(text[start], text[start + 1], wrap) ? 2 : 1;
 }
 
 }  // namespace
@@ -147,11 +154,11 @@ bool Edit::on_key(const KeyEvent& event)
     switch (event.key) {
     case key_left:
         if (m_caret > 0)
-            set_caret(m_caret - units_before(shown_text(), m_caret));
+            place_caret(m_caret - units_before(text(), m_caret, is_wrapping()));
         return true;
     case key_right:
-        if (m_caret < static_cast<int>(shown_text().size()))
-            set_caret(m_caret + units_after(shown_text(), m_caret));
+        if (m_caret < static_cast<int>(text().size()))
+            place_caret(m_caret + units_after(text(), m_caret, is_wrapping()));
         return true;
     case key_up:
         move_caret_by_line(-1);
@@ -160,20 +167,12 @@ bool Edit::on_key(const KeyEvent& event)
         move_caret_by_line(1);
         return true;
     case key_backspace:
-        if (m_caret > 0) {
-            String text = shown_text();
-            const int units = units_before(text, m_caret);
-            text.erase(static_cast<size_t>(m_caret - units), static_cast<size_t>(units));
-            replace_text(std::move(text), m_caret - units);
-        }
+        erase_before_caret();
         return true;
     case key_enter:
         // A wrapping edit takes Enter as a line break; a single-line one only swallows it.
-        if (is_wrapping()) {
-            String text = shown_text();
-            text.insert(static_cast<size_t>(m_caret), 1, u'\n');
-            replace_text(std::move(text), m_caret + 1);
-        }
+        if (is_wrapping())
+            insert_at_caret(u"\n");
         return true;
     default:
         return false;
@@ -184,27 +183,54 @@ bool Edit::on_char(const CharEvent& event)
 {
     if (!is_focused() || event.text.empty())
         return false;
-    String text = shown_text();
-    text.insert(static_cast<size_t>(m_caret), event.text);
-    replace_text(std::move(text), m_caret + static_cast<int>(event.text.size()));
+    insert_at_caret(event.text);
     return true;
 }
 
-void Edit::replace_text(String text, int caret)
+// Typing edits the text itself, not the shown text: tabs and line breaks
+// that the program set stay as they are.
+void Edit::insert_at_caret(StringView typed)
 {
-    set_text(text);
-    set_caret(caret);
+    String edited = text();
+    edited.insert(static_cast<size_t>(m_caret), typed);
+    replace_text(std::move(edited), m_caret + static_cast<int>(typed.size()));
+}
+
+void Edit::erase_before_caret()
+{
+    if (m_caret == 0)
+        return;
+    const int units = units_before(text(), m_caret, is_wrapping());
+    String edited = text();
+    edited.erase(static_cast<size_t>(m_caret - units), static_cast<size_t>(units));
+    replace_text(std::move(edited), m_caret - units);
+}
+
+void Edit::replace_text(String edited, int caret)
+{
+    set_text(edited);
+    place_caret(caret);
+}
+
+int Edit::caret() const
+{
+    return shown_position(m_caret);
+}
+
+void Edit::set_caret(int caret)
+{
+    place_caret(stored_position(caret));
 }
 
 // Moving the caret shows it at once and scrolls its line into view.
-void Edit::set_caret(int caret)
+void Edit::place_caret(int position)
 {
-    m_caret = std::clamp(caret, 0, static_cast<int>(shown_text().size()));
+    m_caret = std::clamp(position, 0, static_cast<int>(text().size()));
     if (is_focused() && !m_uses_text_input) {
         m_blink = 0.5;
         m_caret_on = true;
     }
-    Point at = caret_point(m_caret);
+    Point at = caret_point(caret());
     scroll_into_view(at.y, at.y + line_height());
     mark_dirty();
 }
@@ -212,7 +238,7 @@ void Edit::set_caret(int caret)
 size_t Edit::caret_line() const
 {
     const std::vector<TextLine>& all = lines();
-    auto after = std::upper_bound(all.begin(), all.end(), m_caret,
+    auto after = std::upper_bound(all.begin(), all.end(), caret(),
                                   [](int caret, const TextLine& line) { return caret < line.first; });
     return after == all.begin() ? 0 : static_cast<size_t>(after - all.begin() - 1);
 }
@@ -267,10 +293,10 @@ void Edit::move_caret_by_line(int lines_by)
         return;
     }
     if (wanted >= static_cast<long long>(all.size())) {
-        set_caret(static_cast<int>(shown_text().size()));
+        place_caret(static_cast<int>(text().size()));
         return;
     }
-    Point at = caret_point(m_caret);
+    Point at = caret_point(caret());
     const TextLine& line = all[static_cast<size_t>(wanted)];
     set_caret(caret_at({at.x + scroll_x(), line.y + text_top() - static_cast<int>(scroll_y())}));
 }
@@ -282,7 +308,7 @@ void Edit::draw_content(DrawTarget& target, Point origin)
     if (!is_focused() || !m_caret_on || m_uses_text_input)
         return;
     ClipScope clip(target, origin, size());
-    Point at = caret_point(m_caret);
+    Point at = caret_point(caret());
     Point screen{origin.x + at.x + scroll_x(), origin.y + text_top() + at.y - static_cast<int>(scroll_y())};
     fill_rect(target, Rect::of(screen, {1, line_height()}), color().to_pixel());
 }

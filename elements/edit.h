@@ -53,7 +53,8 @@ public:
     void unfocus();
     bool is_focused() const { return focused_edit == this; }
     // Caret position in characters of the shown text.
-    int caret() const { return m_caret; }
+    int caret() const;
+    // Puts the caret at the character boundary nearest to a position in the shown text.
     void set_caret(int caret);
     bool is_caret_on() const { return m_caret_on; }
     bool uses_text_input_window() const { return m_uses_text_input; }
@@ -71,13 +72,18 @@ private:
     // Character index nearest to a point in element coordinates.
     int caret_at(Point point) const;
     void move_caret_by_line(int lines);
-    void replace_text(String text, int caret);
+    // Caret at a position in the text.
+    void place_caret(int position);
+    void insert_at_caret(StringView typed);
+    void erase_before_caret();
+    // The new text with the caret at a position in it.
+    void replace_text(String edited, int caret);
 
     static inline Edit* focused_edit = nullptr;
     static inline TextInputWindow* text_input_window = nullptr;
 
     Color m_background{0, 0, 0, 255};
-    int m_caret = 0;
+    int m_caret = 0;  // position in the text, not in the shown text
     double m_blink = 1.0;
     bool m_caret_on = false;
     bool m_uses_text_input = false;

@@ -12,24 +12,36 @@ namespace {
 // The text as laid out: a tab shows as four spaces; a single-line text
 // shows each carriage return and each line feed as a space; in a wrapping
 // text a "\r\n" pair is one line break.
+// How one stored character shows: the units it takes in the text and in
+// the shown text.
+struct ShownCharacter {
+    int stored = 1;
+    int shown = 1;
+};
+
+constexpr int tab_spaces = 4;
+
+ShownCharacter shown_character_at(StringView text, size_t at, bool wrap)
+{
+    if (text[at] == u'\t')
+        return {1, tab_spaces};
+    if (wrap && text[at] == u'\r' && at + 1 < text.size() && text[at + 1] == u'\n')
+        return {2, 1};
+    return {1, 1};
+}
+
 String shown_text_of(StringView text, bool wrap)
 {
     String shown;
     shown.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
+    for (size_t i = 0; i < text.size(); i += static_cast<size_t>(shown_character_at(text, i, wrap).stored)) {
         char16_t c = text[i];
-        if (c == u'\t') {
-            shown.append(4, u' ');
-        } else if (!wrap && (c == u'\r' || c == u'\n')) {
-            shown.push_back(u' ');
-        } else if (c == u'\r' || c == u'\n') {
-            bool pair = c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n';
-            if (pair)
-                ++i;
-            shown.push_back(u'\n');
-        } else {
+        if (c == u'\t')
+            shown.append(tab_spaces, u' ');
+        else if (c == u'\r' || c == u'\n')
+            shown.push_back(wrap ? u'\n' : u' ');
+        else
             shown.push_back(c);
-        }
     }
     return shown;
 }
@@ -96,6 +108,33 @@ void TextElement::relayout_text()
     if (m_grow && (old_width != m_text_width || old_height != m_text_height))
         invalidate_measurements();
     mark_dirty();
+}
+
+int TextElement::shown_position(int stored) const
+{
+    int shown = 0;
+    for (size_t at = 0; at < m_text.size() && static_cast<int>(at) < stored;) {
+        ShownCharacter character = shown_character_at(m_text, at, m_wrap);
+        shown += character.shown;
+        at += static_cast<size_t>(character.stored);
+    }
+    return shown;
+}
+
+int TextElement::stored_position(int shown) const
+{
+    int shown_at = 0;
+    size_t at = 0;
+    while (at < m_text.size()) {
+        ShownCharacter character = shown_character_at(m_text, at, m_wrap);
+        if (shown_at + character.shown > shown) {
+            bool nearer_after = (shown - shown_at) * 2 >= character.shown;
+            return static_cast<int>(at) + (nearer_after ? character.stored : 0);
+        }
+        shown_at += character.shown;
+        at += static_cast<size_t>(character.stored);
+    }
+    return static_cast<int>(at);
 }
 
 void TextElement::set_font(const Font& font)

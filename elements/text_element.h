@@ -63,6 +63,11 @@ public:
     const String& text() const { return m_text; }
     // The text as laid out: tabs as four spaces, without wrap line breaks as spaces.
     const String& shown_text() const { return m_shown; }
+    // Index in the shown text of a position in the text.
+    int shown_position(int stored) const;
+    // The position in the text nearest to one in the shown text: a position
+    // among a tab's spaces goes to the nearer side of the tab.
+    int stored_position(int shown) const;
     const std::vector<TextLine>& lines() const { return m_lines; }
     int text_width() const { return m_text_width; }
     int text_height() const { return m_text_height; }

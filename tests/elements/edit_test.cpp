@@ -1,0 +1,91 @@
+// The edit's typing on the text itself: tabs and line breaks the program set
+// survive.
+
+#include <gtest/gtest.h>
+#include <vector>
+#include "element_test_support.h"
+#include "elements/edit.h"
+#include "elements/layout_units.h"
+#include "platform/key_codes.h"
+
+namespace {
+
+class EditTyping : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        edit = new Edit(&root);
+        edit->set_font(test_font());
+        edit->set_alignment(align_left, align_top);
+        edit->set_wrap(true);
+        lay_out(root, {200, 60});
+        edit->focus();
+    }
+    void type(StringView text) { edit->on_char({String(text)}); }
+    void key(int code) { edit->on_key({code, true, true}); }
+    void caret_to_end() { edit->set_caret(static_cast<int>(edit->shown_text().size())); }
+
+    Element root{nullptr};
+    Edit* edit = nullptr;
+};
+
+}  // namespace
+
+TEST_F(EditTyping, TypingAtTheEndKeepsTheProgramsTabsAndLineBreaks)
+{
+    edit->set_text(u"a\tb\r\nc");
+    ASSERT_EQ(edit->shown_text(), u"a    b\nc");
+    caret_to_end();
+    type(u"d");
+    EXPECT_EQ(edit->text(), u"a\tb\r\ncd");
+    key(key_enter);
+    type(u"e");
+    EXPECT_EQ(edit->text(), u"a\tb\r\ncd\ne");
+    EXPECT_EQ(edit->caret(), static_cast<int>(edit->shown_text().size()));
+}
+
+TEST_F(EditTyping, BackspaceTakesATabOrALineBreakPairAsOneCharacter)
+{
+    edit->set_text(u"a\tb\r\nc");
+    caret_to_end();
+    key(key_backspace);
+    key(key_backspace);
+    EXPECT_EQ(edit->text(), u"a\tb") << "\\r\\n goes as one line break";
+    key(key_backspace);
+    key(key_backspace);
+    EXPECT_EQ(edit->text(), u"a");
+    EXPECT_EQ(edit->caret(), 1);
+}
+
+TEST_F(EditTyping, CaretStepsOverATabAndStopsOnlyAtItsSides)
+{
+    edit->set_text(u"a\tb");
+    edit->set_caret(0);
+    key(key_right);
+    EXPECT_EQ(edit->caret(), 1);
+    key(key_right);
+    EXPECT_EQ(edit->caret(), 5) << "over the four spaces in one step";
+    key(key_left);
+    EXPECT_EQ(edit->caret(), 1);
+    // A place among the tab's spaces goes to the nearer side.
+    edit->set_caret(2);
+    EXPECT_EQ(edit->caret(), 1);
+    edit->set_caret(3);
+    EXPECT_EQ(edit->caret(), 5);
+    type(u"x");
+    EXPECT_EQ(edit->text(), u"a\txb");
+}
+
+TEST_F(EditTyping, SingleLineEditKeepsLineBreaksItShowsAsSpaces)
+{
+    edit->set_wrap(false);
+    edit->set_text(u"x\r\ny");
+    ASSERT_EQ(edit->shown_text(), u"x  y");
+    edit->set_caret(1);
+    type(u"-");
+    EXPECT_EQ(edit->text(), u"x-\r\ny");
+    caret_to_end();
+    key(key_backspace);
+    key(key_backspace);
+    EXPECT_EQ(edit->text(), u"x-\r") << "on one line each unit shows as a character of its own";
+}
