@@ -326,10 +326,35 @@ void LabelEdit::bind(Properties& skin, const SkinNode* node)
         throw plexor::NodeNotFound(id(), u"#text");
     m_label->set_observer(nullptr);
     m_edit->set_text_listener(this);
+    m_edit->set_observer(this);
     on_text_changed(m_edit);
+}
+
+void LabelEdit::layout_horizontal()
+{
+    for (Element* child : children())
+        if (child != m_label)
+            place_child_horizontally(child);
+}
+
+void LabelEdit::layout_vertical()
+{
+    for (Element* child : children())
+        if (child != m_label)
+            place_child_vertically(child);
 }
 
 void LabelEdit::on_text_changed(TextElement*)
 {
     m_label->set_visible(m_edit->text().empty());
+}
+
+void LabelEdit::on_width_changed(Element* element, int width)
+{
+    m_label->set_horizontal(element->x(), width);
+}
+
+void LabelEdit::on_height_changed(Element* element, int height)
+{
+    m_label->set_vertical(element->y(), height);
 }

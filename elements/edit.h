@@ -89,12 +89,15 @@ private:
     bool m_uses_text_input = false;
 };
 
-class LabelEdit : public Element, private TextChangeListener {
+class LabelEdit : public Element, private TextChangeListener, private ElementObserver {
 public:
     explicit LabelEdit(Element* parent);
 
     // Base attributes and children; requires "#edit" and "#text".
     void bind(Properties& skin, const SkinNode* node) override;
+    // Every child but the caption by its anchors: the caption goes with the edit.
+    void layout_horizontal() override;
+    void layout_vertical() override;
 
     Edit* edit() const { return m_edit; }
     Element* label() const { return m_label; }
@@ -102,6 +105,9 @@ public:
 private:
     // The caption stands in the edit while the edit is empty.
     void on_text_changed(TextElement* element) override;
+    // The caption is laid over the edit wherever the edit is placed.
+    void on_width_changed(Element* element, int width) override;
+    void on_height_changed(Element* element, int height) override;
 
     Edit* m_edit = nullptr;
     Element* m_label = nullptr;

@@ -1,5 +1,5 @@
-// The edit's typing on the text itself: tabs and line breaks the program set
-// survive.
+// The edit's typing on the text itself (tabs and line breaks the program set
+// survive) and the label_edit's caption following its edit.
 
 #include <gtest/gtest.h>
 #include <vector>
@@ -88,4 +88,43 @@ TEST_F(EditTyping, SingleLineEditKeepsLineBreaksItShowsAsSpaces)
     key(key_backspace);
     key(key_backspace);
     EXPECT_EQ(edit->text(), u"x-\r") << "on one line each unit shows as a character of its own";
+}
+
+class LabelEditLayout : public SkinTest {};
+
+TEST_F(LabelEditLayout, CaptionIsLaidOverItsEditWhereverTheEditGoes)
+{
+    load(R"(
+node Field {
+    string type = "node"
+    node {
+        string type = "label_edit"
+        string id = "name"
+        node {
+            string type = "edit"
+            string id = "#edit"
+            point border_min = 10 4
+            point border_max = 30 6
+        }
+        node {
+            string type = "text"
+            string id = "#text"
+        }
+    }
+}
+)");
+    auto screen = build(u"Field");
+    Element* edit = screen->find_by_id(u"#edit");
+    Element* caption = screen->find_by_id(u"#text");
+    ASSERT_NE(edit, nullptr);
+    ASSERT_NE(caption, nullptr);
+    for (Size size : {Size{200, 40}, Size{120, 30}}) {
+        lay_out(*screen, size);
+        EXPECT_EQ(edit->x(), 10);
+        EXPECT_EQ(edit->width(), size.width - 40);
+        EXPECT_EQ(caption->x(), edit->x());
+        EXPECT_EQ(caption->width(), edit->width());
+        EXPECT_EQ(caption->y(), edit->y());
+        EXPECT_EQ(caption->height(), edit->height());
+    }
 }
