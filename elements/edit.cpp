@@ -28,12 +28,14 @@ void Edit::set_text(StringView text)
         text_listener()->on_text_changed(this);
 }
 
+// The focus passes straight from edit to edit: the listener hears of the
+// new edit only, never of a moment without one.
 void Edit::focus()
 {
     if (focused_edit == this)
         return;
     if (focused_edit)
-        focused_edit->unfocus();
+        focused_edit->release_focus();
     focused_edit = this;
     m_uses_text_input = text_input_window != nullptr;
     if (m_uses_text_input)
@@ -41,12 +43,21 @@ void Edit::focus()
     m_blink = 1.0;
     m_caret_on = false;
     mark_dirty();
+    if (focus_listener)
+        focus_listener->on_edit_focus_changed(this);
 }
 
 void Edit::unfocus()
 {
     if (focused_edit != this)
         return;
+    release_focus();
+    if (focus_listener)
+        focus_listener->on_edit_focus_changed(nullptr);
+}
+
+void Edit::release_focus()
+{
     if (m_uses_text_input && text_input_window)
         text_input_window->close(*this);
     focused_edit = nullptr;

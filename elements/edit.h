@@ -21,6 +21,17 @@ protected:
     ~TextInputWindow() = default;
 };
 
+// Told when the focus moves between edits, so that the application can make
+// its window ready for typing (elements know nothing of the window).
+class EditFocusListener {
+public:
+    // edit took the focus; null: no edit holds it any more.
+    virtual void on_edit_focus_changed(Edit* edit) = 0;
+
+protected:
+    ~EditFocusListener() = default;
+};
+
 class Edit : public TextElement {
 public:
     explicit Edit(Element* parent);
@@ -63,8 +74,12 @@ public:
     static Edit* focused() { return focused_edit; }
     // Installs the platform text input window (null: edits use their own caret).
     static void set_text_input_window(TextInputWindow* window) { text_input_window = window; }
+    // Installs the listener told of focus changes (null: none).
+    static void set_focus_listener(EditFocusListener* listener) { focus_listener = listener; }
 
 private:
+    // Gives the focus up without telling the focus listener.
+    void release_focus();
     // Line holding the caret (the last line for a caret at the end).
     size_t caret_line() const;
     // Caret position (element coordinates, before scrolling) of a character index.
@@ -81,6 +96,7 @@ private:
 
     static inline Edit* focused_edit = nullptr;
     static inline TextInputWindow* text_input_window = nullptr;
+    static inline EditFocusListener* focus_listener = nullptr;
 
     Color m_background{0, 0, 0, 255};
     int m_caret = 0;  // position in the text, not in the shown text

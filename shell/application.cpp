@@ -87,6 +87,7 @@ Application::Application(StringView name) : m_name(name)
 {
     register_element_kinds();
     m_game_base = std::make_unique<GameBase>(name);
+    Edit::set_focus_listener(this);
     m_overlay_font = Font(overlay_font_spec());
     log() << "Application::Application() this=" << reinterpret_cast<std::uintptr_t>(this) << "\n";
 }
@@ -96,6 +97,7 @@ Application::~Application()
     log() << "Application::~Application()\n";
     m_frame_times.clear();
     m_overlay_font = Font();
+    Edit::set_focus_listener(nullptr);
     m_game_base.reset();
     m_transition.reset();
     m_background.recreate({0, 0});
@@ -270,16 +272,34 @@ void Application::on_gesture(const GestureEvent& event)
         top->on_gesture(event);
 }
 
+Edit* Application::typing_edit() const
+{
+    Edit* edit = Edit::focused();
+    Element* top = top_screen();
+    return edit && top && edit->root() == top ? edit : nullptr;
+}
+
 void Application::on_key(const KeyEvent& event)
 {
+    if (Edit* edit = typing_edit(); edit && edit->on_key(event))
+        return;
     if (Element* top = top_screen())
         top->on_key(event);
 }
 
 void Application::on_char(const CharEvent& event)
 {
+    if (Edit* edit = typing_edit(); edit && edit->on_char(event))
+        return;
     if (Element* top = top_screen())
         top->on_char(event);
+}
+
+// This platform has no native edit box over the element; the platform text
+// input window, when one is installed, stands in for it.
+void Application::on_edit_focus_changed(Edit* edit)
+{
+    m_game_base->set_edit_element(edit, edit && edit->uses_text_input_window());
 }
 
 void Application::update(double seconds)

@@ -1,6 +1,6 @@
 #pragma once
 // The centre of the running program: the stack of screens, input routing to
-// the topmost screen, the per-frame advance and the drawing of a frame (with
+// the focused edit and the topmost screen, the per-frame advance and the drawing of a frame (with
 // a dimmed background under overlay screens, animated transitions between
 // screens and the frame-time display while logging is on).
 
@@ -8,6 +8,7 @@
 #include <deque>
 #include <memory>
 #include <vector>
+#include "elements/edit.h"
 #include "elements/events.h"
 #include "pixels/render_surface.h"
 #include "platform/singleton.h"
@@ -19,7 +20,7 @@ class Element;
 class ApplicationListener;
 class ScreenTransition;
 
-class Application : public Singleton<Application> {
+class Application : public Singleton<Application>, private EditFocusListener {
 public:
     // Registers the fourteen element kinds and creates the window (through GameBase).
     explicit Application(StringView name);
@@ -45,6 +46,8 @@ public:
     void on_stylus_move(const StylusMove& move);
     // true with an empty stack.
     bool on_stylus(const StylusEvent& event);
+    // Keys and typed text go to the focused edit of the topmost screen
+    // first, and to the screen when the edit does not take them.
     void on_key(const KeyEvent& event);
     void on_char(const CharEvent& event);
     void on_gesture(const GestureEvent& event);
@@ -79,6 +82,10 @@ private:
         bool overlay = false;
     };
 
+    // Typing starts or ends in the window when the focus moves.
+    void on_edit_focus_changed(Edit* edit) override;
+    // The focused edit when it belongs to the topmost screen, else null.
+    Edit* typing_edit() const;
     Size client_size() const;
     void place(Element& screen, Size size);
     void take_snapshot(Element& screen);

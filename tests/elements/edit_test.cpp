@@ -1,5 +1,6 @@
 // The edit's typing on the text itself (tabs and line breaks the program set
-// survive) and the label_edit's caption following its edit.
+// survive), the focus listener's view of focus changes, and the label_edit's
+// caption following its edit.
 
 #include <gtest/gtest.h>
 #include <vector>
@@ -27,6 +28,14 @@ protected:
 
     Element root{nullptr};
     Edit* edit = nullptr;
+};
+
+class FocusRecorder : public EditFocusListener {
+public:
+    FocusRecorder() { Edit::set_focus_listener(this); }
+    ~FocusRecorder() { Edit::set_focus_listener(nullptr); }
+    void on_edit_focus_changed(Edit* edit) override { changes.push_back(edit); }
+    std::vector<Edit*> changes;
 };
 
 }  // namespace
@@ -88,6 +97,38 @@ TEST_F(EditTyping, SingleLineEditKeepsLineBreaksItShowsAsSpaces)
     key(key_backspace);
     key(key_backspace);
     EXPECT_EQ(edit->text(), u"x-\r") << "on one line each unit shows as a character of its own";
+}
+
+TEST(EditFocus, ListenerHearsEachHolderAndTheEndOfTyping)
+{
+    FocusRecorder recorder;
+    Element root(nullptr);
+    auto* first = new Edit(&root);
+    auto* second = new Edit(&root);
+    first->focus();
+    first->focus();
+    second->focus();
+    EXPECT_EQ(recorder.changes, (std::vector<Edit*>{first, second})) << "no moment without a focused edit";
+    first->unfocus();
+    EXPECT_EQ(recorder.changes.size(), 2u) << "an edit without the focus has nothing to give up";
+    second->set_visible(false);
+    EXPECT_EQ(recorder.changes.back(), nullptr);
+    first->focus();
+    delete first;
+    EXPECT_EQ(recorder.changes.back(), nullptr) << "a destroyed edit leaves no typing behind";
+    EXPECT_EQ(Edit::focused(), nullptr);
+}
+
+TEST(EditFocus, OwnCaretStillBlinksWithAListener)
+{
+    FocusRecorder recorder;
+    Element root(nullptr);
+    auto* edit = new Edit(&root);
+    edit->focus();
+    EXPECT_FALSE(edit->uses_text_input_window());
+    edit->update(0.02);
+    edit->update(0.5);
+    EXPECT_TRUE(edit->is_caret_on());
 }
 
 class LabelEditLayout : public SkinTest {};
