@@ -34,11 +34,11 @@ public:
 
 private:
     Mutex m_mutex;
-    std::int32_t m_progress_max = 0;
-    std::int32_t m_progress_value = 0;
-    std::int32_t m_last_reported = 0;
-    bool m_search_complete = false;
-    String m_picture_complete;
-    std::int32_t m_unwritten = 0;
-    String m_unwritten_folder;
+    std::int32_t m_progress_max GUARDED_BY(m_mutex) = 0;
+    std::int32_t m_progress_value GUARDED_BY(m_mutex) = 0;
+    std::int32_t m_last_reported GUARDED_BY(m_mutex) = 0;
+    bool m_search_complete GUARDED_BY(m_mutex) = false;
+    String m_picture_complete GUARDED_BY(m_mutex);
+    std::int32_t m_unwritten GUARDED_BY(m_mutex) = 0;
+    String m_unwritten_folder GUARDED_BY(m_mutex);
 };
