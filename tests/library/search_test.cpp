@@ -209,13 +209,16 @@ TEST(SearchPreviews, ABadPictureIsTriedAgainByTheNextSearch)
 TEST(SearchLocks, EveryLockIsLoggedAsItIsTakenTheAlbumsAndTheStatusOncePerPicture)
 {
     TempTree tree;
-    tree.picture("card/A/ready.jpg");
-    tree.picture("card/A/one.jpg");
-    tree.picture("card/A/two.jpg");
+    // Sizes of their own, so that no two share a preview name.
+    tree.picture("card/A/ready.jpg", 40, 30);
+    tree.picture("card/A/one.jpg", 64, 48);
+    tree.picture("card/A/two.jpg", 96, 72);
     tree.make_dir("docs");
     use_library_environment(tree, {"card"}, "docs");
     const String root = tree.path16("card") + u"/";
     const std::string ready = to_utf8(file_name_of(preview_path(root + u"A/ready.jpg", root)));
+    ASSERT_NE(preview_path(root + u"A/one.jpg", root), preview_path(root + u"A/ready.jpg", root));
+    ASSERT_NE(preview_path(root + u"A/two.jpg", root), preview_path(root + u"A/ready.jpg", root));
     tree.file("card/!pictaviocache/" + ready, std::string("\x11\x00\x00\x00", 4));
     TreeLog log(tree);
 
