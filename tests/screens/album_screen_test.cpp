@@ -142,17 +142,38 @@ TEST_F(AlbumScreenTest, ASearchThatQueuedPreviewsKeepsTheButtonDisabledUntilThey
     EXPECT_TRUE(screen->search_button()->is_enabled());
 }
 
+// Both key pictures get their previews after the rows were filled with the
+// loading look: only the row of the album whose key picture was completed
+// is filled again and shows its thumbnail.
 TEST_F(AlbumScreenTest, PictureCompleteRefreshesOnlyKeyPictures)
 {
     start_library(albums(2));
     auto screen = make_screen();
+    screen->list()->fill();
+    ASSERT_EQ(screen->list()->rows().size(), 2u);
+    const auto image_of = [&screen](int row) {
+        return static_cast<ImageElement*>(screen->list()->rows()[row]->find_by_id(u"image"));
+    };
+    const SkinPicture loading =
+        static_cast<ImageElement*>(screen->list()->rows()[0]->find_by_id(u"loading"))->picture();
+    ASSERT_TRUE(image_of(0)->picture() == loading);
+    ASSERT_TRUE(image_of(1)->picture() == loading);
+    tree.make_dir("card/!pictaviocache");
+    for (int album = 0; album < 2; ++album)
+        ASSERT_EQ(build_preview(library->get_folder(album).key_picture_path, library->get_folder(album).drive_path),
+                  PreviewBuild::ready);
+
     LibraryEvent other = event_with(&LibraryEvent::picture_complete);
     other.picture_path = tree.path16("card/A0/not-the-key.jpg");
     screen->on_library_event(other);
+    EXPECT_TRUE(image_of(0)->picture() == loading) << "a picture that is no key picture refreshes no row";
     LibraryEvent key = event_with(&LibraryEvent::picture_complete);
     key.picture_path = library->get_folder(1).key_picture_path;
     screen->on_library_event(key);
     EXPECT_EQ(screen->list()->count(), 2);
+    EXPECT_TRUE(image_of(0)->picture() == loading);
+    EXPECT_FALSE(image_of(1)->picture() == loading);
+    EXPECT_NE(image_of(1)->picture().bitmap, SkinBitmap::empty()) << "the thumbnail made from the preview";
 }
 
 TEST_F(AlbumScreenTest, MainMenuAndExitConfirmation)
