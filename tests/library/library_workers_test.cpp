@@ -53,37 +53,6 @@ private:
     String m_pending;
 };
 
-// Preview files of a root that have bytes (a build has begun on them).
-int previews_begun(const TempTree& tree, const std::string& root)
-{
-    int count = 0;
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(tree.path(root + "!pictaviocache"), error))
-        count += entry.is_regular_file() && entry.file_size(error) > 0 ? 1 : 0;
-    return count;
-}
-
-// Waits (bounded) until count builds have begun under root.
-bool wait_for_builds(const TempTree& tree, const std::string& root, int count)
-{
-    const std::uint32_t start = get_tick_count();
-    while (get_tick_count() - start < 120000) {
-        if (previews_begun(tree, root) >= count)
-            return true;
-        sleep_ms(1);
-    }
-    return false;
-}
-
-// No preview of the pictures is marked bad: every one of them decodes.
-void expect_no_bad_preview(const std::vector<String>& pictures, const String& root)
-{
-    for (const String& picture : pictures) {
-        const String preview = preview_path(picture, root);
-        EXPECT_FALSE(PhotoLibrary::is_bad_preview(preview)) << to_utf8(picture);
-    }
-}
-
 std::string file_bytes(const String& path)
 {
     std::ifstream in(to_utf8(path), std::ios::binary);
@@ -133,7 +102,10 @@ TEST(LibraryWorkers, SeveralWorkersFollowTheCurrentFolderAndThePriorities)
         tree.picture("a/" + std::to_string(n) + ".jpg", 640, 480);
         tree.picture("b/" + std::to_string(n) + ".jpg", 640, 480);
     }
+    HoldPoint hold;
     PhotoLibrary library(tree.path16("folders.ini"), false, workers);
+    library.set_probes(holding_builds(hold));
+    OpenAtExit open_at_exit(hold);
     CompletionRecorder recorder(2 * per_folder);
     library.add_observer(&recorder);
     for (int n = 0; n < per_folder; ++n)
@@ -141,14 +113,20 @@ TEST(LibraryWorkers, SeveralWorkersFollowTheCurrentFolderAndThePriorities)
     for (int n = 0; n < per_folder; ++n)
         library.add_picture(numbered(second, n), root);  // b becomes the current folder
     library.prioritise_picture(numbered(second, 5));
-    // The order the rules give: b around 5 first, then a in its own order.
+
+    library.start();
+    // While every worker builds one of b's 5, 4 and 6, the viewer moves to b's 1.
+    ASSERT_TRUE(hold.wait_for_waiting(workers));
+    library.prioritise_picture(numbered(second, 1));
+    hold.open();
+    // The order the rules give: b around 5 as far as it was taken, the rest
+    // of b around 1, then a in its own order.
     std::vector<String> expected;
-    for (int n : {5, 4, 6, 3, 7, 2, 1, 0})
+    for (int n : {5, 4, 6, 1, 2, 0, 3, 7})
         expected.push_back(numbered(second, n));
     for (int n = 0; n < per_folder; ++n)
         expected.push_back(numbered(first, n));
 
-    library.start();
     while (!library.wait_until_idle(5))
         library.dispatch_events();
     library.dispatch_events();
@@ -182,19 +160,31 @@ TEST(LibraryWorkers, ClosingWhileEveryWorkerBuildsLeavesNoWrongPreview)
         pictures.push_back(numbered(root + u"big/", n));
     }
     {
-        PhotoLibrary library(tree.path16("folders.ini"), true, workers);
+        HoldPoint hold;
+        PhotoLibrary library(tree.path16("folders.ini"), false, workers);
+        library.set_probes(holding_builds(hold));
+        OpenAtExit open_at_exit(hold);
         for (const String& picture : pictures)
             library.add_picture(picture, root);
-        ASSERT_TRUE(wait_for_builds(tree, "", workers));
+        library.start();
+        // The library closes while every worker is in the middle of a build.
+        ASSERT_TRUE(hold.wait_for_waiting(workers));
+        library.request_stop();
     }
-    expect_no_bad_preview(pictures, root);
-    // The builds cut short stay unfinished: a later library builds them all.
+    // Every build was cut short: its file begun, neither ready nor bad.
+    for (const String& picture : pictures) {
+        EXPECT_FALSE(is_preview_ready(picture, root)) << to_utf8(picture);
+        EXPECT_FALSE(file_bytes(preview_path(picture, root)).empty()) << to_utf8(picture);
+    }
+    expect_sound_previews(pictures, root);
+    // A later library builds them all.
     PhotoLibrary library(tree.path16("folders.ini"), true, workers);
     for (const String& picture : pictures)
         library.add_picture(picture, root);
     ASSERT_TRUE(library.wait_until_idle(120000));
     for (const String& picture : pictures)
         EXPECT_TRUE(is_preview_ready(picture, root)) << to_utf8(picture);
+    expect_sound_previews(pictures, root);
 }
 
 TEST(LibraryWorkers, ASearchStopsTheBuildsAndTheProgressStaysExact)
@@ -211,17 +201,41 @@ TEST(LibraryWorkers, ASearchStopsTheBuildsAndTheProgressStaysExact)
     use_library_environment(tree, {"card"}, "docs");
     const String root = tree.path16("card") + u"/";
 
-    PhotoLibrary library(tree.path16("folders.ini"), true, workers);
+    HoldPoint hold;
+    std::mutex mutex;
+    std::vector<String> built;  // each build that ended, in order
+    PhotoLibrary library(tree.path16("folders.ini"), false, workers);
+    LibraryProbes probes = holding_builds(hold);
+    probes.build_ends = [&](StringView picture) {
+        std::lock_guard lock(mutex);
+        built.emplace_back(picture);
+    };
+    library.set_probes(probes);
+    OpenAtExit open_at_exit(hold);
     EventRecorder recorder;
     library.add_observer(&recorder);
     for (const String& picture : pictures)
         library.add_picture(picture, root);
-    ASSERT_TRUE(wait_for_builds(tree, card, 1));
+    library.start();
+    // The search is asked for while every worker is in the middle of a build.
+    ASSERT_TRUE(hold.wait_for_waiting(workers));
+    library.need_search();
+    hold.open();
     // The search finds the queued pictures not ready: they are not queued twice.
-    search_until_idle(library);
+    while (!library.wait_until_idle(50))
+        library.dispatch_events();
+    library.dispatch_events();
 
+    // The two builds the search stopped were made again after it: six builds.
+    {
+        std::lock_guard lock(mutex);
+        ASSERT_EQ(built.size(), 6u);
+        for (int n : {0, 1})
+            EXPECT_EQ(std::count(built.begin(), built.end(), pictures[n]), 2) << n;
+    }
     for (const String& picture : pictures)
         EXPECT_TRUE(is_preview_ready(picture, root)) << to_utf8(picture);
+    expect_sound_previews(pictures, root);
     EXPECT_TRUE(library.queued_pictures(root + u"big/").empty());
     std::int32_t value = -1, maximum = -1;
     library.read_progress(value, maximum);
@@ -249,11 +263,12 @@ TEST(LibraryWorkers, ALinkAndItsTargetAreBuiltOnceIntoTheirOnePreview)
     tree.picture("a/target.jpg", 1600, 1200);
     std::filesystem::create_symlink(tree.path("a/target.jpg"), tree.path("a/symbolic.jpg"));
     std::filesystem::create_hard_link(tree.path("a/target.jpg"), tree.path("a/hard.jpg"));
-    tree.picture("a/other.jpg", 1600, 1200);
+    tree.picture("a/other.jpg", 1600, 1000);
     const std::vector<String> pictures = {root + u"a/target.jpg", root + u"a/symbolic.jpg", root + u"a/hard.jpg",
                                           root + u"a/other.jpg"};
     ASSERT_EQ(preview_path(pictures[1], root), preview_path(pictures[0], root));
     ASSERT_EQ(preview_path(pictures[2], root), preview_path(pictures[0], root));
+    ASSERT_NE(preview_path(pictures[3], root), preview_path(pictures[0], root));
 
     HoldPoint hold;
     std::mutex mutex;
@@ -302,18 +317,25 @@ TEST(LibraryWorkers, APictureRemovedOrChangedDuringItsBuildLeavesNoWrongPreview)
     const String removed_preview = preview_path(removed, root);
     const String changed_preview = preview_path(changed, root);
 
-    PhotoLibrary library(tree.path16("folders.ini"), true, workers);
+    HoldPoint hold;
+    PhotoLibrary library(tree.path16("folders.ini"), false, workers);
+    library.set_probes(holding_builds(hold));
+    OpenAtExit open_at_exit(hold);
     library.add_picture(removed, root);
     library.add_picture(changed, root);
-    ASSERT_TRUE(wait_for_builds(tree, "", 2));
+    library.start();
+    // Both pictures go while their builds are in the middle.
+    ASSERT_TRUE(hold.wait_for_waiting(2));
     std::filesystem::remove(tree.path("big/removed.jpg"));
     tree.picture("big/changed.jpg", 320, 200);
+    hold.open();
     ASSERT_TRUE(library.wait_until_idle(120000));
 
-    // Neither is marked bad (a build that ended before the change may have
-    // finished its preview: it carries the old name, which the next search deletes).
+    // Neither is marked bad, nor ready under the name of the picture that was.
     EXPECT_FALSE(PhotoLibrary::is_bad_preview(removed_preview));
     EXPECT_FALSE(PhotoLibrary::is_bad_preview(changed_preview));
+    EXPECT_FALSE(is_preview_file_ready(removed_preview));
+    EXPECT_FALSE(is_preview_file_ready(changed_preview));
     EXPECT_TRUE(library.queued_pictures(root + u"big/").empty());
     // The changed picture, queued again, gets a preview under its new name.
     library.add_picture(changed, root);
