@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <string>
 #include "elements/text_element.h"
 #include "library/cache_piece_creator.h"
@@ -14,7 +15,6 @@
 #include "platform/file.h"
 #include "platform/key_codes.h"
 #include "platform/log.h"
-#include "platform/logged_lock.h"
 #include "screens/required_element.h"
 #include "screens/tile_transform.h"
 #include "shell/active_scheduler.h"
@@ -50,23 +50,11 @@ double round_half_up(double value)
     return std::floor(value + 0.5);
 }
 
-bool same_tile(const TileRequest& a, const TileRequest& b)
-{
-    return a.slot == b.slot && a.tx == b.tx && a.ty == b.ty && a.z == b.z && a.generation == b.generation;
-}
-
 }  // namespace
-
-TileWorker::~TileWorker() = default;
-
-void TileWorker::run()
-{
-    m_viewer.run_worker(*this);
-}
 
 PictureViewer::PictureViewer(Properties& skin, StringView placeholder_folder)
     : Element(nullptr), m_skin(skin), m_placeholder_folder(placeholder_folder),
-      m_scheduler(CActiveScheduler::current()), m_worker(*this)
+      m_scheduler(CActiveScheduler::current()), m_tiles(*this, static_cast<int>(m_slots.size()))
 {
     log() << "image form\n";
     bind_skin();
@@ -75,19 +63,14 @@ PictureViewer::PictureViewer(Properties& skin, StringView placeholder_folder)
     if (PhotoLibrary* library = PhotoLibrary::instance())
         library->add_observer(this);
     m_tap_timer = std::make_unique<CTimer>(m_scheduler, [this] { on_single_tap(); });
-    m_worker.start();
+    m_tiles.start();
 }
 
-// The stop request and the wake-up are made under the queue lock, where the
-// worker decides to sleep: it cannot reset the event after this set.
+// The tile worker reads the slots and the placeholders: it ends before any
+// of them goes.
 PictureViewer::~PictureViewer()
 {
-    {
-        MutexLock lock(m_queue_mutex);
-        m_worker.request_stop();
-        m_work_event.set();
-    }
-    m_worker.join();
+    m_tiles.stop();
     m_scheduler.cancel(*m_tap_timer);
 }
 
@@ -144,10 +127,7 @@ void PictureViewer::open(const std::vector<String>& pictures, int index, StringV
     m_btn_minus->set_visible(false);
     m_btn_landscape->set_visible(false);
     log() << "Landscape not visible\n";
-    {
-        LoggedLock lock(m_flag_mutex, "open", "m_flag_mutex");
-        m_landscape_wanted = true;
-    }
+    m_tiles.set_drained(true, "open");
     m_controls_timer = 0.0;
     m_controls_shown = true;
     set_counter();
@@ -221,16 +201,17 @@ void PictureViewer::center_pane(int position)
 // ---- slots ----
 
 // The creator is swapped under the tile lock, so the worker never uses one
-// that is being destroyed; the old one goes after the lock is released.
+// that is being destroyed; the old one goes after the lock is released. The
+// swap starts a new load of the slot: tiles asked for before are stale.
 void PictureViewer::replace_creator(PictureSlot& slot, std::unique_ptr<PieceCreator> creator, int state, bool direct_ok)
 {
     std::unique_ptr<PieceCreator> old;
-    LoggedLock lock(m_tile_mutex, "load_slot", "m_tile_mutex");
-    old = std::move(slot.creator);
-    slot.creator = std::move(creator);
-    slot.state = state;
-    slot.direct_ok = direct_ok;
-    ++slot.generation;
+    m_tiles.reload_slot(static_cast<int>(&slot - m_slots.data()), [&] {
+        old = std::move(slot.creator);
+        slot.creator = std::move(creator);
+        slot.state = state;
+        slot.direct_ok = direct_ok;
+    });
 }
 
 void PictureViewer::load_slot(int position)
@@ -312,16 +293,7 @@ int PictureViewer::slot_index_of(const PicturePane* pane) const
 // be working on the one, and the other is the next to be handed over.
 void PictureViewer::clear_slot(int position)
 {
-    const int slot = m_order[position];
-    auto of_slot = [slot](const TileRequest& request) { return request.slot == slot; };
-    {
-        LoggedLock lock(m_queue_mutex, "clear_slot", "m_queue_mutex");
-        if (m_queue.size() > 1)
-            m_queue.erase(std::remove_if(m_queue.begin() + 1, m_queue.end(), of_slot), m_queue.end());
-    }
-    LoggedLock lock(m_finished_mutex, "clear_slot", "m_finished_mutex");
-    if (m_finished.size() > 1)
-        m_finished.erase(std::remove_if(m_finished.begin() + 1, m_finished.end(), of_slot), m_finished.end());
+    m_tiles.clear_slot(m_order[position]);
 }
 
 // ---- tiles ----
@@ -332,100 +304,20 @@ void PictureViewer::add_tile(PicturePane* pane, int tx, int ty, int z)
     if (slot < 0)
         return;
     log() << "add tile " << m_slots[slot].fit_zoom << " " << tx << " " << ty << " " << z << "\n";
-    TileRequest request{tx, ty, z, slot, m_slots[slot].generation, m_landscape, nullptr};
-    LoggedLock lock(m_queue_mutex, "add_tile", "m_queue_mutex");
-    if (m_queue.size() > 1) {
-        auto unneeded = [this](const TileRequest& queued) {
-            const PictureSlot& owner = m_slots[queued.slot];
-            return queued.generation != owner.generation ||
-                   !owner.pane->tile_needed(queued.tx, queued.ty, queued.z, nullptr);
-        };
-        m_queue.erase(std::remove_if(m_queue.begin() + 1, m_queue.end(), unneeded), m_queue.end());
-    }
-    for (const TileRequest& queued : m_queue)
-        if (same_tile(queued, request)) {
-            log() << "clear\n";
-            return;
-        }
-    m_queue.insert(m_queue.begin() + queue_position(m_queue, request), std::move(request));
-    log() << "realy add\n";
-    m_work_event.set();
+    m_tiles.add(TileRequest{tx, ty, z, slot, 0, m_landscape, nullptr});
 }
 
-// After a zoom the requests of the level left behind may still wait; the
-// finer level's tiles are the ones that make the picture sharp, so they go
-// before them. The first request stays first: the worker may be on it.
-std::size_t PictureViewer::queue_position(const std::vector<TileRequest>& queue, const TileRequest& request)
+// Under the queue lock; takes the pane's cache lock.
+bool PictureViewer::tile_needed(const TileRequest& request)
 {
-    for (std::size_t i = 1; i < queue.size(); ++i)
-        if (queue[i].slot == request.slot && queue[i].z < request.z)
-            return i;
-    return queue.size();
+    return m_slots[request.slot].pane->tile_needed(request.tx, request.ty, request.z, nullptr);
 }
 
-int PictureViewer::queued_count()
+// On the tile worker under the tile lock, where the slot's tile source and
+// state cannot change.
+std::unique_ptr<RenderSurface> PictureViewer::make_tile(const TileRequest& request)
 {
-    MutexLock lock(m_queue_mutex);
-    return static_cast<int>(m_queue.size());
-}
-
-int PictureViewer::finished_count()
-{
-    MutexLock lock(m_finished_mutex);
-    return static_cast<int>(m_finished.size());
-}
-
-void PictureViewer::run_worker(TileWorker& worker)
-{
-    worker.set_priority(-1);
-    log() << "run start\n";
-    m_work_event.wait();
-    log() << "run begin\n";
-    while (!worker.stop_requested()) {
-        log() << "run create_tile start\n";
-        create_tile();
-        log() << "run create_tile end\n";
-        {
-            LoggedLock lock(m_queue_mutex, "run", "m_queue_mutex");
-            if (m_queue.empty() && !worker.stop_requested()) {
-                m_work_event.reset();
-                LoggedLock flag(m_flag_mutex, "run", "m_flag_mutex");
-                m_landscape_wanted = true;
-            }
-        }
-        m_work_event.wait();
-        log() << "run begin\n";
-    }
-}
-
-// Runs on the worker. The request stays first in the queue while its tile
-// is made (nobody else removes the first one); a request made for an earlier
-// load of its slot is dropped without decoding.
-void PictureViewer::create_tile()
-{
-    LoggedLock tile_lock(m_tile_mutex, "create_tile", "m_tile_mutex");
-    TileRequest request;
-    {
-        LoggedLock lock(m_queue_mutex, "create_tile", "m_queue_mutex");
-        if (m_queue.empty())
-            return;
-        const TileRequest& first = m_queue.front();
-        request = TileRequest{first.tx, first.ty, first.z, first.slot, first.generation, first.landscape, nullptr};
-    }
-    PictureSlot& slot = m_slots[request.slot];
-    if (request.generation == slot.generation)
-        request.surface = make_tile(request, slot);
-    LoggedLock lock(m_queue_mutex, "create_tile", "m_queue_mutex");
-    if (!m_queue.empty())
-        m_queue.erase(m_queue.begin());
-    if (!request.surface)
-        return;
-    LoggedLock finished(m_finished_mutex, "create_tile", "m_finished_mutex");
-    m_finished.push_back(std::move(request));
-}
-
-std::unique_ptr<RenderSurface> PictureViewer::make_tile(const TileRequest& request, PictureSlot& slot)
-{
+    const PictureSlot& slot = m_slots[request.slot];
     std::unique_ptr<RenderSurface> tile;
     if (!slot.direct_ok && slot.state == slot_preview_pending)
         tile = framed_bitmap(m_load_bitmap.get(), placeholder_tile_size);
@@ -444,22 +336,12 @@ std::unique_ptr<RenderSurface> PictureViewer::make_tile(const TileRequest& reque
 // load of their slot are thrown away on the way.
 void PictureViewer::deliver_one_tile()
 {
-    for (;;) {
-        TileRequest request;
-        {
-            LoggedLock lock(m_finished_mutex, "update", "m_finished_mutex");
-            if (m_finished.empty())
-                return;
-            request = std::move(m_finished.front());
-            m_finished.erase(m_finished.begin());
-        }
-        PictureSlot& slot = m_slots[request.slot];
-        if (request.generation != slot.generation)
-            continue;
-        log() << "found " << slot.fit_zoom << " " << request.tx << " " << request.ty << " " << request.z << "\n";
-        slot.pane->deliver_tile(request.tx, request.ty, request.z, std::move(request.surface));
+    std::optional<TileRequest> request = m_tiles.take_finished();
+    if (!request)
         return;
-    }
+    PictureSlot& slot = m_slots[request->slot];
+    log() << "found " << slot.fit_zoom << " " << request->tx << " " << request->ty << " " << request->z << "\n";
+    slot.pane->deliver_tile(request->tx, request->ty, request->z, std::move(request->surface));
 }
 
 // ---- frame ----
@@ -510,10 +392,12 @@ void PictureViewer::update_zoom_buttons()
     m_btn_plus->set_visible(!pane.is_empty() && pane.zoom() + 1.0 <= pane.top_level());
 }
 
+// The button is enabled again once the worker has made every tile queued
+// since the turn, so the view is not turned again while tiles of the old
+// orientation are still being made.
 void PictureViewer::update_landscape_button()
 {
-    LoggedLock lock(m_flag_mutex, "update", "m_flag_mutex");
-    if (m_landscape_wanted && !m_btn_landscape->is_enabled()) {
+    if (m_tiles.drained("update") && !m_btn_landscape->is_enabled()) {
         m_btn_landscape->set_enabled(true);
         log() << "Landscape enabled\n";
     }
@@ -834,13 +718,12 @@ void PictureViewer::toggle_landscape()
     open_picture();
     m_btn_landscape->set_enabled(false);
     log() << "Landscape disabled\n";
-    LoggedLock lock(m_flag_mutex, "toggle_landscape", "m_flag_mutex");
-    m_landscape_wanted = false;
+    m_tiles.set_drained(false, "toggle_landscape");
 }
 
 void PictureViewer::close()
 {
-    m_work_event.reset();
+    m_tiles.idle();
     for (int position = 0; position < 3; ++position)
         clear_slot(position);
     reset_motion();

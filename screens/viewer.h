@@ -5,8 +5,9 @@
 // viewer's tile worker from each slot's tile source and handed to the panes,
 // at most one per frame, so the user-interface thread never decodes.
 //
-// Locks, when several are held, are taken in this order: the tile lock, the
-// queue lock, a pane's cache lock, the finished lock, the flag lock.
+// The tiles travel through a TileQueue, whose locks are taken in this order
+// when several are held: the tile lock, the queue lock, a pane's cache lock,
+// the finished lock, the flag lock.
 
 #include <array>
 #include <memory>
@@ -14,14 +15,13 @@
 #include "elements/button.h"
 #include "library/library_event.h"
 #include "library/piece_creator.h"
-#include "platform/thread.h"
 #include "screens/picture_pane.h"
+#include "screens/tile_queue.h"
 #include "skin/properties.h"
 
 class CActiveScheduler;
 class CTimer;
 class TextElement;
-class PictureViewer;
 
 // The state of a picture slot's tile source.
 enum SlotState { slot_preview_ready = 0, slot_preview_pending = 1, slot_bad_picture = 2 };
@@ -33,39 +33,15 @@ struct PictureSlot {
     // Set exactly while the slot shows its picture by direct decoding.
     bool direct_ok = true;
     double fit_zoom = 0.0;
-    // Grows with every load: a tile made for an earlier load is never delivered.
-    unsigned generation = 0;
     PicturePane* pane = nullptr;
-};
-
-// A tile a pane asked for; surface is filled by the worker.
-struct TileRequest {
-    int tx = 0;
-    int ty = 0;
-    int z = 0;
-    int slot = 0;  // index of the slot (and its pane), stable across stepping
-    unsigned generation = 0;
-    bool landscape = false;
-    std::unique_ptr<RenderSurface> surface;
-};
-
-class TileWorker : public Thread {
-public:
-    explicit TileWorker(PictureViewer& viewer) : m_viewer(viewer) {}
-    ~TileWorker() override;
-
-protected:
-    void run() override;
-
-private:
-    PictureViewer& m_viewer;
 };
 
 class PictureViewer : public Element,
                       public LibraryObserver,
                       public PaneListener,
                       public TileRequester,
-                      public ButtonListener {
+                      public ButtonListener,
+                      private TileMaker {
 public:
     // Seconds the controls stay after opening or a single tap.
     static constexpr double controls_time = 4.0;
@@ -105,24 +81,8 @@ public:
     void on_pane_tap(PicturePane* pane, Point point) override;
     bool on_click(Button* button, const ButtonEvent& event) override;
 
-    // ---- slots (position 0 left, 1 centre, 2 right) ----
-    void load_slot(int position);
-    void fit_slot(int position);
-    void clear_slot(int position);
-    // Loads and fits every slot that has a picture and places the panes.
-    void open_picture();
-    // "Set Left": the previous picture becomes the current one.
-    void step_left();
     // "Set Right": the next picture becomes the current one.
     void step_right();
-    // The tap timer completed: a single tap shows or hides the controls.
-    void on_single_tap();
-    // Shows picture index of the album (first or last, from the keys).
-    void go_to(int index);
-    // Flips landscape and refits every pane.
-    void toggle_landscape();
-    // Closes the viewer and returns to the screen below.
-    void close();
 
     PictureSlot& slot_at(int position) { return m_slots[m_order[position]]; }
     PicturePane& pane_at(int position) { return *slot_at(position).pane; }
@@ -139,23 +99,32 @@ public:
     static double fit_zoom_for(Size picture, Size screen, int top_level);
     // "btnMinus"'s target from the pane's target zoom and the slot's fit zoom.
     static double minus_target(double target, double fit);
-    // Where a new request goes in the queue: before the queued requests of its
-    // slot for a coarser level (never before the first), else at the end.
-    static std::size_t queue_position(const std::vector<TileRequest>& queue, const TileRequest& request);
-    // Requests waiting for the worker, and finished tiles waiting for a frame.
-    int queued_count();
-    int finished_count();
+    // Requests waiting for the tile worker.
+    int queued_count() { return m_tiles.queued_count(); }
     Button* button(StringView id) const;
-    // The lock the worker holds for a whole tile: while another holder keeps
-    // it, the worker starts no tile and the queue only grows by add_tile.
-    Mutex& tile_lock() { return m_tile_mutex; }
 
 private:
-    friend class TileWorker;
-    // The worker's body and one tile of it.
-    void run_worker(TileWorker& worker);
-    void create_tile();
-    std::unique_ptr<RenderSurface> make_tile(const TileRequest& request, PictureSlot& slot);
+    // ---- slots (position 0 left, 1 centre, 2 right) ----
+    void load_slot(int position);
+    void fit_slot(int position);
+    void clear_slot(int position);
+    // Loads and fits every slot that has a picture and places the panes.
+    void open_picture();
+    // "Set Left": the previous picture becomes the current one.
+    void step_left();
+    // The tap timer completed: a single tap shows or hides the controls.
+    void on_single_tap();
+    // Shows picture index of the album (first or last, from the keys).
+    void go_to(int index);
+    // Flips landscape and refits every pane.
+    void toggle_landscape();
+    // Closes the viewer and returns to the screen below.
+    void close();
+
+    // The tile of a request from its slot's tile source or placeholder (on the tile worker).
+    std::unique_ptr<RenderSurface> make_tile(const TileRequest& request) override;
+    // Whether the request's pane still has a cache entry for the tile.
+    bool tile_needed(const TileRequest& request) override;
 
     void bind_skin();
     void replace_creator(PictureSlot& slot, std::unique_ptr<PieceCreator> creator, int state, bool direct_ok);
@@ -224,13 +193,7 @@ private:
     // -1 sliding to the previous picture, +1 to the next, 0 none.
     int m_slide = 0;
 
-    Mutex m_tile_mutex;
-    Mutex m_queue_mutex;
-    Mutex m_finished_mutex;
-    Mutex m_flag_mutex;
-    std::vector<TileRequest> m_queue GUARDED_BY(m_queue_mutex);
-    std::vector<TileRequest> m_finished GUARDED_BY(m_finished_mutex);
-    bool m_landscape_wanted GUARDED_BY(m_flag_mutex) = true;
-    Event m_work_event{true};
-    TileWorker m_worker;
+    // Declared last: its worker, which reads the slots and the placeholders,
+    // is stopped before they go.
+    TileQueue m_tiles;
 };
