@@ -1,5 +1,6 @@
 // The log: a FileLog while the registry value "Log" is non-zero, a NullLog
-// otherwise, decided anew on every log() call.
+// otherwise, decided anew on every log() call from the switch as read_switch
+// knows it.
 //
 // Callers keep the reference that log() returns for a whole chain of writes,
 // so a stream may never be destroyed while the program runs. The process
@@ -15,6 +16,8 @@
 #include <atomic>
 #include <bit>
 #include <charconv>
+#include <chrono>
+#include <functional>
 #include <string>
 #include <unistd.h>
 
@@ -80,10 +83,35 @@ LogState& state()
     return *instance;
 }
 
+// A registry read costs a look at the file and a lookup under the registry's
+// lock: too much for the lines written per lock taken, which the drive search
+// takes per picture on several threads. Each thread keeps the switch as it
+// last read it and reads it again after switch_recheck, at once when this
+// process wrote the registry or the registry's path changed since: a change
+// made by another process is seen within switch_recheck.
+constexpr std::chrono::milliseconds switch_recheck{10};
+
+struct SwitchRead {
+    std::chrono::steady_clock::time_point valid_until;
+    std::uint64_t registry_writes = 0;
+    std::size_t registry_path_hash = 0;
+    bool on = false;
+};
+
 bool read_switch()
 {
+    thread_local SwitchRead last;
+    const auto now = std::chrono::steady_clock::now();
+    const std::uint64_t writes = registry_write_count();
+    const std::size_t path_hash = std::hash<std::string>{}(registry_file_path());
+    if (now < last.valid_until && writes == last.registry_writes && path_hash == last.registry_path_hash)
+        return last.on;
     std::uint32_t value = 0;
-    return read_registry_dword(u"HKEY_CURRENT_USER\\Software\\Kelm", u"Log", value) && value != 0;
+    last.on = read_registry_dword(u"HKEY_CURRENT_USER\\Software\\Kelm", u"Log", value) && value != 0;
+    last.valid_until = now + switch_recheck;
+    last.registry_writes = writes;
+    last.registry_path_hash = path_hash;
+    return last.on;
 }
 
 LogStream& write_ascii(LogStream& stream, std::string_view ascii)

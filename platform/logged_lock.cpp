@@ -7,13 +7,16 @@ namespace {
 // One log write per line, so that lines of two threads never interleave.
 void log_lock_line(const char* operation, const char* name, const char* what)
 {
+    LogStream& stream = log();
+    if (!log_enabled())
+        return;
     String line = from_ascii(operation);
     line += u' ';
     line += from_ascii(name);
     line += u' ';
     line += from_ascii(what);
     line += u'\n';
-    log() << line;
+    stream << line;
 }
 
 }  // namespace

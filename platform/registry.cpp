@@ -24,6 +24,7 @@
 
 #include "platform/registry.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -73,6 +74,8 @@ FileIdentity identity_of(const struct stat& info)
     return {info.st_dev, info.st_ino, info.st_size, info.st_mtim};
 }
 
+}  // namespace
+
 std::string registry_file_path()
 {
     if (const char* chosen = std::getenv("PICTAVIO_REGISTRY"); chosen && *chosen)
@@ -82,6 +85,8 @@ std::string registry_file_path()
     const char* home = std::getenv("HOME");
     return std::string(home ? home : "") + "/.config/Kelm/registry";
 }
+
+namespace {
 
 // ---- key paths
 
@@ -398,9 +403,12 @@ public:
     bool write(Changer changer)
     {
         std::lock_guard<std::mutex> lock(m_mutex);
+        ++m_writes;
         refresh();
         return change(changer);
     }
+
+    std::uint64_t write_count() const { return m_writes; }
 
 private:
     // Brings the cache up to date with the file when its identity changed.
@@ -473,6 +481,7 @@ private:
         return true;
     }
 
+    std::atomic<std::uint64_t> m_writes{0};
     std::mutex m_mutex;
     std::string m_path;
     bool m_loaded = false;
@@ -488,6 +497,11 @@ Registry& registry()
 }
 
 }  // namespace
+
+std::uint64_t registry_write_count()
+{
+    return registry().write_count();
+}
 
 bool read_registry_dword(StringView key_path, StringView value_name, std::uint32_t& value)
 {

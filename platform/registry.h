@@ -10,7 +10,14 @@
 // missing key creates the key (and reports false).
 
 #include <cstdint>
+#include <string>
 #include "platform/text.h"
+
+// The registry file's path as the environment names it now.
+std::string registry_file_path();
+// Grows with every write this process makes to the registry: a reader that
+// kept a value since the same count saw no write of this process since.
+std::uint64_t registry_write_count();
 
 // The value when it exists as a DWORD; false (value unchanged) otherwise.
 bool read_registry_dword(StringView key_path, StringView value_name, std::uint32_t& value);

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <set>
 #include <thread>
 #include <vector>
@@ -80,6 +82,29 @@ TEST_F(Log, SwitchingOffAndOnAgainStartsAFreshFile)
     set_log_switch(2);
     log() << "after\n";
     EXPECT_EQ(log_text(), u"\uFEFFafter\n");
+}
+
+// The switch is kept per thread between registry reads: a write of this
+// process reaches every thread's next call, one of another process (the file
+// replaced under the registry) is seen soon after.
+TEST_F(Log, SwitchChangesReachEveryThreadAndOtherProcessesChangesAreSeenSoon)
+{
+    std::thread([] { log() << "worker while off\n"; }).join();
+    set_log_switch(1);
+    std::thread([] { log() << "worker after\n"; }).join();
+    EXPECT_EQ(log_text(), u"\uFEFFworker after\n");
+
+    const std::string registry = std::getenv("PICTAVIO_REGISTRY");
+    {
+        std::ofstream other(registry + ".other");
+        other << "Kelm registry 1\n[HKEY_CURRENT_USER\\Software\\Kelm]\n\"Log\"=dword:00000000\n";
+    }
+    std::filesystem::rename(registry + ".other", registry);
+    const auto start = std::chrono::steady_clock::now();
+    while (log_enabled() && std::chrono::steady_clock::now() - start < std::chrono::seconds(5))
+        log() << "until the change is seen\n";
+    EXPECT_FALSE(log_enabled());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
 }
 
 TEST_F(Log, StreamHeldAcrossSwitchOffWritesNothing)
