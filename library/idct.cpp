@@ -1,28 +1,31 @@
 #include "library/idct.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace {
 
 // Fixed-point constants: value * 2^13, rounded.
 constexpr int const_bits = 13;
 constexpr int pass1_bits = 2;
-constexpr std::int64_t fix_0_298631336 = 2446;
-constexpr std::int64_t fix_0_390180644 = 3196;
-constexpr std::int64_t fix_0_541196100 = 4433;
-constexpr std::int64_t fix_0_765366865 = 6270;
-constexpr std::int64_t fix_0_899976223 = 7373;
-constexpr std::int64_t fix_1_175875602 = 9633;
-constexpr std::int64_t fix_1_501321110 = 12299;
-constexpr std::int64_t fix_1_847759065 = 15137;
-constexpr std::int64_t fix_1_961570560 = 16069;
-constexpr std::int64_t fix_2_053119869 = 16819;
-constexpr std::int64_t fix_2_562915447 = 20995;
-constexpr std::int64_t fix_3_072711026 = 25172;
-constexpr std::int64_t fix_0_211164243 = 1730;
-constexpr std::int64_t fix_0_509795579 = 4176;
-constexpr std::int64_t fix_0_601344887 = 4926;
-constexpr std::int64_t fix_1_061594337 = 8697;
-constexpr std::int64_t fix_1_451774981 = 11893;
-constexpr std::int64_t fix_2_172734803 = 17799;
+constexpr int fix_0_298631336 = 2446;
+constexpr int fix_0_390180644 = 3196;
+constexpr int fix_0_541196100 = 4433;
+constexpr int fix_0_765366865 = 6270;
+constexpr int fix_0_899976223 = 7373;
+constexpr int fix_1_175875602 = 9633;
+constexpr int fix_1_501321110 = 12299;
+constexpr int fix_1_847759065 = 15137;
+constexpr int fix_1_961570560 = 16069;
+constexpr int fix_2_053119869 = 16819;
+constexpr int fix_2_562915447 = 20995;
+constexpr int fix_3_072711026 = 25172;
+constexpr int fix_0_211164243 = 1730;
+constexpr int fix_0_509795579 = 4176;
+constexpr int fix_0_601344887 = 4926;
+constexpr int fix_1_061594337 = 8697;
+constexpr int fix_1_451774981 = 11893;
+constexpr int fix_2_172734803 = 17799;
 
 std::int64_t descale(std::int64_t value, int bits)
 {
@@ -84,23 +87,77 @@ void idct_1d(const std::int64_t in[8], std::int64_t out[8])
     out[4] = tmp13 - tmp0;
 }
 
+// The reduced transform works on four lanes of 32-bit values at once (the
+// compiler maps them to SIMD registers where the target has them): in the
+// first pass a lane is a column, in the second a row of the block.
+//
+// The lanes are unsigned, so that the sums of damaged data wrap around instead
+// of overflowing; only the descaling shifts read them as signed. Valid 8-bit
+// pictures never come near: their dequantised coefficients stay within about
+// +-2^11 and their first-pass results within about +-2^13. With inputs within
+// +-2^14, |tmp10|, |tmp12| <= 2^14 * (2^14 + 15137 + 6270) = 2^14 * 37791 and
+// |odd0|, |odd2| <= 2^14 * (1730 + 11893 + 17799 + 8697) = 2^14 * 40119, so
+// every sum, rounding term included, stays below 2^14 * 77910 + 2^18 < 1.28e9
+// < 2^31: read as signed, the lanes hold the exact sums of the 64-bit arithmetic.
+using Lanes = std::uint32_t __attribute__((vector_size(16)));
+using SignedLanes = std::int32_t __attribute__((vector_size(16)));
+using Lanes16 = std::int16_t __attribute__((vector_size(8)));
+using LanesU16 = std::uint16_t __attribute__((vector_size(8)));
+using LanesU8 = std::uint8_t __attribute__((vector_size(4)));
+
+SignedLanes descale_lanes(Lanes value, int bits)
+{
+    return reinterpret_cast<SignedLanes>(value + (1U << (bits - 1))) >> bits;
+}
+
+// Level shift and the clamp to 0..255.
+SignedLanes to_samples(SignedLanes value)
+{
+    value += 128;
+    const SignedLanes below = value < 0;
+    const SignedLanes above = value > 255;
+    return (value & ~(below | above)) | (above & 255);
+}
+
+// Four dequantised coefficients of one row of the block.
+Lanes load_dequantised(const std::int16_t* coefficients, const std::uint16_t* quantisation)
+{
+    Lanes16 coefficient_lanes;
+    LanesU16 quantiser_lanes;
+    std::memcpy(&coefficient_lanes, coefficients, sizeof coefficient_lanes);
+    std::memcpy(&quantiser_lanes, quantisation, sizeof quantiser_lanes);
+    return reinterpret_cast<Lanes>(__builtin_convertvector(coefficient_lanes, SignedLanes)) *
+           __builtin_convertvector(quantiser_lanes, Lanes);
+}
+
+// Rows of a 4x4 matrix of lanes become its columns.
+void transpose(Lanes m[4])
+{
+    const Lanes t0 = __builtin_shufflevector(m[0], m[1], 0, 4, 1, 5);
+    const Lanes t1 = __builtin_shufflevector(m[0], m[1], 2, 6, 3, 7);
+    const Lanes t2 = __builtin_shufflevector(m[2], m[3], 0, 4, 1, 5);
+    const Lanes t3 = __builtin_shufflevector(m[2], m[3], 2, 6, 3, 7);
+    m[0] = __builtin_shufflevector(t0, t2, 0, 1, 4, 5);
+    m[1] = __builtin_shufflevector(t0, t2, 2, 3, 6, 7);
+    m[2] = __builtin_shufflevector(t1, t3, 0, 1, 4, 5);
+    m[3] = __builtin_shufflevector(t1, t3, 2, 3, 6, 7);
+}
+
 // The reduced 1-D pass: four outputs from in[0..7] (in[4] is not used), left
 // scaled by 2^(const_bits + 1).
-void idct_1d_4(const std::int64_t in[8], std::int64_t out[4])
+void idct_1d_4(const Lanes in[8], Lanes out[4])
 {
-    const std::int64_t tmp0 = in[0] * (std::int64_t{1} << (const_bits + 1));
-    const std::int64_t tmp2 = in[2] * fix_1_847759065 - in[6] * fix_0_765366865;
-    const std::int64_t tmp10 = tmp0 + tmp2;
-    const std::int64_t tmp12 = tmp0 - tmp2;
+    const Lanes tmp0 = in[0] * (1 << (const_bits + 1));
+    const Lanes tmp2 = in[2] * fix_1_847759065 - in[6] * fix_0_765366865;
+    const Lanes tmp10 = tmp0 + tmp2;
+    const Lanes tmp12 = tmp0 - tmp2;
 
-    const std::int64_t z1 = in[7];
-    const std::int64_t z2 = in[5];
-    const std::int64_t z3 = in[3];
-    const std::int64_t z4 = in[1];
-    const std::int64_t odd0 =
-        -z1 * fix_0_211164243 + z2 * fix_1_451774981 - z3 * fix_2_172734803 + z4 * fix_1_061594337;
-    const std::int64_t odd2 =
-        -z1 * fix_0_509795579 - z2 * fix_0_601344887 + z3 * fix_0_899976223 + z4 * fix_2_562915447;
+    const Lanes z1 = in[7];
+    const Lanes z2 = in[5];
+    const Lanes z3 = in[3];
+    const Lanes z4 = in[1];
+    const Lanes odd0 = z2 * fix_1_451774981 + z4 * fix_1_061594337 - z1 * fix_0_211164243 - z3 * fix_2_172734803;
+    const Lanes odd2 = z3 * fix_0_899976223 + z4 * fix_2_562915447 - z1 * fix_0_509795579 - z2 * fix_0_601344887;
 
     out[0] = tmp10 + odd2;
     out[3] = tmp10 - odd2;
@@ -116,6 +173,18 @@ bool only_dc(const std::int16_t* coefficients)
     int any = 0;
     for (int i = 1; i < 64; ++i)
         any |= coefficients[i];
+    return any == 0;
+}
+
+// Whether the coefficients of the right half (columns 4..7) that the reduced
+// transform reads are all zero: its pass 1 then yields zeros. Most blocks of
+// photographs have no high horizontal frequencies.
+bool right_half_zero(const std::int16_t* coefficients)
+{
+    int any = 0;
+    for (int row = 0; row < 8; ++row)
+        for (int column = 4; column < 8; ++column)
+            any |= row == 4 ? 0 : coefficients[row * 8 + column];
     return any == 0;
 }
 
@@ -188,46 +257,34 @@ void idct_4x4(const std::int16_t* coefficients, const std::uint16_t* quantisatio
         fill_flat(coefficients, quantisation, 4, out, stride);
         return;
     }
-    // Pass 1: columns (column 4 is not needed by the second pass) into a
-    // workspace of 4 rows kept at 2^pass1_bits scale; a flat column needs no transform.
-    int workspace[4 * 8] = {};
-    for (int column = 0; column < 8; ++column) {
-        if (column == 4)
-            continue;
-        const std::int16_t* c = coefficients + column;
-        if ((c[8] | c[16] | c[24] | c[40] | c[48] | c[56]) == 0) {
-            const auto flat = static_cast<int>(std::int64_t{c[0]} * quantisation[column] * (1 << pass1_bits));
-            for (int row = 0; row < 4; ++row)
-                workspace[row * 8 + column] = flat;
+    // Pass 1: the columns, four at a time, into a workspace of 4 rows kept at
+    // 2^pass1_bits scale. Transposed, workspace[i] holds column i of the four
+    // rows: the lanes of pass 2. Row 4 of the coefficients is not needed.
+    Lanes workspace[8];
+    for (int half = 0; half < 2; ++half) {
+        Lanes* columns = workspace + half * 4;
+        if (half == 1 && right_half_zero(coefficients)) {
+            std::fill(columns, columns + 4, Lanes{});
             continue;
         }
-        std::int64_t in[8];
+        Lanes in[8];
         for (int row = 0; row < 8; ++row)
-            in[row] = static_cast<std::int64_t>(c[row * 8]) * quantisation[row * 8 + column];
-        std::int64_t result[4];
-        idct_1d_4(in, result);
+            in[row] = row == 4 ? Lanes{}
+                               : load_dequantised(coefficients + row * 8 + half * 4, quantisation + row * 8 + half * 4);
+        idct_1d_4(in, columns);
         for (int row = 0; row < 4; ++row)
-            workspace[row * 8 + column] = static_cast<int>(descale(result[row], const_bits - pass1_bits + 1));
+            columns[row] = reinterpret_cast<Lanes>(descale_lanes(columns[row], const_bits - pass1_bits + 1));
+        transpose(columns);
     }
-    // Pass 2: the four rows, removing both scales and the factor 8 of the transform.
+    // Pass 2: the four rows at once, removing both scales and the factor 8 of
+    // the transform (workspace column 4 is not used); transposed back to rows.
+    Lanes result[4];
+    idct_1d_4(workspace, result);
+    for (int i = 0; i < 4; ++i)
+        result[i] = reinterpret_cast<Lanes>(to_samples(descale_lanes(result[i], const_bits + pass1_bits + 3 + 1)));
+    transpose(result);
     for (int row = 0; row < 4; ++row, out += stride) {
-        const int* ws = workspace + row * 8;
-        std::int64_t in[8];
-        bool ac_zero = true;
-        for (int i = 0; i < 8; ++i) {
-            in[i] = ws[i];
-            if (i > 0 && i != 4 && ws[i] != 0)
-                ac_zero = false;
-        }
-        if (ac_zero) {
-            const std::uint8_t flat = clamp_sample(descale(in[0], pass1_bits + 3));
-            for (int i = 0; i < 4; ++i)
-                out[i] = flat;
-            continue;
-        }
-        std::int64_t result[4];
-        idct_1d_4(in, result);
-        for (int i = 0; i < 4; ++i)
-            out[i] = clamp_sample(descale(result[i], const_bits + pass1_bits + 3 + 1));
+        const LanesU8 samples = __builtin_convertvector(result[row], LanesU8);
+        std::memcpy(out, &samples, sizeof samples);
     }
 }
