@@ -144,8 +144,8 @@ void transpose(Lanes m[4])
 }
 
 // The reduced 1-D pass: four outputs from in[0..7] (in[4] is not used), left
-// scaled by 2^(const_bits + 1).
-void idct_1d_4(const Lanes in[8], Lanes out[4])
+// scaled by 2^(const_bits + 1). Inlined, so that the lanes stay in registers.
+[[gnu::always_inline]] inline void idct_1d_4(const Lanes in[8], Lanes out[4])
 {
     const Lanes tmp0 = in[0] * (1 << (const_bits + 1));
     const Lanes tmp2 = in[2] * fix_1_847759065 - in[6] * fix_0_765366865;
