@@ -1,6 +1,6 @@
 // The arithmetic kernels of the baseline decoder against plain references: the
-// reduced 4x4 inverse DCT against the same transform in 64-bit scalar
-// arithmetic, and the YCbCr to RGB conversion against libjpeg's lookup tables.
+// accurate and the reduced inverse DCT against the same transforms in 64-bit
+// scalar arithmetic, and the YCbCr to RGB conversion against libjpeg's lookup tables.
 
 #include <gtest/gtest.h>
 
@@ -46,28 +46,84 @@ void reference_idct_4x4(const std::int16_t* coefficients, const std::uint16_t* q
     }
 }
 
+// libjpeg's accurate 8x8 transform, every product and sum in 64 bits.
+void reference_idct_islow(const std::int16_t* coefficients, const std::uint16_t* quantisation, std::uint8_t* out)
+{
+    const auto transform = [](const std::int64_t in[8], std::int64_t result[8]) {
+        const std::int64_t z1 = (in[2] + in[6]) * 4433;
+        const std::int64_t even2 = z1 - in[6] * 15137, even3 = z1 + in[2] * 6270;
+        const std::int64_t even0 = (in[0] + in[4]) << 13, even1 = (in[0] - in[4]) << 13;
+        const std::int64_t z5 = (in[7] + in[3] + in[5] + in[1]) * 9633;
+        const std::int64_t z71 = -(in[7] + in[1]) * 7373, z53 = -(in[5] + in[3]) * 20995;
+        const std::int64_t z73 = -(in[7] + in[3]) * 16069 + z5, z51 = -(in[5] + in[1]) * 3196 + z5;
+        const std::int64_t odd[4] = {in[7] * 2446 + z71 + z73, in[5] * 16819 + z53 + z51, in[3] * 25172 + z53 + z73,
+                                     in[1] * 12299 + z71 + z51};
+        const std::int64_t even[4] = {even0 + even3, even1 + even2, even1 - even2, even0 - even3};
+        for (int i = 0; i < 4; ++i) {
+            result[i] = even[i] + odd[3 - i];
+            result[7 - i] = even[i] - odd[3 - i];
+        }
+    };
+    std::int64_t workspace[8][8];
+    for (int column = 0; column < 8; ++column) {
+        std::int64_t in[8], result[8];
+        for (int row = 0; row < 8; ++row)
+            in[row] = std::int64_t{coefficients[row * 8 + column]} * quantisation[row * 8 + column];
+        transform(in, result);
+        for (int row = 0; row < 8; ++row)
+            workspace[row][column] = (result[row] + (1 << 10)) >> 11;
+    }
+    for (int row = 0; row < 8; ++row) {
+        std::int64_t result[8];
+        transform(workspace[row], result);
+        for (int i = 0; i < 8; ++i)
+            out[row * 8 + i] =
+                static_cast<std::uint8_t>(std::clamp<std::int64_t>(((result[i] + (1 << 17)) >> 18) + 128, 0, 255));
+    }
+}
+
 struct Block {
     std::int16_t coefficients[64] = {};
     std::uint16_t quantisation[64] = {};
 };
 
-std::vector<std::uint8_t> reduced(const Block& block)
+// The size x size samples of a transform, written with rows size + 3 bytes
+// apart: the transform must keep to its corner.
+template <typename Transform>
+std::vector<std::uint8_t> transformed(Transform transform, int size, const Block& block)
 {
-    // Rows 7 bytes apart: the transform must keep to its 4x4 corner.
-    std::vector<std::uint8_t> out(4 * 7, 0xAB);
-    idct_4x4(block.coefficients, block.quantisation, out.data(), 7);
+    const int stride = size + 3;
+    std::vector<std::uint8_t> out(static_cast<std::size_t>(size * stride), 0xAB);
+    transform(block.coefficients, block.quantisation, out.data(), static_cast<std::size_t>(stride));
     std::vector<std::uint8_t> samples;
-    for (int row = 0; row < 4; ++row) {
-        samples.insert(samples.end(), out.begin() + row * 7, out.begin() + row * 7 + 4);
-        EXPECT_EQ(out[row * 7 + 4], 0xAB);
+    for (int row = 0; row < size; ++row) {
+        samples.insert(samples.end(), out.begin() + row * stride, out.begin() + row * stride + size);
+        EXPECT_EQ(out[row * stride + size], 0xAB);
     }
     return samples;
+}
+
+std::vector<std::uint8_t> reduced(const Block& block)
+{
+    return transformed(idct_4x4, 4, block);
 }
 
 std::vector<std::uint8_t> reference(const Block& block)
 {
     std::vector<std::uint8_t> samples(16);
     reference_idct_4x4(block.coefficients, block.quantisation, samples.data());
+    return samples;
+}
+
+std::vector<std::uint8_t> accurate(const Block& block)
+{
+    return transformed(idct_islow, 8, block);
+}
+
+std::vector<std::uint8_t> accurate_reference(const Block& block)
+{
+    std::vector<std::uint8_t> samples(64);
+    reference_idct_islow(block.coefficients, block.quantisation, samples.data());
     return samples;
 }
 
@@ -89,13 +145,14 @@ Block random_block(std::mt19937& random, double density)
     return block;
 }
 
-TEST(DecoderTransforms, ReducedIdctEqualsTheScalarTransformOnValidBlocks)
+TEST(DecoderTransforms, BothIdctsEqualTheScalarTransformsOnValidBlocks)
 {
     std::mt19937 random(7);
     for (double density : {0.0, 0.05, 0.2, 0.6, 1.0})
         for (int n = 0; n < 4000; ++n) {
             const Block block = random_block(random, density);
             ASSERT_EQ(reduced(block), reference(block)) << "density " << density << " block " << n;
+            ASSERT_EQ(accurate(block), accurate_reference(block)) << "density " << density << " block " << n;
         }
 }
 
@@ -117,10 +174,10 @@ TEST(DecoderTransforms, ReducedIdctReadsEveryCoefficientItNeedsAndIgnoresRowAndC
     }
 }
 
-TEST(DecoderTransforms, ReducedIdctOfDamagedBlocksStaysInItsCorner)
+TEST(DecoderTransforms, IdctsOfDamagedBlocksStayInTheirCorners)
 {
     // Extreme values as damaged data may carry: the sums wrap around in the
-    // 32-bit lanes, the result is some 4x4 block (the sanitizers watch the arithmetic).
+    // 32-bit lanes, the result is some block (the sanitizers watch the arithmetic).
     std::mt19937 random(11);
     std::uniform_int_distribution<int> any_coefficient(-32768, 32767);
     std::uniform_int_distribution<int> any_quantiser(0, 65535);
@@ -132,6 +189,7 @@ TEST(DecoderTransforms, ReducedIdctOfDamagedBlocksStaysInItsCorner)
             block.quantisation[i] = static_cast<std::uint16_t>(n % 2 ? any_quantiser(random) : 65535);
         }
         reduced(block);
+        accurate(block);
     }
 }
 
