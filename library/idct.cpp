@@ -170,15 +170,15 @@ bool only_dc(const std::int16_t* coefficients)
     return any == 0;
 }
 
-// Whether the coefficients of the right half (columns 4..7) that the reduced
-// transform reads are all zero: its pass 1 then yields zeros. Most blocks of
-// photographs have no high horizontal frequencies.
+// Whether the coefficients of the right half (columns 4..7) are all zero: the
+// first pass then yields zeros there. Most blocks of photographs have no high
+// horizontal frequencies.
 bool right_half_zero(const std::int16_t* coefficients)
 {
     int any = 0;
     for (int row = 0; row < 8; ++row)
         for (int column = 4; column < 8; ++column)
-            any |= row == 4 ? 0 : coefficients[row * 8 + column];
+            any |= coefficients[row * 8 + column];
     return any == 0;
 }
 
@@ -205,6 +205,10 @@ void idct_islow(const std::int16_t* coefficients, const std::uint16_t* quantisat
     // 2^pass1_bits scale: workspace[half][row] holds that row's four columns.
     Lanes workspace[2][8];
     for (int half = 0; half < 2; ++half) {
+        if (half == 1 && right_half_zero(coefficients)) {
+            std::fill(workspace[1], workspace[1] + 8, Lanes{});
+            continue;
+        }
         Lanes in[8];
         for (int row = 0; row < 8; ++row)
             in[row] = load_dequantised(coefficients + row * 8 + half * 4, quantisation + row * 8 + half * 4);
