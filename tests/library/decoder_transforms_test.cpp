@@ -156,21 +156,26 @@ TEST(DecoderTransforms, BothIdctsEqualTheScalarTransformsOnValidBlocks)
         }
 }
 
-TEST(DecoderTransforms, ReducedIdctReadsEveryCoefficientItNeedsAndIgnoresRowAndColumnFour)
+TEST(DecoderTransforms, IdctsReadEveryCoefficientTheyNeed)
 {
     // One AC coefficient at a time over a DC, large enough to move the samples:
-    // the right half and the last row and column must not be skipped.
+    // the right half and the last row and column must not be skipped. The
+    // reduced transform alone ignores row and column 4.
     Block flat;
     std::fill(std::begin(flat.quantisation), std::end(flat.quantisation), std::uint16_t{16});
     flat.coefficients[0] = 10;
-    const auto flat_samples = reduced(flat);
+    const auto flat_reduced = reduced(flat);
+    const auto flat_accurate = accurate(flat);
     for (int i = 1; i < 64; ++i) {
         Block block = flat;
         block.coefficients[i] = 40;
         const auto samples = reduced(block);
         ASSERT_EQ(samples, reference(block)) << "coefficient " << i;
         const bool ignored = i / 8 == 4 || i % 8 == 4;
-        EXPECT_EQ(samples == flat_samples, ignored) << "coefficient " << i;
+        EXPECT_EQ(samples == flat_reduced, ignored) << "coefficient " << i;
+        const auto accurate_samples = accurate(block);
+        ASSERT_EQ(accurate_samples, accurate_reference(block)) << "coefficient " << i;
+        EXPECT_NE(accurate_samples, flat_accurate) << "coefficient " << i;
     }
 }
 
