@@ -36,8 +36,4 @@ private:
     const BaselineState* m_state = nullptr;
     std::vector<std::uint8_t> m_rows[3];
     std::vector<int> m_sums;  // column sums of the row being filtered
-    int m_cr_r[256] = {};
-    int m_cb_b[256] = {};
-    int m_cr_g[256] = {};
-    int m_cb_g[256] = {};
 };

@@ -1,6 +1,7 @@
 #include "library/huffman_decoder.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include "library/baseline_tables.h"
 
@@ -110,19 +111,66 @@ void HuffmanDecoder::push_byte(unsigned value, std::uint64_t position_before, bo
     m_bits += 8;
 }
 
+namespace {
+
+// The next 8 bytes as a big-endian number: the first byte in the top bits.
+std::uint64_t load_big_endian(const std::uint8_t* bytes)
+{
+    std::uint64_t word;
+    std::memcpy(&word, bytes, sizeof word);
+    if constexpr (std::endian::native == std::endian::little)
+        word = __builtin_bswap64(word);
+    return word;
+}
+
+// Whether any of the 8 bytes is 0xFF (a zero byte of the complement).
+bool has_ff_byte(std::uint64_t word)
+{
+    constexpr std::uint64_t ones = 0x0101010101010101;
+    const std::uint64_t inverted = ~word;
+    return ((inverted - ones) & ~inverted & (ones << 7)) != 0;
+}
+
+}  // namespace
+
+// Takes the wanted (1..8) bytes of word's top that hold no 0xFF, from the
+// source position on.
+void HuffmanDecoder::push_clear_bytes(std::uint64_t word, int wanted, std::uint64_t position)
+{
+    const unsigned slot = m_byte_count & 7;
+    for (int i = 0; i < wanted; ++i)
+        m_byte_position[(slot + i) & 7] = position + static_cast<std::uint64_t>(i);
+    const unsigned taken = (1u << wanted) - 1;
+    const unsigned rotated = ((taken << slot) | (taken >> (8 - slot))) & 0xFF;
+    m_byte_padding = static_cast<std::uint8_t>(m_byte_padding & ~rotated);
+    m_byte_count += static_cast<std::uint32_t>(wanted);
+    const int bits = wanted * 8;
+    m_buffer = bits == 64 ? word : (m_buffer << bits) | (word >> (64 - bits));
+    m_bits += bits;
+}
+
 // Takes bytes until at least 57 bits are buffered. A 0xFF followed by 0x00
 // is a data byte 0xFF; any other 0xFF starts a marker, where the reader stops
 // without taking it and supplies zero bytes from then on.
 void HuffmanDecoder::fill()
 {
     BaselineSource& source = *m_source;
-    // Fast path: whole bytes straight from the loaded piece up to the first 0xFF.
+    // Fast paths: whole bytes straight from the loaded piece up to the first
+    // 0xFF, all wanted at once when the next 8 bytes hold none.
     if (!m_at_marker) {
         std::uint32_t available = 0;
         const std::uint8_t* bytes = source.loaded(available);
         const std::uint64_t start = source.position();
-        std::uint32_t taken = 0;
         const auto wanted = static_cast<std::uint32_t>((64 - m_bits) / 8);
+        if (wanted > 0 && available >= 8) {
+            const std::uint64_t word = load_big_endian(bytes);
+            if (!has_ff_byte(word)) {
+                push_clear_bytes(word, static_cast<int>(wanted), start);
+                source.advance(wanted);
+                return;
+            }
+        }
+        std::uint32_t taken = 0;
         while (taken < wanted && taken < available && bytes[taken] != 0xFF) {
             push_byte(bytes[taken], start + taken, false);
             ++taken;

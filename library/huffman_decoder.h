@@ -44,6 +44,7 @@ private:
     bool data_exhausted() const;
     void fill();
     void push_byte(unsigned value, std::uint64_t position_before, bool padding);
+    void push_clear_bytes(std::uint64_t word, int wanted, std::uint64_t position);
     struct Bits;
     template <bool store>
     void decode_block(const HuffmanTable& dc, const HuffmanTable& ac, std::int16_t& predictor, std::int16_t* block);

@@ -1,28 +1,31 @@
 #include "library/idct.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace {
 
 // Fixed-point constants: value * 2^13, rounded.
 constexpr int const_bits = 13;
 constexpr int pass1_bits = 2;
-constexpr std::int64_t fix_0_298631336 = 2446;
-constexpr std::int64_t fix_0_390180644 = 3196;
-constexpr std::int64_t fix_0_541196100 = 4433;
-constexpr std::int64_t fix_0_765366865 = 6270;
-constexpr std::int64_t fix_0_899976223 = 7373;
-constexpr std::int64_t fix_1_175875602 = 9633;
-constexpr std::int64_t fix_1_501321110 = 12299;
-constexpr std::int64_t fix_1_847759065 = 15137;
-constexpr std::int64_t fix_1_961570560 = 16069;
-constexpr std::int64_t fix_2_053119869 = 16819;
-constexpr std::int64_t fix_2_562915447 = 20995;
-constexpr std::int64_t fix_3_072711026 = 25172;
-constexpr std::int64_t fix_0_211164243 = 1730;
-constexpr std::int64_t fix_0_509795579 = 4176;
-constexpr std::int64_t fix_0_601344887 = 4926;
-constexpr std::int64_t fix_1_061594337 = 8697;
-constexpr std::int64_t fix_1_451774981 = 11893;
-constexpr std::int64_t fix_2_172734803 = 17799;
+constexpr int fix_0_298631336 = 2446;
+constexpr int fix_0_390180644 = 3196;
+constexpr int fix_0_541196100 = 4433;
+constexpr int fix_0_765366865 = 6270;
+constexpr int fix_0_899976223 = 7373;
+constexpr int fix_1_175875602 = 9633;
+constexpr int fix_1_501321110 = 12299;
+constexpr int fix_1_847759065 = 15137;
+constexpr int fix_1_961570560 = 16069;
+constexpr int fix_2_053119869 = 16819;
+constexpr int fix_2_562915447 = 20995;
+constexpr int fix_3_072711026 = 25172;
+constexpr int fix_0_211164243 = 1730;
+constexpr int fix_0_509795579 = 4176;
+constexpr int fix_0_601344887 = 4926;
+constexpr int fix_1_061594337 = 8697;
+constexpr int fix_1_451774981 = 11893;
+constexpr int fix_2_172734803 = 17799;
 
 std::int64_t descale(std::int64_t value, int bits)
 {
@@ -35,72 +38,120 @@ std::uint8_t clamp_sample(std::int64_t value)
     return static_cast<std::uint8_t>(value < 0 ? 0 : value > 255 ? 255 : value);
 }
 
+// Both transforms work on four lanes of 32-bit values at once (the compiler
+// maps them to SIMD registers where the target has them): in the first pass a
+// lane is a column, in the second a row of the block.
+//
+// The lanes are unsigned, so that the sums of damaged data wrap around instead
+// of overflowing; only the descaling shifts read them as signed. Valid 8-bit
+// pictures never come near: their dequantised coefficients stay within about
+// +-2^11 and their first-pass results within about +-2^13, the range in which
+// libjpeg computes the same sums in 32 bits. For the reduced transform, with
+// inputs within +-2^14, |tmp10|, |tmp12| <= 2^14 * (2^14 + 15137 + 6270) =
+// 2^14 * 37791 and |odd0|, |odd2| <= 2^14 * (1730 + 11893 + 17799 + 8697) =
+// 2^14 * 40119, so every sum, rounding term included, stays below
+// 2^14 * 77910 + 2^18 < 1.28e9 < 2^31: read as signed, the lanes hold the exact sums.
+using Lanes = std::uint32_t __attribute__((vector_size(16)));
+using SignedLanes = std::int32_t __attribute__((vector_size(16)));
+using Lanes16 = std::int16_t __attribute__((vector_size(8)));
+using LanesU16 = std::uint16_t __attribute__((vector_size(8)));
+using LanesU8 = std::uint8_t __attribute__((vector_size(4)));
+
+SignedLanes descale_lanes(Lanes value, int bits)
+{
+    return reinterpret_cast<SignedLanes>(value + (1U << (bits - 1))) >> bits;
+}
+
+// Level shift and the clamp to 0..255.
+SignedLanes to_samples(SignedLanes value)
+{
+    value += 128;
+    const SignedLanes below = value < 0;
+    const SignedLanes above = value > 255;
+    return (value & ~(below | above)) | (above & 255);
+}
+
+// Four samples (0..255 in the lanes) to bytes.
+void store_samples(Lanes samples, std::uint8_t* out)
+{
+    const LanesU8 bytes = __builtin_convertvector(samples, LanesU8);
+    std::memcpy(out, &bytes, sizeof bytes);
+}
+
+// Four dequantised coefficients of one row of the block.
+Lanes load_dequantised(const std::int16_t* coefficients, const std::uint16_t* quantisation)
+{
+    Lanes16 coefficient_lanes;
+    LanesU16 quantiser_lanes;
+    std::memcpy(&coefficient_lanes, coefficients, sizeof coefficient_lanes);
+    std::memcpy(&quantiser_lanes, quantisation, sizeof quantiser_lanes);
+    return reinterpret_cast<Lanes>(__builtin_convertvector(coefficient_lanes, SignedLanes)) *
+           __builtin_convertvector(quantiser_lanes, Lanes);
+}
+
+// Rows of a 4x4 matrix of lanes become its columns.
+void transpose(Lanes m[4])
+{
+    const Lanes t0 = __builtin_shufflevector(m[0], m[1], 0, 4, 1, 5);
+    const Lanes t1 = __builtin_shufflevector(m[0], m[1], 2, 6, 3, 7);
+    const Lanes t2 = __builtin_shufflevector(m[2], m[3], 0, 4, 1, 5);
+    const Lanes t3 = __builtin_shufflevector(m[2], m[3], 2, 6, 3, 7);
+    m[0] = __builtin_shufflevector(t0, t2, 0, 1, 4, 5);
+    m[1] = __builtin_shufflevector(t0, t2, 2, 3, 6, 7);
+    m[2] = __builtin_shufflevector(t1, t3, 0, 1, 4, 5);
+    m[3] = __builtin_shufflevector(t1, t3, 2, 3, 6, 7);
+}
+
 // One 1-D pass over eight values in[0..7]: the even part from in[0], in[2],
 // in[4], in[6], the odd part from in[1], in[3], in[5], in[7]; the outputs
 // are left scaled by 2^const_bits.
-void idct_1d(const std::int64_t in[8], std::int64_t out[8])
+[[gnu::always_inline]] inline void idct_1d(const Lanes in[8], Lanes out[8])
 {
-    std::int64_t z2 = in[2];
-    std::int64_t z3 = in[6];
-    std::int64_t z1 = (z2 + z3) * fix_0_541196100;
-    std::int64_t tmp2 = z1 - z3 * fix_1_847759065;
-    std::int64_t tmp3 = z1 + z2 * fix_0_765366865;
-    std::int64_t tmp0 = (in[0] + in[4]) * (std::int64_t{1} << const_bits);
-    std::int64_t tmp1 = (in[0] - in[4]) * (std::int64_t{1} << const_bits);
-    const std::int64_t tmp10 = tmp0 + tmp3;
-    const std::int64_t tmp13 = tmp0 - tmp3;
-    const std::int64_t tmp11 = tmp1 + tmp2;
-    const std::int64_t tmp12 = tmp1 - tmp2;
+    const Lanes z1 = (in[2] + in[6]) * fix_0_541196100;
+    const Lanes even2 = z1 - in[6] * fix_1_847759065;
+    const Lanes even3 = z1 + in[2] * fix_0_765366865;
+    const Lanes even0 = (in[0] + in[4]) << const_bits;
+    const Lanes even1 = (in[0] - in[4]) << const_bits;
+    const Lanes tmp10 = even0 + even3;
+    const Lanes tmp13 = even0 - even3;
+    const Lanes tmp11 = even1 + even2;
+    const Lanes tmp12 = even1 - even2;
 
-    tmp0 = in[7];
-    tmp1 = in[5];
-    tmp2 = in[3];
-    tmp3 = in[1];
-    z1 = tmp0 + tmp3;
-    z2 = tmp1 + tmp2;
-    z3 = tmp0 + tmp2;
-    std::int64_t z4 = tmp1 + tmp3;
-    const std::int64_t z5 = (z3 + z4) * fix_1_175875602;
-    tmp0 *= fix_0_298631336;
-    tmp1 *= fix_2_053119869;
-    tmp2 *= fix_3_072711026;
-    tmp3 *= fix_1_501321110;
-    z1 *= -fix_0_899976223;
-    z2 *= -fix_2_562915447;
-    z3 = z3 * -fix_1_961570560 + z5;
-    z4 = z4 * -fix_0_390180644 + z5;
-    tmp0 += z1 + z3;
-    tmp1 += z2 + z4;
-    tmp2 += z2 + z3;
-    tmp3 += z1 + z4;
+    const Lanes z5 = (in[7] + in[3] + in[5] + in[1]) * fix_1_175875602;
+    const Lanes sum71 = (in[7] + in[1]) * fix_0_899976223;
+    const Lanes sum53 = (in[5] + in[3]) * fix_2_562915447;
+    const Lanes sum73 = z5 - (in[7] + in[3]) * fix_1_961570560;
+    const Lanes sum51 = z5 - (in[5] + in[1]) * fix_0_390180644;
+    const Lanes odd0 = in[7] * fix_0_298631336 - sum71 + sum73;
+    const Lanes odd1 = in[5] * fix_2_053119869 - sum53 + sum51;
+    const Lanes odd2 = in[3] * fix_3_072711026 - sum53 + sum73;
+    const Lanes odd3 = in[1] * fix_1_501321110 - sum71 + sum51;
 
-    out[0] = tmp10 + tmp3;
-    out[7] = tmp10 - tmp3;
-    out[1] = tmp11 + tmp2;
-    out[6] = tmp11 - tmp2;
-    out[2] = tmp12 + tmp1;
-    out[5] = tmp12 - tmp1;
-    out[3] = tmp13 + tmp0;
-    out[4] = tmp13 - tmp0;
+    out[0] = tmp10 + odd3;
+    out[7] = tmp10 - odd3;
+    out[1] = tmp11 + odd2;
+    out[6] = tmp11 - odd2;
+    out[2] = tmp12 + odd1;
+    out[5] = tmp12 - odd1;
+    out[3] = tmp13 + odd0;
+    out[4] = tmp13 - odd0;
 }
 
 // The reduced 1-D pass: four outputs from in[0..7] (in[4] is not used), left
-// scaled by 2^(const_bits + 1).
-void idct_1d_4(const std::int64_t in[8], std::int64_t out[4])
+// scaled by 2^(const_bits + 1). Inlined, so that the lanes stay in registers.
+[[gnu::always_inline]] inline void idct_1d_4(const Lanes in[8], Lanes out[4])
 {
-    const std::int64_t tmp0 = in[0] * (std::int64_t{1} << (const_bits + 1));
-    const std::int64_t tmp2 = in[2] * fix_1_847759065 - in[6] * fix_0_765366865;
-    const std::int64_t tmp10 = tmp0 + tmp2;
-    const std::int64_t tmp12 = tmp0 - tmp2;
+    const Lanes tmp0 = in[0] * (1 << (const_bits + 1));
+    const Lanes tmp2 = in[2] * fix_1_847759065 - in[6] * fix_0_765366865;
+    const Lanes tmp10 = tmp0 + tmp2;
+    const Lanes tmp12 = tmp0 - tmp2;
 
-    const std::int64_t z1 = in[7];
-    const std::int64_t z2 = in[5];
-    const std::int64_t z3 = in[3];
-    const std::int64_t z4 = in[1];
-    const std::int64_t odd0 =
-        -z1 * fix_0_211164243 + z2 * fix_1_451774981 - z3 * fix_2_172734803 + z4 * fix_1_061594337;
-    const std::int64_t odd2 =
-        -z1 * fix_0_509795579 - z2 * fix_0_601344887 + z3 * fix_0_899976223 + z4 * fix_2_562915447;
+    const Lanes z1 = in[7];
+    const Lanes z2 = in[5];
+    const Lanes z3 = in[3];
+    const Lanes z4 = in[1];
+    const Lanes odd0 = z2 * fix_1_451774981 + z4 * fix_1_061594337 - z1 * fix_0_211164243 - z3 * fix_2_172734803;
+    const Lanes odd2 = z3 * fix_0_899976223 + z4 * fix_2_562915447 - z1 * fix_0_509795579 - z2 * fix_0_601344887;
 
     out[0] = tmp10 + odd2;
     out[3] = tmp10 - odd2;
@@ -116,6 +167,18 @@ bool only_dc(const std::int16_t* coefficients)
     int any = 0;
     for (int i = 1; i < 64; ++i)
         any |= coefficients[i];
+    return any == 0;
+}
+
+// Whether the coefficients of the right half (columns 4..7) are all zero: the
+// first pass then yields zeros there. Most blocks of photographs have no high
+// horizontal frequencies.
+bool right_half_zero(const std::int16_t* coefficients)
+{
+    int any = 0;
+    for (int row = 0; row < 8; ++row)
+        for (int column = 4; column < 8; ++column)
+            any |= coefficients[row * 8 + column];
     return any == 0;
 }
 
@@ -138,46 +201,39 @@ void idct_islow(const std::int16_t* coefficients, const std::uint16_t* quantisat
         fill_flat(coefficients, quantisation, 8, out, stride);
         return;
     }
-    // Pass 1: columns into a workspace kept at 2^pass1_bits scale. A column
-    // with only its DC term set is flat and needs no transform.
-    int workspace[64];
-    for (int column = 0; column < 8; ++column) {
-        const std::int16_t* c = coefficients + column;
-        // Tested on the coefficients: a zero stays zero when dequantised.
-        if ((c[8] | c[16] | c[24] | c[32] | c[40] | c[48] | c[56]) == 0) {
-            const auto flat = static_cast<int>(std::int64_t{c[0]} * quantisation[column] * (1 << pass1_bits));
-            for (int row = 0; row < 8; ++row)
-                workspace[row * 8 + column] = flat;
+    // Pass 1: the columns, four at a time, into a workspace kept at
+    // 2^pass1_bits scale: workspace[half][row] holds that row's four columns.
+    Lanes workspace[2][8];
+    for (int half = 0; half < 2; ++half) {
+        if (half == 1 && right_half_zero(coefficients)) {
+            std::fill(workspace[1], workspace[1] + 8, Lanes{});
             continue;
         }
-        std::int64_t in[8];
+        Lanes in[8];
         for (int row = 0; row < 8; ++row)
-            in[row] = static_cast<std::int64_t>(c[row * 8]) * quantisation[row * 8 + column];
-        std::int64_t result[8];
-        idct_1d(in, result);
-        for (int row = 0; row < 8; ++row)
-            workspace[row * 8 + column] = static_cast<int>(descale(result[row], const_bits - pass1_bits));
+            in[row] = load_dequantised(coefficients + row * 8 + half * 4, quantisation + row * 8 + half * 4);
+        idct_1d(in, workspace[half]);
+        for (Lanes& lanes : workspace[half])
+            lanes = reinterpret_cast<Lanes>(descale_lanes(lanes, const_bits - pass1_bits));
     }
-    // Pass 2: rows, removing both scales and the factor 8 of the transform.
-    for (int row = 0; row < 8; ++row, out += stride) {
-        const int* ws = workspace + row * 8;
-        std::int64_t in[8];
-        bool ac_zero = true;
-        for (int i = 0; i < 8; ++i) {
-            in[i] = ws[i];
-            if (i > 0 && ws[i] != 0)
-                ac_zero = false;
+    // Pass 2: four rows at a time, their columns brought into lanes by
+    // transposing the 4x4 pieces, removing both scales and the factor 8 of the
+    // transform; the samples are transposed back to rows.
+    for (int rows = 0; rows < 8; rows += 4) {
+        Lanes in[8];
+        for (int half = 0; half < 2; ++half) {
+            std::copy(workspace[half] + rows, workspace[half] + rows + 4, in + half * 4);
+            transpose(in + half * 4);
         }
-        if (ac_zero) {
-            const std::uint8_t flat = clamp_sample(descale(in[0], pass1_bits + 3));
-            for (int i = 0; i < 8; ++i)
-                out[i] = flat;
-            continue;
-        }
-        std::int64_t result[8];
+        Lanes result[8];
         idct_1d(in, result);
-        for (int i = 0; i < 8; ++i)
-            out[i] = clamp_sample(descale(result[i], const_bits + pass1_bits + 3));
+        for (Lanes& lanes : result)
+            lanes = reinterpret_cast<Lanes>(to_samples(descale_lanes(lanes, const_bits + pass1_bits + 3)));
+        for (int half = 0; half < 2; ++half) {
+            transpose(result + half * 4);
+            for (int row = 0; row < 4; ++row)
+                store_samples(result[half * 4 + row], out + (rows + row) * stride + half * 4);
+        }
     }
 }
 
@@ -188,46 +244,32 @@ void idct_4x4(const std::int16_t* coefficients, const std::uint16_t* quantisatio
         fill_flat(coefficients, quantisation, 4, out, stride);
         return;
     }
-    // Pass 1: columns (column 4 is not needed by the second pass) into a
-    // workspace of 4 rows kept at 2^pass1_bits scale; a flat column needs no transform.
-    int workspace[4 * 8] = {};
-    for (int column = 0; column < 8; ++column) {
-        if (column == 4)
-            continue;
-        const std::int16_t* c = coefficients + column;
-        if ((c[8] | c[16] | c[24] | c[40] | c[48] | c[56]) == 0) {
-            const auto flat = static_cast<int>(std::int64_t{c[0]} * quantisation[column] * (1 << pass1_bits));
-            for (int row = 0; row < 4; ++row)
-                workspace[row * 8 + column] = flat;
+    // Pass 1: the columns, four at a time, into a workspace of 4 rows kept at
+    // 2^pass1_bits scale. Transposed, workspace[i] holds column i of the four
+    // rows: the lanes of pass 2. Row 4 of the coefficients is not needed.
+    Lanes workspace[8];
+    for (int half = 0; half < 2; ++half) {
+        Lanes* columns = workspace + half * 4;
+        if (half == 1 && right_half_zero(coefficients)) {
+            std::fill(columns, columns + 4, Lanes{});
             continue;
         }
-        std::int64_t in[8];
+        Lanes in[8];
         for (int row = 0; row < 8; ++row)
-            in[row] = static_cast<std::int64_t>(c[row * 8]) * quantisation[row * 8 + column];
-        std::int64_t result[4];
-        idct_1d_4(in, result);
+            in[row] = row == 4 ? Lanes{}
+                               : load_dequantised(coefficients + row * 8 + half * 4, quantisation + row * 8 + half * 4);
+        idct_1d_4(in, columns);
         for (int row = 0; row < 4; ++row)
-            workspace[row * 8 + column] = static_cast<int>(descale(result[row], const_bits - pass1_bits + 1));
+            columns[row] = reinterpret_cast<Lanes>(descale_lanes(columns[row], const_bits - pass1_bits + 1));
+        transpose(columns);
     }
-    // Pass 2: the four rows, removing both scales and the factor 8 of the transform.
-    for (int row = 0; row < 4; ++row, out += stride) {
-        const int* ws = workspace + row * 8;
-        std::int64_t in[8];
-        bool ac_zero = true;
-        for (int i = 0; i < 8; ++i) {
-            in[i] = ws[i];
-            if (i > 0 && i != 4 && ws[i] != 0)
-                ac_zero = false;
-        }
-        if (ac_zero) {
-            const std::uint8_t flat = clamp_sample(descale(in[0], pass1_bits + 3));
-            for (int i = 0; i < 4; ++i)
-                out[i] = flat;
-            continue;
-        }
-        std::int64_t result[4];
-        idct_1d_4(in, result);
-        for (int i = 0; i < 4; ++i)
-            out[i] = clamp_sample(descale(result[i], const_bits + pass1_bits + 3 + 1));
-    }
+    // Pass 2: the four rows at once, removing both scales and the factor 8 of
+    // the transform (workspace column 4 is not used); transposed back to rows.
+    Lanes result[4];
+    idct_1d_4(workspace, result);
+    for (int i = 0; i < 4; ++i)
+        result[i] = reinterpret_cast<Lanes>(to_samples(descale_lanes(result[i], const_bits + pass1_bits + 3 + 1)));
+    transpose(result);
+    for (int row = 0; row < 4; ++row)
+        store_samples(result[row], out + row * stride);
 }
