@@ -383,20 +383,29 @@ Point PicturePane::picture_corner() const
 }
 
 // The part of tile (tx, ty) of level that holds picture: where it lies in the
-// tile surface (turned in landscape) and where it shows on the pane. Tile
-// edges are rounded from the picture's corner, so neighbours meet exactly.
-PicturePane::TilePlace PicturePane::place_tile(int tx, int ty, int level, Point origin) const
+// tile's surface of size stored (turned in landscape) and where it shows on
+// the pane. A surface smaller than a tile (the bad placeholder bitmap) stands
+// at the tile's corner at the tile's scale. Tile edges are rounded from the
+// picture's corner, so neighbours meet exactly.
+PicturePane::TilePlace PicturePane::place_tile(int tx, int ty, int level, Point origin, Size stored) const
 {
     const Size reduced = level_size(level);
-    const int part_w = std::clamp(reduced.width - tx * m_tile.width, 0, m_tile.width);
-    const int part_h = std::clamp(reduced.height - ty * m_tile.height, 0, m_tile.height);
+    const Size upright = m_landscape ? Size{stored.height, stored.width} : stored;
+    const int part_w = std::clamp(reduced.width - tx * m_tile.width, 0, std::min(m_tile.width, upright.width));
+    const int part_h = std::clamp(reduced.height - ty * m_tile.height, 0, std::min(m_tile.height, upright.height));
     const double factor = std::exp2(m_zoom - level);
     auto at = [factor](long long pixels) { return static_cast<int>(std::lround(pixels * factor)); };
     const long long x0 = 1LL * tx * m_tile.width, y0 = 1LL * ty * m_tile.height;
     const Point corner = picture_corner();
     Rect view{corner.x + at(x0), corner.y + at(y0), corner.x + at(x0 + part_w), corner.y + at(y0 + part_h)};
-    Rect source = m_landscape ? Rect{m_tile.height - part_h, 0, m_tile.height, part_w} : Rect{0, 0, part_w, part_h};
+    Rect source = m_landscape ? Rect{stored.width - part_h, 0, stored.width, part_w} : Rect{0, 0, part_w, part_h};
     return {source, view_to_screen(view, origin)};
+}
+
+// A whole tile as the pane receives it: turned in landscape.
+Size PicturePane::stored_tile_size() const
+{
+    return m_landscape ? Size{m_tile.height, m_tile.width} : m_tile;
 }
 
 // ---- cache ----
@@ -530,7 +539,7 @@ void PicturePane::draw_current_level(DrawTarget& target, Point origin, std::vect
             if (entry->real)
                 continue;
             if (empty) {
-                const Rect place = place_tile(tx, ty, level, origin).screen;
+                const Rect place = place_tile(tx, ty, level, origin, stored_tile_size()).screen;
                 scaled_blit(target, *empty, empty->bounds(), place, plain_copy_operation());
             }
             if (may_ask && !entry->asked) {
@@ -549,7 +558,8 @@ void PicturePane::draw_real_tiles(DrawTarget& target, Point origin, const Rect& 
     std::vector<Entry*> shown;
     for (Entry& entry : m_cache) {
         if (!entry.real || !entry.surface || !entry.surface->buffer() ||
-            intersect(place_tile(entry.tx, entry.ty, entry.level, origin).screen, pane).is_empty())
+            intersect(place_tile(entry.tx, entry.ty, entry.level, origin, entry.surface->size()).screen, pane)
+                .is_empty())
             continue;
         if (hidden_by_current_level(entry))
             entry.scaled.reset();  // an enlarged copy is large; it is not needed any more
@@ -558,7 +568,7 @@ void PicturePane::draw_real_tiles(DrawTarget& target, Point origin, const Rect& 
     }
     std::stable_sort(shown.begin(), shown.end(), [](const Entry* a, const Entry* b) { return a->level < b->level; });
     for (Entry* entry : shown)
-        draw_tile(target, *entry, place_tile(entry->tx, entry->ty, entry->level, origin));
+        draw_tile(target, *entry, place_tile(entry->tx, entry->ty, entry->level, origin, entry->surface->size()));
 }
 
 // Whether every tile of the current level over a coarser entry has arrived.
@@ -667,6 +677,12 @@ void PicturePane::on_stylus_move(const StylusMove& move)
     m_last_pen = {move.x, move.y};
     if (m_listener)
         m_listener->on_pane_drag(this);
+}
+
+void PicturePane::end_drag()
+{
+    m_pen_down = false;
+    m_fling_speed = 0.0;
 }
 
 // The picture follows the pen; across the picture's x axis it may go past

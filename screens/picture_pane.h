@@ -76,6 +76,8 @@ public:
     void on_stylus_move(const StylusMove& move) override;
     // Pen-down starts a gesture; pen-up ends it as a tap or a release with a fling.
     bool on_stylus(const StylusEvent& event) override;
+    // The pen lets go of the picture: its further moves and its lifting are ignored.
+    void end_drag();
 
     // A tile arrived: stored when its cache entry still exists, else dropped.
     virtual void deliver_tile(int tx, int ty, int level, std::unique_ptr<RenderSurface> tile);
@@ -205,7 +207,8 @@ private:
     Size level_size(int level) const;
     Size tile_grid(int level) const;
     Point picture_corner() const;
-    TilePlace place_tile(int tx, int ty, int level, Point origin) const;
+    TilePlace place_tile(int tx, int ty, int level, Point origin, Size stored) const;
+    Size stored_tile_size() const;
     Rect view_to_screen(const Rect& view_rect, Point origin) const;
     bool may_make_entries() const;
     void draw_current_level(DrawTarget& target, Point origin, std::vector<TileAsk>& asks);

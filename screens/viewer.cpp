@@ -326,10 +326,19 @@ std::unique_ptr<RenderSurface> PictureViewer::make_tile(const TileRequest& reque
     else if (slot.creator)
         tile = slot.creator->get_piece(request.tx, request.ty, request.z);
     if (!tile || !tile->buffer())
-        tile = framed_bitmap(m_bad_bitmap.get(), {tile_size, tile_size});
+        tile = bad_tile();
     if (request.landscape && tile && tile->buffer())
         tile = turn_clockwise(*tile->buffer());
     return tile;
+}
+
+// A tile that fails to decode is the bad placeholder bitmap itself (black
+// when there is none); the pane shows it at the tile's corner.
+std::unique_ptr<RenderSurface> PictureViewer::bad_tile() const
+{
+    if (!m_bad_bitmap)
+        return framed_bitmap(nullptr, {tile_size, tile_size});
+    return framed_bitmap(m_bad_bitmap.get(), m_bad_bitmap->size());
 }
 
 // One finished tile per frame goes to its pane; tiles made for an earlier
@@ -500,24 +509,30 @@ void PictureViewer::step_right()
 
 // ---- pen ----
 
-void PictureViewer::on_pane_drag(PicturePane*)
+void PictureViewer::on_pane_drag(PicturePane* pane)
 {
     place_panes();
+    if (pane == &pane_at(1) && m_slide == 0)
+        swipe_past_limit(*pane);
 }
 
-// A swipe: the centre picture was dragged more than a quarter of the screen
-// beyond its limit towards a neighbour that exists.
-void PictureViewer::on_pane_release(PicturePane* pane)
+// A swipe: as soon as the centre picture has been dragged more than a quarter
+// of the screen beyond its limit towards a neighbour that exists, the pen lets
+// go of it and the pictures slide to the neighbour; the pen's further moves
+// and its lifting neither drag the new picture nor step again.
+void PictureViewer::swipe_past_limit(PicturePane& pane)
 {
-    if (pane != &pane_at(1) || m_slide != 0)
+    const double quarter = pane.view_size().width / 4.0;
+    const double over = pane.overscroll();
+    const int direction = over < -quarter ? -1 : (over > quarter ? 1 : 0);
+    if (direction == 0 || !has_picture(direction < 0 ? 0 : 2))
         return;
-    const double quarter = pane->view_size().width / 4.0;
-    const double over = pane->overscroll();
-    if (over < -quarter)
-        start_slide(-1);
-    else if (over > quarter)
-        start_slide(1);
+    pane.end_drag();
+    start_slide(direction);
 }
+
+// Below the swipe limit the picture returns to its place by itself.
+void PictureViewer::on_pane_release(PicturePane*) {}
 
 void PictureViewer::on_pane_tap(PicturePane* pane, Point point)
 {

@@ -123,6 +123,7 @@ private:
 
     // The tile of a request from its slot's tile source or placeholder (on the tile worker).
     std::unique_ptr<RenderSurface> make_tile(const TileRequest& request) override;
+    std::unique_ptr<RenderSurface> bad_tile() const;
     // Whether the request's pane still has a cache entry for the tile.
     bool tile_needed(const TileRequest& request) override;
 
@@ -140,6 +141,7 @@ private:
     void update_landscape_button();
     void update_slide(double seconds);
     void start_slide(int direction);
+    void swipe_past_limit(PicturePane& pane);
     void zoom_in();
     void zoom_out();
     void zoom_to_fit();

@@ -20,6 +20,7 @@
 #include "screens/viewer.h"
 #include "shell/active_scheduler.h"
 #include "tests/library/exif_test_pictures.h"
+#include "tests/pixel_compare.h"
 #include "viewer_test_support.h"
 
 using namespace viewer_test;
@@ -428,30 +429,64 @@ TEST_F(ViewerTest, KeysStepAndZoomThroughTheSkinBindings)
 
 TEST_F(ViewerTest, SwipeStepsOnlyPastAQuarterAndOnlyToAnExistingNeighbour)
 {
-    open({picture("s0.jpg", {640, 480}, true), picture("s1.jpg", {641, 480}, true)}, 0);
-    PicturePane& center = viewer->pane_at(1);
+    open(
+        {picture("s0.jpg", {640, 480}, true), picture("s1.jpg", {641, 480}, true), picture("s2.jpg", {642, 480}, true)},
+        0);
+    PicturePane* center = &viewer->pane_at(1);
     auto drag = [&](int dx) {
-        center.on_stylus({120, 160, 0, 0, true, false});
+        center->on_stylus({120, 160, 0, 0, true, false});
         for (int i = 1; i <= 10; ++i)
-            center.on_stylus_move({120 + dx * i / 10, 160, 300 * i});
-        center.on_stylus({120 + dx, 160, 3100, 0, false, false});
+            center->on_stylus_move({120 + dx * i / 10, 160, 300 * i});
+        center->on_stylus({120 + dx, 160, 3100, 0, false, false});
     };
     drag(100);  // towards a previous picture that does not exist
     EXPECT_FALSE(viewer->is_sliding());
-    ASSERT_TRUE(run_until([&] { return center.overscroll() == 0.0; }));
-    drag(-40);  // less than a quarter of 240
+    ASSERT_TRUE(run_until([&] { return center->overscroll() == 0.0; }));
+    // Below a quarter of 240 nothing steps; the picture stays dragged until
+    // the pen is lifted, then returns.
+    center->on_stylus({120, 160, 0, 0, true, false});
+    for (int i = 1; i <= 10; ++i) {
+        center->on_stylus_move({120 - 40 * i / 10, 160, 300 * i});
+        frame();
+        EXPECT_FALSE(viewer->is_sliding()) << "move " << i;
+    }
+    EXPECT_NEAR(center->overscroll(), 40.0, 1.0);
+    center->on_stylus({80, 160, 3100, 0, false, false});
     EXPECT_FALSE(viewer->is_sliding());
-    ASSERT_TRUE(run_until([&] { return center.overscroll() == 0.0; }));
+    ASSERT_TRUE(run_until([&] { return center->overscroll() == 0.0; }));
+    EXPECT_EQ(viewer->index(), 0);
     // The side pane follows with its gap while the picture is dragged.
-    center.on_stylus({120, 160, 0, 0, true, false});
-    center.on_stylus_move({60, 160, 100});
+    center->on_stylus({120, 160, 0, 0, true, false});
+    center->on_stylus_move({60, 160, 100});
     frame();
-    EXPECT_NEAR(viewer->pane_at(2).picture_span().x - center.picture_span().y, PictureViewer::picture_gap, 1.0);
-    center.on_stylus({60, 160, 3000, 0, false, false});
-    ASSERT_TRUE(run_until([&] { return center.overscroll() == 0.0; }));
-    drag(-100);
-    EXPECT_TRUE(viewer->is_sliding());
-    EXPECT_TRUE(run_until([&] { return viewer->index() == 1; }));
+    EXPECT_NEAR(viewer->pane_at(2).picture_span().x - center->picture_span().y, PictureViewer::picture_gap, 1.0);
+    center->on_stylus({60, 160, 3000, 0, false, false});
+    ASSERT_TRUE(run_until([&] { return center->overscroll() == 0.0; }));
+    // Past a quarter the step starts with the move that crosses the limit,
+    // before the pen is lifted; the pen then moves nothing.
+    center->on_stylus({120, 160, 0, 0, true, false});
+    int x = 120;
+    for (; x > 0 && !viewer->is_sliding(); x -= 10)
+        center->on_stylus_move({x - 10, 160, 10 * (120 - x)});
+    ASSERT_TRUE(viewer->is_sliding());
+    EXPECT_GE(120 - x, 60) << "stepped before the quarter";
+    EXPECT_LE(120 - x, 70) << "stepped later than the move that crossed the quarter";
+    EXPECT_FALSE(center->is_pen_down());
+    const PanePoint held = center->scroll_position();
+    center->on_stylus_move({x - 100, 160, 2000});
+    EXPECT_EQ(center->scroll_position().x, held.x) << "the pen still drags";
+    EXPECT_FALSE(center->on_stylus({x - 100, 160, 2100, 0, false, false}));
+    ASSERT_TRUE(run_until([&] { return !viewer->is_sliding(); }));
+    EXPECT_EQ(viewer->index(), 1);
+    // The new centre picture was not dragged by the rest of the old gesture.
+    center = &viewer->pane_at(1);
+    EXPECT_FALSE(center->is_pen_down());
+    center->on_stylus_move({0, 160, 2200});
+    for (int i = 0; i < 10; ++i)
+        frame();
+    EXPECT_EQ(center->overscroll(), 0.0);
+    EXPECT_NEAR(center->scroll_position().x, center->content_size().x / 2.0, 0.5);
+    EXPECT_EQ(viewer->index(), 1);
 }
 
 TEST_F(ViewerTest, DeletedPictureShowsTheBadTileAndTheViewerGoesOn)
@@ -472,6 +507,50 @@ TEST_F(ViewerTest, DeletedPictureShowsTheBadTileAndTheViewerGoesOn)
     viewer->step_right();
     EXPECT_EQ(viewer->index(), 1);
     EXPECT_TRUE(run_until([&] { return center_sharp(); }));
+}
+
+// A bad bitmap smaller than a tile, with a pattern that shows where each
+// pixel went, stands for every tile of the full-size level once the picture
+// that is decoded directly is gone: it is drawn at the tile's corner at the
+// tile's scale, turned with the view in landscape.
+TEST_F(ViewerTest, TileThatFailsToDecodeIsTheBadBitmapAtTheTilesCorner)
+{
+    auto bad = PixelBuffer::create(45, 40);
+    for (int y = 0; y < bad->height(); ++y)
+        for (int x = 0; x < bad->width(); ++x)
+            bad->at(x, y) =
+                static_cast<Pixel>(((x & 31) << 11) | ((y & 31) << 6) | (x >> 5) | ((y >> 5) << 1) | opacity_flag);
+    ASSERT_TRUE(write_bmp_565(from_utf8(folder.path() + "/bad.bmp"), *bad));
+    viewer = std::make_unique<PictureViewer>(skin, from_utf8(folder.path() + "/"));
+    viewer->set_horizontal(0, 240);
+    viewer->set_vertical(0, 320);
+    for (const bool landscape : {false, true}) {
+        SCOPED_TRACE(landscape ? "landscape" : "portrait");
+        const String shown = picture(landscape ? "gone1.jpg" : "gone0.jpg", {1600, 1200}, false);
+        open({shown}, 0);
+        if (landscape)
+            turn();
+        ASSERT_TRUE(run_until([&] { return center_sharp(); }));
+        fs::remove(to_utf8(shown));
+        PicturePane& pane = viewer->pane_at(1);
+        pane.set_zoom(3.0);
+        const Size view = pane.view_size();
+        // Tile (1, 1) starts 50 pixels across and 30 down the view.
+        pane.set_scroll(256 + view.width / 2.0 - 50, 256 + view.height / 2.0 - 30);
+        ASSERT_TRUE(run_until([&] { return center_sharp(); }));
+        RenderSurface alone(Size{240, 320});
+        alone.buffer()->clear(0);
+        pane.draw_content(alone, {0, 0});
+        const std::unique_ptr<RenderSurface> expected =
+            landscape ? turn_clockwise(*bad) : framed_bitmap(bad.get(), bad->size());
+        const PixelBuffer& want = *expected->buffer();
+        // In landscape the view's corner is the pane's top right corner.
+        const Point at = landscape ? Point{240 - 30 - want.width(), 50} : Point{50, 30};
+        auto shown_part = PixelBuffer::create(want.width(), want.height());
+        for (int y = 0; y < want.height(); ++y)
+            std::copy_n(alone.buffer()->row(at.y + y) + at.x, want.width(), shown_part->row(y));
+        EXPECT_TRUE(same_pixels(*shown_part, want));
+    }
 }
 
 TEST_F(ViewerTest, QuickStepsAcrossFiftyPicturesKeepTheQueueBounded)
