@@ -317,6 +317,8 @@ bool PictureViewer::tile_needed(const TileRequest& request)
 // state cannot change.
 std::unique_ptr<RenderSurface> PictureViewer::make_tile(const TileRequest& request)
 {
+    if (m_tile_probe)
+        m_tile_probe();
     const PictureSlot& slot = m_slots[request.slot];
     std::unique_ptr<RenderSurface> tile;
     if (!slot.direct_ok && slot.state == slot_preview_pending)

@@ -10,6 +10,7 @@
 // the finished lock, the flag lock.
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <vector>
 #include "elements/button.h"
@@ -102,6 +103,9 @@ public:
     // Requests waiting for the tile worker.
     int queued_count() { return m_tiles.queued_count(); }
     Button* button(StringView id) const;
+    // Called by the tile worker before it makes each tile, so that a test can
+    // hold the worker inside a decode; set only while no tile is queued.
+    void set_tile_probe(std::function<void()> probe) { m_tile_probe = std::move(probe); }
 
 private:
     // ---- slots (position 0 left, 1 centre, 2 right) ----
@@ -194,6 +198,8 @@ private:
     double m_pinch_span = 0.0;
     // -1 sliding to the previous picture, +1 to the next, 0 none.
     int m_slide = 0;
+
+    std::function<void()> m_tile_probe;
 
     // Declared last: its worker, which reads the slots and the placeholders,
     // is stopped before they go.

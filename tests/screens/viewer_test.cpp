@@ -5,6 +5,7 @@
 // faults: deleted pictures, quick steps across many pictures, closing while
 // the worker decodes. The tile queue itself is tested in tile_queue_test.cpp.
 
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <filesystem>
@@ -572,14 +573,37 @@ TEST_F(ViewerTest, QuickStepsAcrossFiftyPicturesKeepTheQueueBounded)
     EXPECT_TRUE(run_until([&] { return center_sharp(); }));
 }
 
+// The worker is held inside a tile while the viewer closes and then while
+// it is destroyed: closing leaves the worker only the tile it is on, and
+// destruction waits for that tile and lets the worker make no other.
 TEST_F(ViewerTest, ClosingAndDestroyingWhileTheWorkerDecodes)
 {
+    Event inside(true);
+    Event release(true);
+    std::atomic<int> made{0};
+    viewer->set_tile_probe([&] {
+        ++made;
+        inside.set();
+        release.wait();
+    });
     open({picture("large.jpg", {3000, 2000}, false), picture("large2.jpg", {3001, 2000}, false)}, 0);
     viewer->pane_at(1).set_zoom(viewer->pane_at(1).top_level());
     frame();
+    ASSERT_TRUE(inside.wait_for(20000));
+    EXPECT_GT(viewer->queued_count(), 1);
     press(key_backspace);
     EXPECT_FALSE(viewer->is_opened());
+    EXPECT_EQ(viewer->queued_count(), 1) << "only the tile being made stays";
+    // The worker goes on once the destruction has begun.
+    Event destroying(true);
+    std::thread releaser([&] {
+        destroying.wait();
+        release.set();
+    });
+    destroying.set();
     viewer.reset();
+    releaser.join();
+    EXPECT_EQ(made, 1);
 }
 
 // The panes draw only their pictures; around a picture the frame shows the
