@@ -20,6 +20,7 @@
 #include "platform/registry.h"
 #include "platform/text.h"
 #include "tests/library/preview_pictures.h"
+#include "tests/scoped_variable.h"
 
 // A fresh temporary folder, removed with everything in it at the end.
 class TempTree {
@@ -78,33 +79,6 @@ public:
 
 private:
     std::string m_root;
-};
-
-// Sets an environment variable for one test and puts the old value back.
-class ScopedVariable {
-public:
-    ScopedVariable(const char* name, const std::string& value) : m_name(name)
-    {
-        const char* old = std::getenv(name);
-        m_had = old != nullptr;
-        if (old)
-            m_old = old;
-        setenv(name, value.c_str(), 1);
-    }
-    ~ScopedVariable()
-    {
-        if (m_had)
-            setenv(m_name, m_old.c_str(), 1);
-        else
-            unsetenv(m_name);
-    }
-    ScopedVariable(const ScopedVariable&) = delete;
-    ScopedVariable& operator=(const ScopedVariable&) = delete;
-
-private:
-    const char* m_name;
-    std::string m_old;
-    bool m_had = false;
 };
 
 // Points the library at the tree: cards, My Documents and a registry of its own.

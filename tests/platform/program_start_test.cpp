@@ -16,6 +16,7 @@
 #include "platform/language.h"
 #include "running_copy.h"
 #include "sandbox.h"
+#include "tests/scoped_variable.h"
 
 namespace {
 
@@ -37,30 +38,6 @@ struct FreeReply {
 };
 template <typename T>
 using Reply = std::unique_ptr<T, FreeReply>;
-
-// An environment variable set for as long as this lives.
-class ScopedVariable {
-public:
-    ScopedVariable(const char* name, const std::string& value) : m_name(name)
-    {
-        if (const char* previous = std::getenv(name))
-            m_previous = previous;
-        setenv(name, value.c_str(), 1);
-    }
-    ~ScopedVariable()
-    {
-        if (m_previous)
-            setenv(m_name, m_previous->c_str(), 1);
-        else
-            unsetenv(m_name);
-    }
-    ScopedVariable(const ScopedVariable&) = delete;
-    ScopedVariable& operator=(const ScopedVariable&) = delete;
-
-private:
-    const char* m_name;
-    std::optional<std::string> m_previous;
-};
 
 // An X server of the test's own with one connection to it; DISPLAY names it
 // while it lives. The server ends when that connection, its last client, goes.
