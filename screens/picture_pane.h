@@ -10,6 +10,7 @@
 #include "elements/element.h"
 #include "elements/pen_tracker.h"
 #include "platform/thread.h"
+#include "platform/thread_annotations.h"
 #include "skin/font.h"
 
 class PicturePane;
@@ -202,8 +203,8 @@ private:
     void clamp_center(bool allow_x_overscroll);
     // The view position (u across, v down the picture's axes) of a pane-local point.
     PanePoint view_point(Point local) const;
-    Entry* find_entry(int tx, int ty, int level);
-    Entry* obtain_entry(int tx, int ty, int level);
+    Entry* find_entry(int tx, int ty, int level) REQUIRES(m_lock);
+    Entry* obtain_entry(int tx, int ty, int level) REQUIRES(m_lock);
     Size level_size(int level) const;
     Size tile_grid(int level) const;
     Point picture_corner() const;
@@ -211,9 +212,9 @@ private:
     Size stored_tile_size() const;
     Rect view_to_screen(const Rect& view_rect, Point origin) const;
     bool may_make_entries() const;
-    void draw_current_level(DrawTarget& target, Point origin, std::vector<TileAsk>& asks);
-    void draw_real_tiles(DrawTarget& target, Point origin, const Rect& pane);
-    bool hidden_by_current_level(const Entry& entry);
+    void draw_current_level(DrawTarget& target, Point origin, std::vector<TileAsk>& asks) REQUIRES(m_lock);
+    void draw_real_tiles(DrawTarget& target, Point origin, const Rect& pane) REQUIRES(m_lock);
+    bool hidden_by_current_level(const Entry& entry) REQUIRES(m_lock);
     void draw_tile(DrawTarget& target, Entry& entry, const TilePlace& place);
     void make_empty_picture();
     void step_zoom(double seconds);
@@ -223,7 +224,7 @@ private:
     void move_by_pen(int dx, int dy);
 
     Mutex m_lock;
-    std::vector<Entry> m_cache;
+    std::vector<Entry> m_cache GUARDED_BY(m_lock);
     int m_capacity = 16;
     long m_stamp = 0;
 
