@@ -20,7 +20,7 @@ class Element;
 class ApplicationListener;
 class ScreenTransition;
 
-class Application : public Singleton<Application>, private EditFocusListener {
+class Application final : public Singleton<Application>, private EditFocusListener {
 public:
     // Registers the fourteen element kinds and creates the window (through GameBase).
     explicit Application(StringView name);

@@ -184,6 +184,12 @@ FT_FaceRec_* FontRep::face() const
     return other ? other->m_face : m_face;
 }
 
+std::recursive_mutex& font_lock()
+{
+    static std::recursive_mutex* lock = new std::recursive_mutex;  // lives until the process ends
+    return *lock;
+}
+
 void FontRep::on_orientation_changed()
 {
     clear_width_cache();
@@ -191,11 +197,13 @@ void FontRep::on_orientation_changed()
 
 void FontRep::clear_width_cache()
 {
+    const std::lock_guard lock(font_lock());
     m_width_cache.clear();
 }
 
 FT_FaceRec_* FontRep::face_for(char32_t c)
 {
+    const std::lock_guard lock(font_lock());
     if (FontRep* other = stand_in())
         return other->face_for(c);
     if (!m_face || FT_Get_Char_Index(m_face, c) != 0)
@@ -242,6 +250,7 @@ FT_FaceRec_* FontRep::find_fallback(char32_t c)
 
 std::int32_t FontRep::glyph_advance(char32_t c)
 {
+    const std::lock_guard lock(font_lock());
     FT_Face face = face_for(c);
     if (!face || FT_Load_Char(face, c, FT_LOAD_DEFAULT) != 0)
         return 0;
@@ -269,6 +278,7 @@ void FontRep::measure_uncached(StringView text)
 Size FontRep::measure(StringView text, std::int32_t max_width, std::int32_t* fit_count, std::int32_t* descent,
                       std::vector<std::int32_t>* prefix_widths)
 {
+    const std::lock_guard lock(font_lock());
     if (descent)
         *descent = FontRep::descent();
     if (prefix_widths)

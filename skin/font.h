@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <vector>
 #include "pixels/pixel_types.h"
 #include "pixels/render_surface.h"
@@ -30,6 +31,11 @@ struct FontSpec {
     // Character height in pixels, negative: size x scale x -96 / 72.
     std::int32_t logical_height() const { return point_size * scale * -96 / 72; }
 };
+
+// Fonts and their faces are shared by the interface thread and the thread
+// that builds the screens at start-up (and a failed font measures with the
+// default font's face): measuring and drawing text hold this lock.
+std::recursive_mutex& font_lock();
 
 // One created font. Lives as long as a Font handle refers to it.
 class FontRep : public OrientationObserver {

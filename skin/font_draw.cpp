@@ -228,6 +228,7 @@ PixelBuffer* text_canvas(Size size)
 
 Size measure_box(const Font& font, StringView text)
 {
+    const std::lock_guard lock(font_lock());
     const std::vector<StringView> lines = split_paragraphs(text);
     std::int32_t width = 0;
     for (StringView line : lines)
@@ -238,6 +239,7 @@ Size measure_box(const Font& font, StringView text)
 void draw_text(DrawTarget& target, const Font& font, Color color, StringView text, const Rect& rect, int horizontal,
                int vertical, bool wrap, Point clip_position, Size clip_size)
 {
+    const std::lock_guard lock(font_lock());
     PixelBuffer* buffer = target.buffer();
     if (text.empty() || !buffer || !font->face())
         return;
