@@ -31,21 +31,13 @@ namespace {
 // Writes a JPEG of size in one colour.
 bool write_solid_jpeg(const std::string& path, Size size, std::uint8_t r, std::uint8_t g, std::uint8_t b)
 {
-    MemoryStream stream;
-    JpegEncoder encoder;
-    if (!encoder.create(stream, size.width, size.height, 90))
-        return false;
-    std::vector<std::uint8_t> row;
-    for (int x = 0; x < size.width; ++x)
-        row.insert(row.end(), {r, g, b});
-    for (int y = 0; y < size.height; ++y)
-        if (!encoder.write_scanline(row.data()))
-            return false;
-    if (!encoder.finish())
-        return false;
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(stream.bytes().data()), std::streamsize(stream.bytes().size()));
-    return bool(out);
+    return write_jpeg_rows(path, size.width, size.height, 90, [&](std::uint8_t* row, int) {
+        for (int x = 0; x < size.width; ++x) {
+            row[3 * x] = r;
+            row[3 * x + 1] = g;
+            row[3 * x + 2] = b;
+        }
+    });
 }
 
 // The part of source inside area, as a buffer of its own.

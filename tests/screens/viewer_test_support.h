@@ -90,20 +90,18 @@ inline const char* image_skin = R"(node Image {
 }
 )";
 
-// Writes a width x height JPEG whose colours change across the picture.
-inline bool write_jpeg(const std::string& path, int width, int height, int shade = 0)
+// Writes a width x height JPEG at quality whose row y (RGB, 3 bytes a pixel)
+// fill_row writes.
+template <typename FillRow>
+bool write_jpeg_rows(const std::string& path, int width, int height, int quality, FillRow fill_row)
 {
     MemoryStream stream;
     JpegEncoder encoder;
-    if (!encoder.create(stream, width, height, 85))
+    if (!encoder.create(stream, width, height, quality))
         return false;
     std::vector<std::uint8_t> row(static_cast<std::size_t>(width) * 3);
     for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            row[3 * x] = static_cast<std::uint8_t>((x * 255 / width + shade) & 255);
-            row[3 * x + 1] = static_cast<std::uint8_t>(y * 255 / height);
-            row[3 * x + 2] = static_cast<std::uint8_t>((x + y) & 255);
-        }
+        fill_row(row.data(), y);
         if (!encoder.write_scanline(row.data()))
             return false;
     }
@@ -112,6 +110,18 @@ inline bool write_jpeg(const std::string& path, int width, int height, int shade
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(stream.bytes().data()), std::streamsize(stream.bytes().size()));
     return bool(out);
+}
+
+// Writes a width x height JPEG whose colours change across the picture.
+inline bool write_jpeg(const std::string& path, int width, int height, int shade = 0)
+{
+    return write_jpeg_rows(path, width, height, 85, [&](std::uint8_t* row, int y) {
+        for (int x = 0; x < width; ++x) {
+            row[3 * x] = static_cast<std::uint8_t>((x * 255 / width + shade) & 255);
+            row[3 * x + 1] = static_cast<std::uint8_t>(y * 255 / height);
+            row[3 * x + 2] = static_cast<std::uint8_t>((x + y) & 255);
+        }
+    });
 }
 
 // Element kinds, "bigpicture" and the scheduler, once per test.
