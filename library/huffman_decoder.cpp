@@ -1,6 +1,7 @@
 #include "library/huffman_decoder.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstring>
 #include "library/baseline_tables.h"
@@ -21,7 +22,24 @@ bool HuffmanDecoder::start()
     m_restarts_to_go = static_cast<std::uint32_t>(m_layout.restart_interval);
     m_next_restart = 0;
     m_byte_count = 0;
+    m_plain_run = 0;
     return m_source->seek(m_layout.scan_start);
+}
+
+// Source position before the byte put into the buffer back bytes before the
+// newest one's end (0: the source position itself).
+std::uint64_t HuffmanDecoder::byte_position(int back) const
+{
+    if (static_cast<std::uint32_t>(back) <= m_plain_run)
+        return m_source->position() - static_cast<std::uint64_t>(back);
+    return m_byte_position[(m_byte_count - static_cast<std::uint32_t>(back)) & 7];
+}
+
+bool HuffmanDecoder::byte_is_padding(int back) const
+{
+    if (static_cast<std::uint32_t>(back) <= m_plain_run)
+        return false;
+    return (m_byte_padding >> ((m_byte_count - static_cast<std::uint32_t>(back)) & 7)) & 1;
 }
 
 // The record describes the reader as if it had taken only the bytes whose
@@ -36,12 +54,10 @@ ResumeRecord HuffmanDecoder::save() const
     record.dc2 = m_predictor[2];
     const int handed_back = m_bits / 8;
     record.bits_left = static_cast<std::uint8_t>(m_bits % 8);
-    const std::uint64_t position =
-        handed_back > 0 ? m_byte_position[(m_byte_count - handed_back) & 7] : m_source->position();
-    record.remaining = static_cast<std::uint32_t>(m_source->length() - position);
+    record.remaining = static_cast<std::uint32_t>(m_source->length() - byte_position(handed_back));
     record.restarts_to_go = m_restarts_to_go;
     if (record.bits_left > 0)
-        record.state_a = (m_byte_padding >> ((m_byte_count - handed_back - 1) & 7)) & 1;
+        record.state_a = byte_is_padding(handed_back + 1) ? 1 : 0;
     record.state_b = static_cast<std::uint8_t>(m_next_restart);
     return record;
 }
@@ -68,13 +84,14 @@ bool HuffmanDecoder::restore(const ResumeRecord& record)
     m_padding_bytes = 0;
     m_byte_count = 0;
     m_byte_padding = 0;
+    m_plain_run = 0;
 
     // The bits left are the low bits of the last data bytes before the
     // position; a stuffed 0xFF 0x00 stands for one data byte 0xFF.
     const int needed = (record.bits_left + 7) / 8;
     if ((record.state_a & record_padding) != 0 || needed == 0) {
         for (int i = 0; i < needed; ++i)
-            push_byte(0, position, true);
+            push_logged_byte(0, position, true);
     } else {
         const std::uint64_t window_start =
             std::max<std::uint64_t>(m_layout.scan_start, position >= 8 ? position - 8 : 0);
@@ -95,20 +112,46 @@ bool HuffmanDecoder::restore(const ResumeRecord& record)
         if (found < needed)
             return false;
         for (int i = found - 1; i >= 0; --i)
-            push_byte(found_value[i], found_position[i], false);
+            push_logged_byte(found_value[i], found_position[i], false);
     }
+    // Only the low bits_left bits of those bytes are still to be read.
+    m_buffer <<= 8 * needed - record.bits_left;
     m_bits = record.bits_left;
     return m_source->seek(position);
 }
 
-void HuffmanDecoder::push_byte(unsigned value, std::uint64_t position_before, bool padding)
+// A plain data byte read right before the source position.
+void HuffmanDecoder::push_byte(unsigned value)
 {
+    m_buffer |= static_cast<std::uint64_t>(value) << (56 - m_bits);
+    m_bits += 8;
+    ++m_byte_count;
+    ++m_plain_run;
+}
+
+// The run of plain bytes that ended at source position end goes into the ring.
+void HuffmanDecoder::log_plain_run(std::uint64_t end)
+{
+    const std::uint32_t logged = std::min<std::uint32_t>(m_plain_run, 8);
+    for (std::uint32_t back = 1; back <= logged; ++back) {
+        const unsigned slot = (m_byte_count - back) & 7;
+        m_byte_position[slot] = end - back;
+        m_byte_padding = static_cast<std::uint8_t>(m_byte_padding & ~(1u << slot));
+    }
+    m_plain_run = 0;
+}
+
+// A byte whose position does not follow from the source position: a stuffed
+// 0xFF, padding, or one a record hands back.
+void HuffmanDecoder::push_logged_byte(unsigned value, std::uint64_t position_before, bool padding)
+{
+    log_plain_run(position_before);
     const unsigned slot = m_byte_count & 7;
     m_byte_position[slot] = position_before;
     m_byte_padding = static_cast<std::uint8_t>((m_byte_padding & ~(1u << slot)) | (padding ? 1u << slot : 0u));
-    ++m_byte_count;
-    m_buffer = (m_buffer << 8) | value;
+    m_buffer |= static_cast<std::uint64_t>(value) << (56 - m_bits);
     m_bits += 8;
+    ++m_byte_count;
 }
 
 namespace {
@@ -131,55 +174,40 @@ bool has_ff_byte(std::uint64_t word)
     return ((inverted - ones) & ~inverted & (ones << 7)) != 0;
 }
 
+// Natural position of the coefficient at zigzag index k. A run past the end
+// of the block lands on the last coefficient, as in libjpeg: the indices
+// after 63 that a damaged run of up to 15 reaches all map to it, and so do
+// those an end of block from the look-up reaches (it writes a zero there,
+// where no coefficient has been decoded yet).
+constexpr auto natural_index = [] {
+    std::array<std::uint8_t, 64 + HuffmanTable::fast_ac_end_of_block_run> table{};
+    for (std::size_t k = 0; k < table.size(); ++k)
+        table[k] = zigzag_to_natural[std::min<std::size_t>(k, 63)];
+    return table;
+}();
+
 }  // namespace
 
-// Takes the wanted (1..8) bytes of word's top that hold no 0xFF, from the
-// source position on.
-void HuffmanDecoder::push_clear_bytes(std::uint64_t word, int wanted, std::uint64_t position)
-{
-    const unsigned slot = m_byte_count & 7;
-    for (int i = 0; i < wanted; ++i)
-        m_byte_position[(slot + i) & 7] = position + static_cast<std::uint64_t>(i);
-    const unsigned taken = (1u << wanted) - 1;
-    const unsigned rotated = ((taken << slot) | (taken >> (8 - slot))) & 0xFF;
-    m_byte_padding = static_cast<std::uint8_t>(m_byte_padding & ~rotated);
-    m_byte_count += static_cast<std::uint32_t>(wanted);
-    const int bits = wanted * 8;
-    m_buffer = bits == 64 ? word : (m_buffer << bits) | (word >> (64 - bits));
-    m_bits += bits;
-}
-
-// Takes bytes until at least 57 bits are buffered. A 0xFF followed by 0x00
-// is a data byte 0xFF; any other 0xFF starts a marker, where the reader stops
-// without taking it and supplies zero bytes from then on.
+// Takes bytes until at least 57 bits are buffered, the loaded piece's bytes
+// up to the first 0xFF first. A 0xFF followed by 0x00 is a data byte 0xFF;
+// any other 0xFF starts a marker, where the reader stops without taking it
+// and supplies zero bytes from then on.
 void HuffmanDecoder::fill()
 {
     BaselineSource& source = *m_source;
-    // Fast paths: whole bytes straight from the loaded piece up to the first
-    // 0xFF, all wanted at once when the next 8 bytes hold none.
     if (!m_at_marker) {
         std::uint32_t available = 0;
         const std::uint8_t* bytes = source.loaded(available);
-        const std::uint64_t start = source.position();
         const auto wanted = static_cast<std::uint32_t>((64 - m_bits) / 8);
-        if (wanted > 0 && available >= 8) {
-            const std::uint64_t word = load_big_endian(bytes);
-            if (!has_ff_byte(word)) {
-                push_clear_bytes(word, static_cast<int>(wanted), start);
-                source.advance(wanted);
-                return;
-            }
-        }
         std::uint32_t taken = 0;
-        while (taken < wanted && taken < available && bytes[taken] != 0xFF) {
-            push_byte(bytes[taken], start + taken, false);
-            ++taken;
+        for (; taken < wanted && taken < available && bytes[taken] != 0xFF; ++taken) {
+            source.advance(1);
+            push_byte(bytes[taken]);
         }
-        source.advance(taken);
     }
     while (m_bits <= 56) {
         if (m_at_marker) {
-            push_byte(0, source.position(), true);
+            push_logged_byte(0, source.position(), true);
             ++m_padding_bytes;
             continue;
         }
@@ -190,14 +218,14 @@ void HuffmanDecoder::fill()
             continue;
         }
         if (value != 0xFF) {
-            push_byte(static_cast<unsigned>(value), before, false);
+            push_byte(static_cast<unsigned>(value));
             continue;
         }
         do
             value = source.next();
         while (value == 0xFF);
         if (value == 0x00) {
-            push_byte(0xFF, before, false);
+            push_logged_byte(0xFF, before, false);
             continue;
         }
         m_at_marker = true;
@@ -216,7 +244,8 @@ int extend(unsigned value, int size)
 }  // namespace
 
 // The hot loop works on a local copy of the bit buffer (kept in registers)
-// and hands it back to the members only around a refill.
+// and hands it back to the members only around a slow refill. The usual
+// refill, 4 to 8 bytes of the loaded piece that hold no 0xFF, is done here.
 struct HuffmanDecoder::Bits {
     HuffmanDecoder& decoder;
     std::uint64_t buffer;
@@ -232,18 +261,47 @@ struct HuffmanDecoder::Bits {
     {
         if (count >= wanted)
             return;
+        if (refill_clear_bytes())
+            return;
         decoder.m_buffer = buffer;
         decoder.m_bits = count;
         decoder.fill();
         buffer = decoder.m_buffer;
         count = decoder.m_bits;
     }
-    unsigned peek(int wanted) const { return static_cast<unsigned>(buffer >> (count - wanted)) & ((1u << wanted) - 1); }
+    bool refill_clear_bytes()
+    {
+        if (decoder.m_at_marker)
+            return false;
+        BaselineSource& source = *decoder.m_source;
+        std::uint32_t available = 0;
+        const std::uint8_t* bytes = source.loaded(available);
+        if (available < 8)
+            return false;
+        const std::uint64_t word = load_big_endian(bytes);
+        if (has_ff_byte(word))
+            return false;
+        const int taken = (64 - count) / 8;
+        const int taken_bits = taken * 8;
+        buffer |= (word & (~std::uint64_t{0} << (64 - taken_bits))) >> count;
+        count += taken_bits;
+        source.advance(static_cast<std::uint32_t>(taken));
+        decoder.m_byte_count += static_cast<std::uint32_t>(taken);
+        decoder.m_plain_run += static_cast<std::uint32_t>(taken);
+        return true;
+    }
+    // The next 1..32 bits, the first in the value's top bit.
+    unsigned peek(int wanted) const { return static_cast<unsigned>(buffer >> (64 - wanted)); }
+    void consume(int used)
+    {
+        buffer <<= used;
+        count -= used;
+    }
     unsigned get(int wanted)
     {
         ensure(wanted);
         const unsigned value = peek(wanted);
-        count -= wanted;
+        consume(wanted);
         return value;
     }
     // A code that matches nothing in 16 bits is taken as symbol 0, as libjpeg does.
@@ -252,17 +310,17 @@ struct HuffmanDecoder::Bits {
         ensure(16);
         const std::uint16_t entry = table.lookup(peek(HuffmanTable::lookup_bits));
         if (entry != 0) {
-            count -= entry >> 8;
+            consume(entry >> 8);
             return entry & 0xFF;
         }
         for (int length = HuffmanTable::lookup_bits + 1; length <= 16; ++length) {
             const int found = table.long_symbol(static_cast<int>(peek(length)), length);
             if (found >= 0) {
-                count -= length;
+                consume(length);
                 return found;
             }
         }
-        count -= 16;
+        consume(16);
         return 0;
     }
 };
@@ -281,10 +339,10 @@ void HuffmanDecoder::decode_block(const HuffmanTable& dc, const HuffmanTable& ac
         bits.ensure(32);
         const std::int32_t fast = ac.fast_ac(bits.peek(HuffmanTable::lookup_bits));
         if (fast != 0) {
-            k += (fast >> 4) & 15;
-            bits.count -= fast & 15;
+            k += (fast >> 4) & 63;
+            bits.consume(fast & 15);
             if constexpr (store)
-                block[zigzag_to_natural[std::min(k, 63)]] = static_cast<std::int16_t>(fast >> 8);
+                block[natural_index[k]] = static_cast<std::int16_t>(fast >> 10);
             continue;
         }
         const int symbol = bits.symbol(ac);
@@ -296,11 +354,10 @@ void HuffmanDecoder::decode_block(const HuffmanTable& dc, const HuffmanTable& ac
             k += 15;
             continue;
         }
-        // A run past the end of the block lands on the last coefficient, as in libjpeg.
         k += run;
         const unsigned value_bits = bits.get(size);
         if constexpr (store)
-            block[zigzag_to_natural[std::min(k, 63)]] = static_cast<std::int16_t>(extend(value_bits, size));
+            block[natural_index[k]] = static_cast<std::int16_t>(extend(value_bits, size));
     }
 }
 
@@ -315,6 +372,7 @@ void HuffmanDecoder::process_restart()
     m_bits = 0;
     m_at_marker = false;
     m_padding_bytes = 0;
+    m_plain_run = 0;
     for (;;) {
         const std::uint64_t before = source.position();
         int value = source.next();

@@ -43,24 +43,32 @@ private:
     void process_restart();
     bool data_exhausted() const;
     void fill();
-    void push_byte(unsigned value, std::uint64_t position_before, bool padding);
-    void push_clear_bytes(std::uint64_t word, int wanted, std::uint64_t position);
+    void push_byte(unsigned value);
+    void push_logged_byte(unsigned value, std::uint64_t position_before, bool padding);
+    void log_plain_run(std::uint64_t end);
+    std::uint64_t byte_position(int back) const;
+    bool byte_is_padding(int back) const;
     struct Bits;
     template <bool store>
     void decode_block(const HuffmanTable& dc, const HuffmanTable& ac, std::int16_t& predictor, std::int16_t* block);
 
     BaselineSource* m_source = nullptr;
     EntropyLayout m_layout;
-    std::uint64_t m_buffer = 0;  // bits, the next one at bit (m_bits - 1)
+    std::uint64_t m_buffer = 0;  // bits, the next one at bit 63; the bits below the m_bits valid ones are 0
     int m_bits = 0;
     bool m_at_marker = false;           // the reader stopped at a marker or at the data end
     std::uint32_t m_padding_bytes = 0;  // zero bytes supplied since then
     std::int16_t m_predictor[3] = {};
     std::uint32_t m_restarts_to_go = 0;
     int m_next_restart = 0;
-    // Source position before each of the last 8 bytes put into the buffer, and whether
-    // it was padding: what save() needs to hand bytes back to the source.
+    // What save() needs to hand bytes back to the source. The newest
+    // m_plain_run bytes put into the buffer are plain data bytes read one
+    // after another up to the source position, so their positions follow from
+    // it. For the last 8 bytes before that run, the ring holds the source
+    // position before each byte and whether it was padding; it is written only
+    // when a stuffed or padding byte ends a run (a few times per kilobyte).
     std::uint64_t m_byte_position[8] = {};
     std::uint8_t m_byte_padding = 0;
-    std::uint32_t m_byte_count = 0;
+    std::uint32_t m_byte_count = 0;  // bytes put into the buffer since the scan or record started
+    std::uint32_t m_plain_run = 0;
 };

@@ -4,6 +4,8 @@
 
 // Most AC coefficients are small values with short codes: code and value
 // bits together fit in the look-up prefix, and one table read decodes both.
+// The end of block and the run of 16 zeros are read the same way, as a zero
+// value after a run of 63 (past the block's end) or 15.
 void HuffmanTable::build_fast_ac()
 {
     for (unsigned prefix = 0; prefix < (1u << lookup_bits); ++prefix) {
@@ -12,11 +14,18 @@ void HuffmanTable::build_fast_ac()
         const int run = (entry >> 4) & 15;
         const int size = entry & 15;
         m_fast_ac[prefix] = 0;
-        if (length == 0 || size == 0 || length + size > lookup_bits)
+        if (length == 0 || length + size > lookup_bits)
             continue;
+        if (size == 0) {
+            if (run == 0)
+                m_fast_ac[prefix] = fast_ac_entry(0, fast_ac_end_of_block_run, length);
+            else if (run == 15)
+                m_fast_ac[prefix] = fast_ac_entry(0, 15, length);
+            continue;
+        }
         const int bits = static_cast<int>(prefix >> (lookup_bits - length - size)) & ((1 << size) - 1);
         const int value = bits < (1 << (size - 1)) ? bits - (1 << size) + 1 : bits;
-        m_fast_ac[prefix] = static_cast<std::int32_t>(value * 256 + (run << 4) + length + size);
+        m_fast_ac[prefix] = fast_ac_entry(value, run, length + size);
     }
 }
 

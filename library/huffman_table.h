@@ -16,7 +16,14 @@ public:
     // Look-up entry of a lookup_bits prefix: length << 8 | symbol, or 0 for longer codes.
     std::uint16_t lookup(unsigned prefix) const { return m_lookup[prefix]; }
     // AC look-up of a prefix that holds a whole short code and its value bits:
-    // value << 8 | run << 4 | bits used; 0 when the prefix needs the general path.
+    // value << 10 | run << 4 | bits used, where a zero value stands for the end
+    // of block (run fast_ac_end_of_block_run) or 16 zeros (run 15); 0 when the
+    // prefix needs the general path.
+    static constexpr int fast_ac_end_of_block_run = 63;
+    static constexpr std::int32_t fast_ac_entry(int value, int run, int bits_used)
+    {
+        return value * 1024 + run * 16 + bits_used;
+    }
     std::int32_t fast_ac(unsigned prefix) const { return m_fast_ac[prefix]; }
     // Symbol of the code of length bits (10..16), or -1 when no code of that length has this value.
     int long_symbol(int code, int length) const
