@@ -1,5 +1,7 @@
 #include "library/idct.h"
 
+#include "library/idct_kernels.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -159,27 +161,29 @@ void transpose(Lanes m[4])
     out[2] = tmp12 - odd0;
 }
 
-// Whether every coefficient but the DC one is zero: such a block is flat, and
-// both transforms give the same value everywhere (their flat paths in each pass
-// yield it), found here without the passes. Photographs have many such blocks.
-bool only_dc(const std::int16_t* coefficients)
-{
-    int any = 0;
-    for (int i = 1; i < 64; ++i)
-        any |= coefficients[i];
-    return any == 0;
-}
+// Which coefficients of a block are zero, from the rows ORed together.
+struct ZeroParts {
+    bool all_but_dc;  // the block is flat: both transforms give one value everywhere
+    bool right_half;  // columns 4..7: the first pass yields zeros there
+};
 
-// Whether the coefficients of the right half (columns 4..7) are all zero: the
-// first pass then yields zeros there. Most blocks of photographs have no high
-// horizontal frequencies.
-bool right_half_zero(const std::int16_t* coefficients)
+// Photographs have many flat blocks and most blocks have no high horizontal
+// frequencies; both are found with eight row loads.
+ZeroParts zero_parts(const std::int16_t* coefficients)
 {
-    int any = 0;
-    for (int row = 0; row < 8; ++row)
-        for (int column = 4; column < 8; ++column)
-            any |= coefficients[row * 8 + column];
-    return any == 0;
+    using Row = std::int16_t __attribute__((vector_size(16)));
+    Row rest{};
+    for (int row = 1; row < 8; ++row) {
+        Row lanes;
+        std::memcpy(&lanes, coefficients + row * 8, sizeof lanes);
+        rest |= lanes;
+    }
+    Row first;
+    std::memcpy(&first, coefficients, sizeof first);
+    using Halves = std::uint64_t __attribute__((vector_size(16)));
+    const Halves all = reinterpret_cast<Halves>(rest | first);
+    const Halves ac = reinterpret_cast<Halves>(rest | (first & Row{0, -1, -1, -1, -1, -1, -1, -1}));
+    return {(ac[0] | ac[1]) == 0, all[1] == 0};
 }
 
 void fill_flat(const std::int16_t* coefficients, const std::uint16_t* quantisation, int size, std::uint8_t* out,
@@ -194,18 +198,15 @@ void fill_flat(const std::int16_t* coefficients, const std::uint16_t* quantisati
 
 }  // namespace
 
-void idct_islow(const std::int16_t* coefficients, const std::uint16_t* quantisation, std::uint8_t* out,
-                std::size_t stride)
+void idct_islow_lanes(const std::int16_t* coefficients, const std::uint16_t* quantisation, std::uint8_t* out,
+                      std::size_t stride)
 {
-    if (only_dc(coefficients)) {
-        fill_flat(coefficients, quantisation, 8, out, stride);
-        return;
-    }
+    const bool right_half_zero = zero_parts(coefficients).right_half;
     // Pass 1: the columns, four at a time, into a workspace kept at
     // 2^pass1_bits scale: workspace[half][row] holds that row's four columns.
     Lanes workspace[2][8];
     for (int half = 0; half < 2; ++half) {
-        if (half == 1 && right_half_zero(coefficients)) {
+        if (half == 1 && right_half_zero) {
             std::fill(workspace[1], workspace[1] + 8, Lanes{});
             continue;
         }
@@ -237,20 +238,17 @@ void idct_islow(const std::int16_t* coefficients, const std::uint16_t* quantisat
     }
 }
 
-void idct_4x4(const std::int16_t* coefficients, const std::uint16_t* quantisation, std::uint8_t* out,
-              std::size_t stride)
+void idct_4x4_lanes(const std::int16_t* coefficients, const std::uint16_t* quantisation, std::uint8_t* out,
+                    std::size_t stride)
 {
-    if (only_dc(coefficients)) {
-        fill_flat(coefficients, quantisation, 4, out, stride);
-        return;
-    }
+    const bool right_half_zero = zero_parts(coefficients).right_half;
     // Pass 1: the columns, four at a time, into a workspace of 4 rows kept at
     // 2^pass1_bits scale. Transposed, workspace[i] holds column i of the four
     // rows: the lanes of pass 2. Row 4 of the coefficients is not needed.
     Lanes workspace[8];
     for (int half = 0; half < 2; ++half) {
         Lanes* columns = workspace + half * 4;
-        if (half == 1 && right_half_zero(coefficients)) {
+        if (half == 1 && right_half_zero) {
             std::fill(columns, columns + 4, Lanes{});
             continue;
         }
@@ -272,4 +270,32 @@ void idct_4x4(const std::int16_t* coefficients, const std::uint16_t* quantisatio
     transpose(result);
     for (int row = 0; row < 4; ++row)
         store_samples(result[row], out + row * stride);
+}
+
+void idct_islow(const std::int16_t* coefficients, const std::uint16_t* quantisation, std::uint8_t* out,
+                std::size_t stride)
+{
+    if (zero_parts(coefficients).all_but_dc) {
+        fill_flat(coefficients, quantisation, 8, out, stride);
+        return;
+    }
+#if defined(__SSE2__)
+    idct_islow_sse2(coefficients, quantisation, out, stride);
+#else
+    idct_islow_lanes(coefficients, quantisation, out, stride);
+#endif
+}
+
+void idct_4x4(const std::int16_t* coefficients, const std::uint16_t* quantisation, std::uint8_t* out,
+              std::size_t stride)
+{
+    if (zero_parts(coefficients).all_but_dc) {
+        fill_flat(coefficients, quantisation, 4, out, stride);
+        return;
+    }
+#if defined(__SSE2__)
+    idct_4x4_sse2(coefficients, quantisation, out, stride);
+#else
+    idct_4x4_lanes(coefficients, quantisation, out, stride);
+#endif
 }
