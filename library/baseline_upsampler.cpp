@@ -83,7 +83,7 @@ void BaselineUpsampler::setup(const BaselineState& state, int width)
         m_rows[c].assign(static_cast<std::size_t>(width), 0);
 }
 
-void BaselineUpsampler::upsample(int c, SamplePlane& plane, int y, int x0, int x1, std::uint8_t* out)
+const std::uint8_t* BaselineUpsampler::upsample(int c, SamplePlane& plane, int y, int x0, int x1, std::uint8_t* out)
 {
     const BaselineComponent& component = m_state->components[c];
     const bool column_context = uses_column_context(component);
@@ -98,16 +98,14 @@ void BaselineUpsampler::upsample(int c, SamplePlane& plane, int y, int x0, int x
     const int width = x1 - x0;
 
     if (!column_context) {
-        if (component.h_expand == 1 && !row_context) {
-            std::copy(near + (x0 - origin), near + (x1 - origin), out);
-            return;
-        }
+        if (component.h_expand == 1 && !row_context)
+            return near + (x0 - origin);
         const int bias = (y & 1) ? 2 : 1;
         for (int i = 0; i < width; ++i) {
             const int k = (x0 + i) / component.h_expand - origin;
             out[i] = row_context ? static_cast<std::uint8_t>((near[k] * 3 + far[k] + bias) >> 2) : near[k];
         }
-        return;
+        return out;
     }
     // Horizontal triangle filter over the (vertically filtered) sums of the
     // sample columns [first - 1, last + 1], the picture's edge samples repeated.
@@ -126,24 +124,26 @@ void BaselineUpsampler::upsample(int c, SamplePlane& plane, int y, int x0, int x
     for (int x = x0; x < x1; ++x) {
         const int k = (x >> 1) - first + 1;
         const int neighbour = (x & 1) ? sums[k + 1] + odd_bias : sums[k - 1] + even_bias;
-        *out++ = static_cast<std::uint8_t>((sums[k] * 3 + neighbour) >> shift);
+        out[x - x0] = static_cast<std::uint8_t>((sums[k] * 3 + neighbour) >> shift);
     }
+    return out;
 }
 
 void BaselineUpsampler::convert_row(SamplePlane* planes, int y, int x0, int x1, std::uint8_t* rgb)
 {
     const BaselineState& state = *m_state;
     const int width = x1 - x0;
+    const std::uint8_t* samples[3] = {};
     for (int c = 0; c < state.component_count; ++c)
-        upsample(c, planes[c], y, x0, x1, m_rows[c].data());
-    const std::uint8_t* c0 = m_rows[0].data();
+        samples[c] = upsample(c, planes[c], y, x0, x1, m_rows[c].data());
+    const std::uint8_t* c0 = samples[0];
     if (state.component_count == 1) {
         for (int i = 0; i < width; ++i, rgb += 3)
             rgb[0] = rgb[1] = rgb[2] = c0[i];
         return;
     }
-    const std::uint8_t* c1 = m_rows[1].data();
-    const std::uint8_t* c2 = m_rows[2].data();
+    const std::uint8_t* c1 = samples[1];
+    const std::uint8_t* c2 = samples[2];
     if (state.rgb) {
         for (int i = 0; i < width; ++i, rgb += 3) {
             rgb[0] = c0[i];

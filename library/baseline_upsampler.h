@@ -31,7 +31,9 @@ public:
     void convert_row(SamplePlane* planes, int y, int x0, int x1, std::uint8_t* rgb);
 
 private:
-    void upsample(int c, SamplePlane& plane, int y, int x0, int x1, std::uint8_t* out);
+    // The component's samples of the row: the plane's own row when no filter
+    // applies, else written to out.
+    const std::uint8_t* upsample(int c, SamplePlane& plane, int y, int x0, int x1, std::uint8_t* out);
 
     const BaselineState* m_state = nullptr;
     std::vector<std::uint8_t> m_rows[3];

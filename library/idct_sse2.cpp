@@ -31,18 +31,18 @@ struct Wide {
     Vector high;
 };
 
-Wide operator+(Wide a, Wide b)
+[[gnu::always_inline]] inline Wide operator+(Wide a, Wide b)
 {
     return {_mm_add_epi32(a.low, b.low), _mm_add_epi32(a.high, b.high)};
 }
 
-Wide operator-(Wide a, Wide b)
+[[gnu::always_inline]] inline Wide operator-(Wide a, Wide b)
 {
     return {_mm_sub_epi32(a.low, b.low), _mm_sub_epi32(a.high, b.high)};
 }
 
 // a * a_factor + b * b_factor in every lane.
-Wide multiply_pairs(Vector a, Vector b, short a_factor, short b_factor)
+[[gnu::always_inline]] inline Wide multiply_pairs(Vector a, Vector b, short a_factor, short b_factor)
 {
     const Vector factors =
         _mm_set_epi16(b_factor, a_factor, b_factor, a_factor, b_factor, a_factor, b_factor, a_factor);
@@ -50,14 +50,14 @@ Wide multiply_pairs(Vector a, Vector b, short a_factor, short b_factor)
 }
 
 // The lanes times 2^shift, widened.
-Wide widen_shifted(Vector a, int shift)
+[[gnu::always_inline]] inline Wide widen_shifted(Vector a, int shift)
 {
     const Vector zero = _mm_setzero_si128();
     return {_mm_srai_epi32(_mm_unpacklo_epi16(zero, a), 16 - shift),
             _mm_srai_epi32(_mm_unpackhi_epi16(zero, a), 16 - shift)};
 }
 
-Vector descale_to_16(Wide value, int bits)
+[[gnu::always_inline]] inline Vector descale_to_16(Wide value, int bits)
 {
     const Vector rounding = _mm_set1_epi32(1 << (bits - 1));
     return _mm_packs_epi32(_mm_srai_epi32(_mm_add_epi32(value.low, rounding), bits),
@@ -65,7 +65,7 @@ Vector descale_to_16(Wide value, int bits)
 }
 
 // One pass of the accurate transform over in[0..7], each result descaled by bits.
-void accurate_pass(const Vector in[8], Vector out[8], int bits)
+[[gnu::always_inline]] inline void accurate_pass(const Vector in[8], Vector out[8], int bits)
 {
     const Wide even0 = multiply_pairs(in[0], in[4], 8192, 8192);
     const Wide even1 = multiply_pairs(in[0], in[4], 8192, -8192);
@@ -95,7 +95,7 @@ void accurate_pass(const Vector in[8], Vector out[8], int bits)
 
 // One pass of the reduced transform: four results from in[0..7] (in[4] is not
 // used), left scaled by 2^(const_bits + 1).
-void reduced_pass(const Vector in[8], Wide out[4])
+[[gnu::always_inline]] inline void reduced_pass(const Vector in[8], Wide out[4])
 {
     const Wide tmp0 = widen_shifted(in[0], const_bits + 1);
     const Wide tmp2 = multiply_pairs(in[2], in[6], 15137, -6270);
@@ -110,7 +110,7 @@ void reduced_pass(const Vector in[8], Wide out[4])
 }
 
 // Rows of the 8x8 matrix of 16-bit lanes become its columns.
-void transpose(Vector m[8])
+[[gnu::always_inline]] inline void transpose(Vector m[8])
 {
     Vector pairs[8], quads[8];
     for (int i = 0; i < 4; ++i) {
@@ -130,7 +130,8 @@ void transpose(Vector m[8])
     }
 }
 
-void load_dequantised(const std::int16_t* coefficients, const std::uint16_t* quantisation, Vector rows[8])
+[[gnu::always_inline]] inline void load_dequantised(const std::int16_t* coefficients, const std::uint16_t* quantisation,
+                                                    Vector rows[8])
 {
     for (int row = 0; row < 8; ++row)
         rows[row] = _mm_mullo_epi16(_mm_loadu_si128(reinterpret_cast<const Vector*>(coefficients + row * 8)),
@@ -138,7 +139,7 @@ void load_dequantised(const std::int16_t* coefficients, const std::uint16_t* qua
 }
 
 // Level shift and the clamp to 0..255 of two rows, packed into bytes.
-Vector to_samples(Vector upper, Vector lower)
+[[gnu::always_inline]] inline Vector to_samples(Vector upper, Vector lower)
 {
     const Vector centre = _mm_set1_epi16(128);
     return _mm_packus_epi16(_mm_adds_epi16(upper, centre), _mm_adds_epi16(lower, centre));
