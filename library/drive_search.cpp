@@ -203,7 +203,7 @@ private:
             if (!file.identified)
                 continue;
             (picture_kind(file.name) == PictureKind::jpg ? folder.jpg : folder.jpeg)
-                .push_back({prefix + file.name, file.identity});
+                .push_back({prefix + file.name, file.identity, prefix.size()});
         }
         for (const String& name : listing.directories) {
             folder.children.push_back(std::make_unique<WalkedFolder>());

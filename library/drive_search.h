@@ -14,6 +14,7 @@ using WalkStopCheck = std::function<bool()>;
 struct PictureFile {
     String path;
     FileIdentity identity;
+    std::size_t folder_length = 0;  // the path's folder part, the separator included
 };
 
 // Name of the folder under each search root that holds the preview files.

@@ -78,65 +78,72 @@ struct FoundPicture {
     static constexpr std::size_t not_ready = static_cast<std::size_t>(-1);
 
     String path;
+    std::size_t folder_length = 0;  // the path's folder part, the separator included
     std::size_t ready_preview = not_ready;
-};
 
-// The directory part of path, with its separator, as a view into path.
-StringView directory_part(StringView path)
-{
-    const std::size_t last = path.find_last_of(u"\\/");
-    return last == StringView::npos ? StringView() : path.substr(0, last + 1);
-}
+    StringView folder() const { return StringView(path).substr(0, folder_length); }
+};
 
 // Where the search finds the albums it has made: folder_path to position in
 // the album list. Only the search changes the list's order and length, so
-// positions stay valid between its locks of the list.
+// positions stay valid between its locks of the list. The walk gives a
+// folder's pictures one after another: the last album found serves them
+// without a look-up.
 struct AlbumIndex {
     bool filled = false;
     std::unordered_map<String, std::size_t> positions;
+    String last_directory;
+    std::size_t last_position = 0;
 };
 
 // Counts picture (found under root) into its album, made with picture as its
 // key picture when it is the album's first.
-void count_in_album(std::vector<Folder>& folders, AlbumIndex& index, StringView root, const String& picture)
+void count_in_album(std::vector<Folder>& folders, AlbumIndex& index, StringView root, const FoundPicture& picture)
 {
     if (!index.filled) {
         for (std::size_t i = 0; i < folders.size(); ++i)
             index.positions.emplace(folders[i].folder_path, i);
         index.filled = true;
     }
-    const StringView directory = directory_part(picture);
+    const StringView directory = picture.folder();
+    if (index.last_position < folders.size() && directory == StringView(index.last_directory)) {
+        ++folders[index.last_position].size;
+        return;
+    }
     const auto [known, added] = index.positions.try_emplace(String(directory), folders.size());
     if (added)
-        folders.push_back({String(root), String(directory), picture, 1});
+        folders.push_back({String(root), String(directory), picture.path, 1});
     else
         ++folders[known->second].size;
+    index.last_directory = known->first;
+    index.last_position = known->second;
 }
 
 // The queue entry of the folder whose pictures the search is handing out
 // (the walk gives a folder's pictures one after another), with the pictures
 // it held before the search reached them.
 struct QueueRun {
-    StringView directory;
+    String directory;
     PendingFolder* entry = nullptr;  // map entries stay where they are while others are added
     std::unordered_set<String> queued_before;
 };
 
 // Queues a picture that the search found without a ready preview, unless its
 // folder's entry held it already (a list row asked for it); true when queued.
-bool queue_found_picture(std::map<String, PendingFolder>& map, QueueRun& run, StringView root, const String& picture)
+bool queue_found_picture(std::map<String, PendingFolder>& map, QueueRun& run, StringView root,
+                         const FoundPicture& picture)
 {
-    const StringView directory = directory_part(picture);
-    if (!run.entry || directory != run.directory) {
-        run.directory = directory;
+    const StringView directory = picture.folder();
+    if (!run.entry || directory != StringView(run.directory)) {
+        run.directory = String(directory);
         run.entry = &queue_entry(map, directory, root);
         run.queued_before.clear();
         for (const QueuedPicture& queued : run.entry->pictures)
             run.queued_before.insert(queued.path);
     }
-    if (run.queued_before.count(picture) != 0)
+    if (!run.queued_before.empty() && run.queued_before.count(picture.path) != 0)
         return false;
-    append_picture(*run.entry, picture);
+    append_picture(*run.entry, picture.path);
     return true;
 }
 
@@ -557,10 +564,14 @@ void PhotoLibrary::check_drive(StringView root)
     std::vector<FoundPicture> found;
     found.reserve(pictures.size());
     for (PictureFile& picture : pictures) {
-        const String name = preview_name(picture.identity);
-        const auto existing = preview_index.find(name);
-        const bool ready = existing != preview_index.end() && is_preview_file_ready(cache + name);
-        found.push_back({std::move(picture.path), ready ? existing->second : FoundPicture::not_ready});
+        std::size_t ready_preview = FoundPicture::not_ready;
+        if (!preview_index.empty()) {
+            const String name = preview_name(picture.identity);
+            const auto existing = preview_index.find(name);
+            if (existing != preview_index.end() && is_preview_file_ready(cache + name))
+                ready_preview = existing->second;
+        }
+        found.push_back({std::move(picture.path), picture.folder_length, ready_preview});
     }
 
     // The queue stays locked while the drive's findings are sorted into it.
@@ -574,11 +585,11 @@ void PhotoLibrary::check_drive(StringView root)
         for (const FoundPicture& item : found) {
             {
                 LoggedLock folders(m_folders_mutex, "check_drive", "m_folders_mutex");
-                count_in_album(m_folders, albums, root, item.path);
+                count_in_album(m_folders, albums, root, item);
             }
             if (item.ready_preview != FoundPicture::not_ready)
                 used[item.ready_preview] = true;
-            else if (queue_found_picture(m_map, run, root, item.path))
+            else if (queue_found_picture(m_map, run, root, item))
                 m_status.add_to_maximum("check_drive", 1);
             if (m_probes.picture_searched)
                 m_probes.picture_searched(item.path);

@@ -5,11 +5,8 @@
 namespace {
 
 // One log write per line, so that lines of two threads never interleave.
-void log_lock_line(const char* operation, const char* name, const char* what)
+void log_lock_line(LogStream& stream, const char* operation, const char* name, const char* what)
 {
-    LogStream& stream = log();
-    if (!log_enabled())
-        return;
     String line = from_ascii(operation);
     line += u' ';
     line += from_ascii(name);
@@ -21,11 +18,17 @@ void log_lock_line(const char* operation, const char* name, const char* what)
 
 }  // namespace
 
+// The log's switch is read once for both lines: the search takes locks per
+// picture, and while the log is off a lock costs little more than the mutex.
 LoggedLock::LoggedLock(Mutex& mutex, const char* operation, const char* name) : m_mutex(mutex)
 {
-    log_lock_line(operation, name, "start");
+    LogStream& stream = log();
+    const bool logging = log_enabled();
+    if (logging)
+        log_lock_line(stream, operation, name, "start");
     m_mutex.lock();
-    log_lock_line(operation, name, "end");
+    if (logging)
+        log_lock_line(stream, operation, name, "end");
 }
 
 LoggedLock::~LoggedLock()
