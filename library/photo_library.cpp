@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <system_error>
@@ -84,6 +85,13 @@ struct FoundPicture {
     StringView folder() const { return StringView(path).substr(0, folder_length); }
 };
 
+// Whether two texts are equal, compared as memory (the character traits of
+// char16_t compare one character at a time).
+bool same_text(StringView a, StringView b)
+{
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(char16_t)) == 0;
+}
+
 // Where the search finds the albums it has made: folder_path to position in
 // the album list. Only the search changes the list's order and length, so
 // positions stay valid between its locks of the list. The walk gives a
@@ -106,7 +114,7 @@ void count_in_album(std::vector<Folder>& folders, AlbumIndex& index, StringView 
         index.filled = true;
     }
     const StringView directory = picture.folder();
-    if (index.last_position < folders.size() && directory == StringView(index.last_directory)) {
+    if (index.last_position < folders.size() && same_text(directory, index.last_directory)) {
         ++folders[index.last_position].size;
         return;
     }
@@ -120,12 +128,15 @@ void count_in_album(std::vector<Folder>& folders, AlbumIndex& index, StringView 
 }
 
 // The queue entry of the folder whose pictures the search is handing out
-// (the walk gives a folder's pictures one after another), with the pictures
-// it held before the search reached them.
+// (the walk gives a folder's pictures one after another, once for each kind
+// of ending), with the pictures it held before the search first reached it.
 struct QueueRun {
     String directory;
     PendingFolder* entry = nullptr;  // map entries stay where they are while others are added
     std::unordered_set<String> queued_before;
+    // How many pictures each entry held when the search first reached it: the
+    // ones the search queued there since are other files.
+    std::unordered_map<const PendingFolder*, std::size_t> held_before;
 };
 
 // Queues a picture that the search found without a ready preview, unless its
@@ -134,12 +145,13 @@ bool queue_found_picture(std::map<String, PendingFolder>& map, QueueRun& run, St
                          const FoundPicture& picture)
 {
     const StringView directory = picture.folder();
-    if (!run.entry || directory != StringView(run.directory)) {
+    if (!run.entry || !same_text(directory, run.directory)) {
         run.directory = String(directory);
         run.entry = &queue_entry(map, directory, root);
+        const std::size_t held = run.held_before.try_emplace(run.entry, run.entry->pictures.size()).first->second;
         run.queued_before.clear();
-        for (const QueuedPicture& queued : run.entry->pictures)
-            run.queued_before.insert(queued.path);
+        for (std::size_t i = 0; i < held; ++i)
+            run.queued_before.insert(run.entry->pictures[i].path);
     }
     if (!run.queued_before.empty() && run.queued_before.count(picture.path) != 0)
         return false;

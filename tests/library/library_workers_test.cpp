@@ -193,9 +193,13 @@ TEST(LibraryWorkers, ASearchStopsTheBuildsAndTheProgressStaysExact)
     TempTree tree;
     const std::string card = "card/";
     std::vector<String> pictures;
+    // The last one ends in ".jpeg": the search reaches the folder a second
+    // time, after queueing nothing in the first, and must still find it queued.
     for (int n = 0; n < 4; ++n) {
-        tree.picture(card + "big/" + std::to_string(n) + ".jpg", 1600, 1200);
-        pictures.push_back(tree.path16(card + "big/" + std::to_string(n) + ".jpg"));
+        std::string name = card + "big/" + std::to_string(n);
+        name += n == 3 ? ".jpeg" : ".jpg";
+        tree.picture(name, 1600, 1200);
+        pictures.push_back(tree.path16(name));
     }
     tree.make_dir("docs");
     use_library_environment(tree, {"card"}, "docs");
