@@ -133,12 +133,19 @@ PictureKind picture_kind(StringView name)
     return ends_with_ignoring_case(name, u".jpeg") ? PictureKind::jpeg : PictureKind::none;
 }
 
-// Has the walk read the identities of pictures only.
+// Has the walk read the identities of pictures only, or of nothing.
 class PictureFilter : public DirectoryCollector {
 public:
-    bool wants_identity(StringView name) const override { return picture_kind(name) != PictureKind::none; }
+    explicit PictureFilter(bool identities) : m_identities(identities) {}
+    bool wants_identity(StringView name) const override
+    {
+        return m_identities && picture_kind(name) != PictureKind::none;
+    }
     bool on_file(const String&) override { return true; }
     bool on_directory(const String&) override { return true; }
+
+private:
+    bool m_identities;
 };
 
 // A folder of the walk with its pictures, by kind, and its sub-folders in walk order.
@@ -155,7 +162,7 @@ struct WalkedFolder {
 // that of a depth-first walk on one thread, whichever thread read what.
 class ParallelWalk {
 public:
-    explicit ParallelWalk(const WalkStopCheck& stop) : m_stop(stop) {}
+    ParallelWalk(const WalkStopCheck& stop, bool identities) : m_stop(stop), m_identities(identities) {}
 
     void run(WalkedFolder& root)
     {
@@ -194,15 +201,16 @@ private:
         }
     }
 
-    static void read(WalkedFolder& folder)
+    void read(WalkedFolder& folder) const
     {
-        const DirectoryListing listing = list_directory(folder.path, u"*", u"*", PictureFilter());
+        const DirectoryListing listing = list_directory(folder.path, u"*", u"*", PictureFilter(m_identities));
         // Every path is this prefix and a name, as walk_directory makes them.
         const String prefix = folder.path.empty() ? String() : strip_trailing_separator(folder.path) + u'/';
         for (const ListedFile& file : listing.files) {
-            if (!file.identified)
+            const PictureKind kind = picture_kind(file.name);
+            if (kind == PictureKind::none || (m_identities && !file.identified))
                 continue;
-            (picture_kind(file.name) == PictureKind::jpg ? folder.jpg : folder.jpeg)
+            (kind == PictureKind::jpg ? folder.jpg : folder.jpeg)
                 .push_back({prefix + file.name, file.identity, prefix.size()});
         }
         for (const String& name : listing.directories) {
@@ -212,6 +220,7 @@ private:
     }
 
     const WalkStopCheck& m_stop;
+    const bool m_identities;
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::vector<WalkedFolder*> m_pending;
@@ -270,13 +279,13 @@ void find_drives(std::vector<String>& drives)
     }
 }
 
-std::vector<PictureFile> find_pictures(StringView root, const WalkStopCheck& stop)
+std::vector<PictureFile> find_pictures(StringView root, const WalkStopCheck& stop, bool identities)
 {
     // One walk sorts the files into the two lists that a "*.jpg" walk and a
     // "*.jpeg" walk would give: both visit the directories in the same order.
     WalkedFolder tree;
     tree.path = String(root);
-    ParallelWalk(stop).run(tree);
+    ParallelWalk(stop, identities).run(tree);
     std::vector<PictureFile> pictures;
     collect(tree, &WalkedFolder::jpg, pictures);
     collect(tree, &WalkedFolder::jpeg, pictures);

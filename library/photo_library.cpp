@@ -563,8 +563,11 @@ void PhotoLibrary::search()
 
 void PhotoLibrary::check_drive(StringView root)
 {
-    std::vector<PictureFile> pictures = find_pictures(root, [this] { return stop_requested(); });
+    // Without previews in the preview folder the search needs no preview
+    // names, so the walk need not read the pictures' identities.
     const std::vector<String> previews = list_preview_files(root);
+    std::vector<PictureFile> pictures = find_pictures(
+        root, [this] { return stop_requested(); }, !previews.empty());
     std::unordered_map<String, std::size_t> preview_index;
     for (std::size_t i = 0; i < previews.size(); ++i)
         preview_index.emplace(previews[i], i);

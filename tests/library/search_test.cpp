@@ -138,6 +138,35 @@ TEST(SearchAlbums, ACardHoldingMyDocumentsIsLeftToTheMyDocumentsSearch)
     EXPECT_EQ(albums[1].key_picture_path, my_documents + u"p.jpg");
 }
 
+// A first search (an empty preview folder) walks without reading identities:
+// it must find exactly the pictures, in the order, of a walk that reads them.
+TEST(SearchAlbums, AWalkWithoutIdentitiesFindsThePicturesOfOneWithThem)
+{
+    TempTree tree;
+    tree.picture("card/A/one.jpg");
+    tree.picture("card/A/two.JPEG");
+    tree.file("card/A/notes.txt", "text");
+    tree.file("card/A/jpg", "no ending");
+    tree.picture("card/A/B/three.Jpg");
+    tree.make_dir("card/Empty");
+    std::filesystem::create_symlink(tree.path("card/A/one.jpg"), tree.path("card/linked.jpg"));
+    std::filesystem::create_symlink(tree.path("card/gone.jpg"), tree.path("card/dangling.jpg"));
+    std::filesystem::create_directory_symlink(tree.path("card/A"), tree.path("card/Empty/loop"));
+    std::filesystem::create_directory(tree.path("card/folder.jpg"));
+    const String root = tree.path16("card") + u"/";
+
+    const std::vector<PictureFile> identified = find_pictures(root, {}, true);
+    const std::vector<PictureFile> listed = find_pictures(root, {}, false);
+    ASSERT_EQ(identified.size(), 4u);
+    ASSERT_EQ(listed.size(), identified.size());
+    for (std::size_t i = 0; i < listed.size(); ++i) {
+        EXPECT_EQ(listed[i].path, identified[i].path) << i;
+        EXPECT_EQ(listed[i].folder_length, identified[i].folder_length) << i;
+        EXPECT_EQ(StringView(listed[i].path).substr(listed[i].folder_length).find(u'/'), StringView::npos);
+        EXPECT_GT(identified[i].identity.size, 0u) << i;
+    }
+}
+
 TEST(SearchAlbums, CardsComeFromTheCardListWithoutEmptyEntries)
 {
     setenv("PICTAVIO_CARDS", "/media/a/::/media/b", 1);
