@@ -40,9 +40,9 @@ std::uint8_t clamp_sample(std::int64_t value)
     return static_cast<std::uint8_t>(value < 0 ? 0 : value > 255 ? 255 : value);
 }
 
-// Both transforms work on four lanes of 32-bit values at once (the compiler
-// maps them to SIMD registers where the target has them): in the first pass a
-// lane is a column, in the second a row of the block.
+// The portable kernels work on four lanes of 32-bit values at once (the
+// compiler maps them to SIMD registers where the target has them): in the
+// first pass a lane is a column, in the second a row of the block.
 //
 // The lanes are unsigned, so that the sums of damaged data wrap around instead
 // of overflowing; only the descaling shifts read them as signed. Valid 8-bit

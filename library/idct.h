@@ -2,7 +2,8 @@
 // Dequantisation and the integer inverse DCTs of one 8x8 block: the accurate
 // full-size one (the same arithmetic as libjpeg's default "islow" method) and
 // the reduced one that yields the block at half size (libjpeg's 4x4 method
-// for scaled decoding).
+// for scaled decoding). A flat block (only its DC coefficient set) is filled
+// at once; the others go to the SSE2 kernels on x86-64, else to the portable ones.
 
 #include <cstddef>
 #include <cstdint>
