@@ -90,6 +90,47 @@ LibraryProbes holding_builds(HoldPoint& hold)
     return probes;
 }
 
+// A library whose workers stop at the hold in every build, recording each
+// build that ends, with pictures queued before it starts. The members go in
+// reverse order: the hold opens before the library waits for its workers.
+struct LibraryWithHeldBuilds {
+    LibraryWithHeldBuilds(const TempTree& tree, int workers, const std::vector<String>& pictures, const String& root)
+        : library(tree.path16("folders.ini"), false, workers), open_at_exit(hold)
+    {
+        LibraryProbes probes = holding_builds(hold);
+        probes.build_ends = [this](StringView picture) {
+            std::lock_guard lock(mutex);
+            built.emplace_back(picture);
+        };
+        library.set_probes(probes);
+        library.add_observer(&recorder);
+        for (const String& picture : pictures)
+            library.add_picture(picture, root);
+        library.start();
+    }
+    // The builds that ended so far, in order.
+    std::vector<String> builds()
+    {
+        std::lock_guard lock(mutex);
+        return built;
+    }
+    // Opens the hold and waits until the queue is done, passing events on.
+    void finish()
+    {
+        hold.open();
+        while (!library.wait_until_idle(50))
+            library.dispatch_events();
+        library.dispatch_events();
+    }
+
+    HoldPoint hold;
+    std::mutex mutex;
+    std::vector<String> built;
+    PhotoLibrary library;
+    OpenAtExit open_at_exit;
+    EventRecorder recorder;
+};
+
 TEST(LibraryWorkers, SeveralWorkersFollowTheCurrentFolderAndThePriorities)
 {
     constexpr int workers = 3;
@@ -205,38 +246,19 @@ TEST(LibraryWorkers, ASearchStopsTheBuildsAndTheProgressStaysExact)
     use_library_environment(tree, {"card"}, "docs");
     const String root = tree.path16("card") + u"/";
 
-    HoldPoint hold;
-    std::mutex mutex;
-    std::vector<String> built;  // each build that ended, in order
-    PhotoLibrary library(tree.path16("folders.ini"), false, workers);
-    LibraryProbes probes = holding_builds(hold);
-    probes.build_ends = [&](StringView picture) {
-        std::lock_guard lock(mutex);
-        built.emplace_back(picture);
-    };
-    library.set_probes(probes);
-    OpenAtExit open_at_exit(hold);
-    EventRecorder recorder;
-    library.add_observer(&recorder);
-    for (const String& picture : pictures)
-        library.add_picture(picture, root);
-    library.start();
+    LibraryWithHeldBuilds held(tree, workers, pictures, root);
+    PhotoLibrary& library = held.library;
     // The search is asked for while every worker is in the middle of a build.
-    ASSERT_TRUE(hold.wait_for_waiting(workers));
+    ASSERT_TRUE(held.hold.wait_for_waiting(workers));
     library.need_search();
-    hold.open();
     // The search finds the queued pictures not ready: they are not queued twice.
-    while (!library.wait_until_idle(50))
-        library.dispatch_events();
-    library.dispatch_events();
+    held.finish();
 
     // The two builds the search stopped were made again after it: six builds.
-    {
-        std::lock_guard lock(mutex);
-        ASSERT_EQ(built.size(), 6u);
-        for (int n : {0, 1})
-            EXPECT_EQ(std::count(built.begin(), built.end(), pictures[n]), 2) << n;
-    }
+    const std::vector<String> built = held.builds();
+    ASSERT_EQ(built.size(), 6u);
+    for (int n : {0, 1})
+        EXPECT_EQ(std::count(built.begin(), built.end(), pictures[n]), 2) << n;
     for (const String& picture : pictures)
         EXPECT_TRUE(is_preview_ready(picture, root)) << to_utf8(picture);
     expect_sound_previews(pictures, root);
@@ -247,7 +269,7 @@ TEST(LibraryWorkers, ASearchStopsTheBuildsAndTheProgressStaysExact)
     EXPECT_EQ(maximum, 0);
     // The progress rose to its end: never past it, and the last word is the end.
     const LibraryEvent* last = nullptr;
-    for (const LibraryEvent& event : recorder.events) {
+    for (const LibraryEvent& event : held.recorder.events) {
         if (event.progress) {
             EXPECT_LT(event.progress_ratio, 1.0);
         }
@@ -256,7 +278,7 @@ TEST(LibraryWorkers, ASearchStopsTheBuildsAndTheProgressStaysExact)
     }
     ASSERT_NE(last, nullptr);
     EXPECT_TRUE(last->cache_complete);
-    EXPECT_EQ(recorder.count(&LibraryEvent::search_complete), 1);
+    EXPECT_EQ(held.recorder.count(&LibraryEvent::search_complete), 1);
 }
 
 TEST(LibraryWorkers, ALinkAndItsTargetAreBuiltOnceIntoTheirOnePreview)
@@ -274,39 +296,19 @@ TEST(LibraryWorkers, ALinkAndItsTargetAreBuiltOnceIntoTheirOnePreview)
     ASSERT_EQ(preview_path(pictures[2], root), preview_path(pictures[0], root));
     ASSERT_NE(preview_path(pictures[3], root), preview_path(pictures[0], root));
 
-    HoldPoint hold;
-    std::mutex mutex;
-    std::vector<String> built;
-    PhotoLibrary library(tree.path16("folders.ini"), false, workers);
-    LibraryProbes probes = holding_builds(hold);
-    probes.build_ends = [&](StringView picture) {
-        std::lock_guard lock(mutex);
-        built.emplace_back(picture);
-    };
-    library.set_probes(probes);
-    OpenAtExit open_at_exit(hold);
-    EventRecorder recorder;
-    library.add_observer(&recorder);
-    for (const String& picture : pictures)
-        library.add_picture(picture, root);
-    library.start();
+    LibraryWithHeldBuilds held(tree, workers, pictures, root);
     // The target and the other picture are in the middle of their builds: the
     // links wait for the target's preview instead of writing it too.
-    ASSERT_TRUE(hold.wait_for_waiting(2));
-    hold.open();
-    while (!library.wait_until_idle(50))
-        library.dispatch_events();
-    library.dispatch_events();
+    ASSERT_TRUE(held.hold.wait_for_waiting(2));
+    held.finish();
 
-    {
-        std::lock_guard lock(mutex);
-        std::sort(built.begin(), built.end());
-        EXPECT_EQ(built, (std::vector<String>{pictures[3], pictures[0]}));  // other.jpg, target.jpg
-    }
+    std::vector<String> built = held.builds();
+    std::sort(built.begin(), built.end());
+    EXPECT_EQ(built, (std::vector<String>{pictures[3], pictures[0]}));  // other.jpg, target.jpg
     for (const String& picture : pictures)
         EXPECT_TRUE(is_preview_ready(picture, root)) << to_utf8(picture);
     expect_sound_previews(pictures, root);
-    EXPECT_EQ(recorder.count(&LibraryEvent::cache_complete), 1);
+    EXPECT_EQ(held.recorder.count(&LibraryEvent::cache_complete), 1);
 }
 
 TEST(LibraryWorkers, APictureRemovedOrChangedDuringItsBuildLeavesNoWrongPreview)
