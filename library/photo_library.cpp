@@ -101,7 +101,7 @@ struct AlbumIndex {
     bool filled = false;
     std::unordered_map<String, std::size_t> positions;
     String last_directory;
-    std::size_t last_position = 0;
+    std::size_t last_position = static_cast<std::size_t>(-1);  // none before the first album found
 };
 
 // Counts picture (found under root) into its album, made with picture as its
@@ -566,8 +566,9 @@ void PhotoLibrary::check_drive(StringView root)
     // Without previews in the preview folder the search needs no preview
     // names, so the walk need not read the pictures' identities.
     const std::vector<String> previews = list_preview_files(root);
+    const bool needs_names = !previews.empty();
     std::vector<PictureFile> pictures = find_pictures(
-        root, [this] { return stop_requested(); }, !previews.empty());
+        root, [this] { return stop_requested(); }, needs_names);
     std::unordered_map<String, std::size_t> preview_index;
     for (std::size_t i = 0; i < previews.size(); ++i)
         preview_index.emplace(previews[i], i);
@@ -580,7 +581,7 @@ void PhotoLibrary::check_drive(StringView root)
     found.reserve(pictures.size());
     for (PictureFile& picture : pictures) {
         std::size_t ready_preview = FoundPicture::not_ready;
-        if (!preview_index.empty()) {
+        if (needs_names) {
             const String name = preview_name(picture.identity);
             const auto existing = preview_index.find(name);
             if (existing != preview_index.end() && is_preview_file_ready(cache + name))
